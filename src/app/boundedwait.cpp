@@ -1,0 +1,56 @@
+#include "app/boundedwait.h"
+
+#include <QAbstractEventDispatcher>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+namespace vork::wait {
+
+void delay(int ms)
+{
+    if (ms <= 0)
+        return;
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void pump(int n)
+{
+    delay(n * 10);
+}
+
+bool until(const std::function<bool()> &done, int ms, int pollMs)
+{
+    if (done())
+        return true;
+    if (ms <= 0)
+        return false;
+    QDeadlineTimer deadline(ms, Qt::PreciseTimer);
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(qMax(1, pollMs));
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done() || deadline.hasExpired())
+            loop.quit();
+    });
+    QTimer limit;
+    limit.setSingleShot(true);
+    limit.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+    // Check right after any batch of events too, so a reply ends the wait at once.
+    QMetaObject::Connection awake;
+    if (auto *dispatcher = QAbstractEventDispatcher::instance())
+        awake = QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, &loop, [&] {
+            if (done())
+                QTimer::singleShot(0, &loop, &QEventLoop::quit);
+        });
+    poll.start();
+    limit.start(ms);
+    loop.exec();
+    QObject::disconnect(awake);
+    return done();
+}
+
+} // namespace vork::wait

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QString>
+#include <QTime>
+
+namespace vork {
+
+// Feedback tone kinds; any other number plays as a button tone.
+enum class Tone : int {
+    DiscoveryStart = 0,
+    DiscoveryEnd = 1,
+    Connect = 2,
+    Disconnect = 3,
+    Error = 4,
+    PingFound = 5,
+    PingNotFound = 6,
+    Button = 7,
+    CheckBox = 8,
+    KeyClick = 9,
+};
+
+enum class MessageKind { Information, Warning, Error };
+
+enum class Answer { Yes, No, Cancel };
+
+// Everything core code says to or asks of the operator goes through here:
+// the GUI shows message boxes and the status bar, the command-line tool
+// prints, tests record and answer from a script.
+class Operator
+{
+public:
+    virtual ~Operator() = default;
+
+    // One log line; the port adds the time of day.
+    virtual void log(const QString &message) = 0;
+    virtual void tone(Tone kind, bool force = false) = 0;
+    virtual void message(MessageKind kind, const QString &text) = 0;
+    // Yes/No/Cancel question.
+    virtual Answer ask(const QString &text) = 0;
+    // Input box; returns false when the operator cancels.
+    virtual bool input(const QString &caption, const QString &prompt, QString &value) = 0;
+    // Status bar panel 0..5.
+    virtual void setPanel(int panel, const QString &text) = 0;
+    virtual QString panel(int panel) const = 0;
+    // Busy cursor, counted: every true is matched by a false.
+    virtual void setBusy(bool busy) = 0;
+    // Let the interface handle pending events.
+    virtual void breathe() = 0;
+
+    void information(const QString &text) { message(MessageKind::Information, text); }
+    void warning(const QString &text) { message(MessageKind::Warning, text); }
+    void error(const QString &text) { message(MessageKind::Error, text); }
+};
+
+// "message" + two spaces + the local time of day in the user's long time format.
+QString logLine(const QString &message, const QTime &time);
+QString logLine(const QString &message);
+
+// Message texts keep their "\n\r" as written; a shown text has plain line feeds.
+QString displayText(const QString &text);
+
+constexpr int statusPanelCount = 6;
+
+} // namespace vork

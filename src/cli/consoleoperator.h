@@ -1,0 +1,35 @@
+#pragma once
+
+#include "app/operator.h"
+
+#include <array>
+
+namespace vork {
+
+// The operator port of the command-line tool: results to stdout, log lines,
+// warnings and errors to stderr, questions answered by --yes or at the terminal.
+class ConsoleOperator : public Operator
+{
+public:
+    bool assumeYes = false;
+    bool verbose = false;   // log lines are printed only with --verbose
+    bool quiet = false;     // information messages suppressed
+
+    void log(const QString &message) override;
+    void tone(Tone, bool) override {}
+    void message(MessageKind kind, const QString &text) override;
+    Answer ask(const QString &text) override;
+    bool input(const QString &caption, const QString &prompt, QString &value) override;
+    void setPanel(int panel, const QString &text) override;
+    QString panel(int panel) const override;
+    void setBusy(bool) override {}
+    void breathe() override;
+
+    // Messages and warnings shown so far (the exit status may depend on them).
+    int errors = 0;
+
+private:
+    std::array<QString, statusPanelCount> m_panels;
+};
+
+} // namespace vork

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QTcpSocket;
+
+namespace vork {
+
+// A unit's TCP client towards its command port. Created with its table entry;
+// the connection manager drives it.
+class UnitClient : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr quint16 commandPort = 3011;
+
+    explicit UnitClient(const QString &address, QObject *parent = nullptr);
+    ~UnitClient() override;
+
+    QString address() const { return m_address; }
+    quint16 port() const { return m_port; }
+    QTcpSocket *socket() const { return m_socket; }
+    bool isOpen() const;
+
+    // Drops the connection at once, without the close command.
+    void close();
+
+private:
+    QString m_address;
+    quint16 m_port = commandPort;
+    QTcpSocket *m_socket;
+};
+
+} // namespace vork

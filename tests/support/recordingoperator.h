@@ -1,0 +1,54 @@
+#pragma once
+
+#include "app/operator.h"
+
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+
+namespace vork {
+
+// The operator of a test: records every text, tone and panel write, and
+// answers questions and input boxes from a script.
+class RecordingOperator : public Operator
+{
+public:
+    struct Message
+    {
+        MessageKind kind;
+        QString text;
+    };
+
+    void log(const QString &message) override { logs.append(message); }
+    void tone(Tone kind, bool force) override { tones.append(kind); forcedTones.append(force); }
+    void message(MessageKind kind, const QString &text) override { messages.append({kind, text}); }
+    Answer ask(const QString &text) override;
+    bool input(const QString &caption, const QString &prompt, QString &value) override;
+    void setPanel(int panel, const QString &text) override;
+    QString panel(int panel) const override;
+    void setBusy(bool busy) override { busyDepth += busy ? 1 : -1; }
+    void breathe() override;
+
+    // Texts of every message of one kind, in order.
+    QStringList messageTexts(MessageKind kind) const;
+    QStringList messageTexts() const;
+    bool logged(const QString &message) const { return logs.contains(message); }
+
+    QStringList logs;
+    QList<Tone> tones;
+    QList<bool> forcedTones;
+    QList<Message> messages;
+    QStringList questions;
+    QList<Answer> answers;        // consumed in order; Cancel once exhausted
+    QStringList inputs;           // consumed in order; an exhausted script cancels
+    QStringList inputPrompts;
+    std::array<QString, statusPanelCount> panels;
+    QList<QPair<int, QString>> panelHistory;
+    int busyDepth = 0;
+    int breaths = 0;
+};
+
+} // namespace vork

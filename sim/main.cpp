@@ -1,0 +1,265 @@
+// vork-sim: simulated Vork units for tests, demos and training.
+
+#include "simconfig.h"
+#include "simfleet.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace vork::sim;
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char c = 1;
+    // Only async-signal-safe work here; the event loop does the rest.
+    [[maybe_unused]] const auto n = ::write(signalPipe[1], &c, 1);
+}
+
+void out(const QString &line)
+{
+    std::fputs(line.toLocal8Bit().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+int fail(const QString &why)
+{
+    std::fputs((QStringLiteral("vork-sim: ") + why + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
+    return 2;
+}
+
+bool intValue(const QCommandLineParser &p, const QCommandLineOption &o, int min, int max, int &value, QString &error)
+{
+    if (!p.isSet(o))
+        return true;
+    bool ok = false;
+    const int v = p.value(o).toInt(&ok);
+    if (!ok || v < min || v > max) {
+        error = QStringLiteral("--") + o.names().constFirst() + QStringLiteral(" takes a number from ")
+                + QString::number(min) + QStringLiteral(" to ") + QString::number(max);
+        return false;
+    }
+    value = v;
+    return true;
+}
+
+QString hexPreview(const QByteArray &bytes)
+{
+    constexpr int shown = 16;
+    QString text = QString::fromLatin1(bytes.left(shown).toHex(' '));
+    if (bytes.size() > shown)
+        text += QStringLiteral(" ...");
+    return text;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vork-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
+                                                .arg(VORK_VERSION_MAJOR)
+                                                .arg(VORK_VERSION_MINOR)
+                                                .arg(VORK_VERSION_PATCH));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Simulated Vork units. Each unit binds UDP port 3010 on its own address and answers the\n"
+        "discovery query \"SVRK?\" with its 130-byte announcement (109 bytes with --old-firmware);\n"
+        "a query carrying a clock sets the unit's clock. Other datagrams are ignored (shown with\n"
+        "--verbose).\n\n"
+        "Loopback (no privileges): units on 127.0.0.2, 127.0.0.3, ... reached by unicast.\n"
+        "Lab: one unit per network namespace made by scripts/netlab, e.g.\n"
+        "  ip netns exec vlab-u1 vork-sim --bind-any --address 10.231.0.11\n\n"
+        "Fault flags apply to every unit, on top of what --config sets.\n"
+        "Runs until SIGINT or SIGTERM, or for --for seconds. Exit status 2 on bad options."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+
+    const QCommandLineOption configOpt(QStringLiteral("config"),
+                                       QStringLiteral("Units from a JSON file (format in sim/README.md)."),
+                                       QStringLiteral("file"));
+    const QCommandLineOption unitsOpt(QStringLiteral("units"),
+                                      QStringLiteral("Number of generated demo units (default 5; 1 with --address)."),
+                                      QStringLiteral("n"));
+    const QCommandLineOption baseOpt(QStringLiteral("base"),
+                                     QStringLiteral("Address of the first unit; the next ones count up (default 127.0.0.2)."),
+                                     QStringLiteral("address"));
+    const QCommandLineOption addressOpt(QStringLiteral("address"),
+                                        QStringLiteral("Run a single unit with this address."),
+                                        QStringLiteral("address"));
+    const QCommandLineOption bindAnyOpt(QStringLiteral("bind-any"),
+                                        QStringLiteral("Bind 0.0.0.0 instead of the unit's address, so limited broadcasts "
+                                                       "arrive (lab namespaces; one unit only)."));
+    const QCommandLineOption portOpt(QStringLiteral("port"),
+                                     QStringLiteral("UDP port the units listen on (default 3010)."),
+                                     QStringLiteral("port"));
+    const QCommandLineOption descOpt(QStringLiteral("desc"),
+                                     QStringLiteral("Description of a single unit (at most 64 characters)."),
+                                     QStringLiteral("text"));
+    const QCommandLineOption macOpt(QStringLiteral("mac"),
+                                    QStringLiteral("MAC of a single unit, 12 hex digits (default 0050C2 + the address's "
+                                                   "low three bytes)."),
+                                    QStringLiteral("mac"));
+    const QCommandLineOption oldOpt(QStringLiteral("old-firmware"),
+                                    QStringLiteral("Answer with the first 109 bytes of the announcement only."));
+    const QCommandLineOption shortOpt(QStringLiteral("short"),
+                                      QStringLiteral("Fault: answer with only the first n bytes (1-129)."),
+                                      QStringLiteral("n"));
+    const QCommandLineOption oversizeOpt(QStringLiteral("oversize"),
+                                         QStringLiteral("Fault: answer with n bytes, the announcement followed by "
+                                                        "garbage (131-65507, e.g. 1200)."),
+                                         QStringLiteral("n"));
+    const QCommandLineOption garbageOpt(QStringLiteral("garbage"),
+                                        QStringLiteral("Fault: answer with n random bytes instead (1-65507)."),
+                                        QStringLiteral("n"));
+    const QCommandLineOption duplicateOpt(QStringLiteral("duplicate-mac"),
+                                          QStringLiteral("Fault: answer every query a second time with another MAC "
+                                                         "(two units on one IP)."));
+    const QCommandLineOption delayOpt(QStringLiteral("delay"),
+                                      QStringLiteral("Fault: wait ms milliseconds before answering (0-600000)."),
+                                      QStringLiteral("ms"));
+    const QCommandLineOption silentOpt(QStringLiteral("silent"), QStringLiteral("Fault: never answer."));
+    const QCommandLineOption forOpt(QStringLiteral("for"),
+                                    QStringLiteral("Stop after this many seconds (1-604800)."),
+                                    QStringLiteral("seconds"));
+    const QCommandLineOption verboseOpt(QStringLiteral("verbose"),
+                                        QStringLiteral("Print one line per received datagram and per answer."));
+    parser.addOptions({configOpt, unitsOpt, baseOpt, addressOpt, bindAnyOpt, portOpt, descOpt, macOpt, oldOpt,
+                       shortOpt, oversizeOpt, garbageOpt, duplicateOpt, delayOpt, silentOpt, forOpt, verboseOpt});
+    parser.process(app);
+    if (!parser.positionalArguments().isEmpty())
+        return fail(QStringLiteral("unexpected argument ") + parser.positionalArguments().constFirst());
+
+    QString error;
+    int unitCount = parser.isSet(addressOpt) ? 1 : 5;
+    int port = 3010;
+    int runSeconds = 0;
+    SimFaults faults;
+    if (!intValue(parser, unitsOpt, 1, maxUnits, unitCount, error) || !intValue(parser, portOpt, 1, 65535, port, error)
+        || !intValue(parser, forOpt, 1, 604800, runSeconds, error)
+        || !intValue(parser, shortOpt, 1, 129, faults.shortLength, error)
+        || !intValue(parser, oversizeOpt, 131, maxDatagramSize, faults.oversizeLength, error)
+        || !intValue(parser, garbageOpt, 1, maxDatagramSize, faults.garbageLength, error)
+        || !intValue(parser, delayOpt, 0, 600000, faults.delayMs, error))
+        return fail(error);
+    faults.duplicate = parser.isSet(duplicateOpt);
+    faults.silent = parser.isSet(silentOpt);
+    error = checkFaults(faults);
+    if (!error.isEmpty())
+        return fail(error);
+
+    if (parser.isSet(addressOpt) && (parser.isSet(baseOpt) || unitCount != 1 || parser.isSet(configOpt)))
+        return fail(QStringLiteral("--address runs one generated unit; it does not go with --base, --units or --config"));
+    if (parser.isSet(configOpt) && parser.isSet(unitsOpt))
+        return fail(QStringLiteral("--units and --config exclude each other"));
+
+    const QString baseText = parser.isSet(addressOpt) ? parser.value(addressOpt)
+                             : parser.isSet(baseOpt)   ? parser.value(baseOpt)
+                                                       : QStringLiteral("127.0.0.2");
+    const QHostAddress base(baseText);
+    if (base.protocol() != QAbstractSocket::IPv4Protocol)
+        return fail(QStringLiteral("not an IPv4 address: ") + baseText);
+
+    QList<SimUnit> units;
+    const bool loaded = parser.isSet(configOpt) ? loadFleetConfig(parser.value(configOpt), base, units, &error)
+                                                : demoFleet(unitCount, base, units, &error);
+    if (!loaded)
+        return fail(error);
+
+    if ((parser.isSet(descOpt) || parser.isSet(macOpt)) && units.size() != 1)
+        return fail(QStringLiteral("--desc and --mac name a single unit"));
+    if (parser.isSet(bindAnyOpt) && units.size() != 1)
+        return fail(QStringLiteral("--bind-any runs a single unit (one per namespace)"));
+    if (parser.isSet(descOpt)) {
+        const QString desc = parser.value(descOpt);
+        if (desc.size() > 64)
+            return fail(QStringLiteral("--desc takes at most 64 characters"));
+        units.first().description = desc;
+    }
+    if (parser.isSet(macOpt)) {
+        if (!isValidMac(parser.value(macOpt)))
+            return fail(QStringLiteral("--mac takes 12 hex digits without separators"));
+        units.first().mac = parser.value(macOpt).toUpper();
+    }
+    for (SimUnit &u : units) {
+        if (parser.isSet(oldOpt))
+            u.oldFirmware = true;
+        SimFaults &f = u.faults;
+        if (faults.shortLength > 0)
+            f.shortLength = faults.shortLength, f.oversizeLength = 0;
+        if (faults.oversizeLength > 0)
+            f.oversizeLength = faults.oversizeLength, f.shortLength = 0;
+        if (faults.garbageLength > 0)
+            f.garbageLength = faults.garbageLength;
+        if (parser.isSet(delayOpt))
+            f.delayMs = faults.delayMs;
+        f.duplicate = f.duplicate || faults.duplicate;
+        f.silent = f.silent || faults.silent;
+    }
+
+    SimFleet fleet;
+    for (const SimUnit &u : units)
+        fleet.add(u);
+    SimUnitServer::Options options;
+    options.bindAny = parser.isSet(bindAnyOpt);
+    options.port = static_cast<quint16>(port);
+    if (!fleet.start(options, &error))
+        return fail(error + QStringLiteral(" (addresses outside 127.0.0.0/8 must be on a local interface)"));
+
+    const bool verbose = parser.isSet(verboseOpt);
+    for (int i = 0; i < fleet.size(); ++i) {
+        SimUnitServer &server = fleet.server(i);
+        out(server.unit().summary());
+        if (!verbose)
+            continue;
+        const QString name = server.unit().address.toString();
+        QObject::connect(&server, &SimUnitServer::datagramReceived, &app,
+                         [name](const QByteArray &bytes, const QString &from, quint16 fromPort) {
+                             out(name + QStringLiteral(" <- ") + from + QLatin1Char(':') + QString::number(fromPort)
+                                 + QLatin1Char(' ') + QString::number(bytes.size()) + QStringLiteral(" bytes: ")
+                                 + hexPreview(bytes));
+                         });
+        QObject::connect(&server, &SimUnitServer::answerSent, &app,
+                         [name](const QByteArray &bytes, const QString &to, quint16 toPort) {
+                             out(name + QStringLiteral(" -> ") + to + QLatin1Char(':') + QString::number(toPort)
+                                 + QLatin1Char(' ') + QString::number(bytes.size()) + QStringLiteral(" bytes"));
+                         });
+    }
+
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
+        return fail(QStringLiteral("cannot set up signal handling"));
+    QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, &app, [] {
+        char c = 0;
+        [[maybe_unused]] const auto n = ::read(signalPipe[0], &c, 1);
+        QCoreApplication::quit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+
+    if (runSeconds > 0)
+        QTimer::singleShot(runSeconds * 1000, &app, &QCoreApplication::quit);
+
+    const int rc = QCoreApplication::exec();
+    fleet.stop();
+    out(QStringLiteral("stopped"));
+    return rc;
+}

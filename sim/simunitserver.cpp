@@ -1,0 +1,214 @@
+#include "simunitserver.h"
+
+#include "unit/announcement.h"
+
+#include <QElapsedTimer>
+#include <QNetworkDatagram>
+#include <QTimer>
+#include <QUdpSocket>
+
+#include <algorithm>
+#include <limits>
+#include <memory>
+
+namespace vork::sim {
+
+namespace {
+constexpr int queryLength = 13;
+constexpr int queryClockOffset = 5;
+// Datagrams handled in one turn before other units and timers get a say.
+constexpr int maxDatagramsPerTurn = 256;
+} // namespace
+
+UdpRequest classifyRequest(QByteArrayView datagram)
+{
+    if (datagram.size() == queryLength && datagram.startsWith("SVRK?"))
+        return UdpRequest::DiscoveryQuery;
+    return UdpRequest::Unknown;
+}
+
+SimUnitServer::SimUnitServer(const SimUnit &unit, QObject *parent)
+    : QObject(parent), m_unit(unit), m_random(static_cast<quint32>(qHash(unit.mac)))
+{
+    auto timer = std::make_shared<QElapsedTimer>();
+    timer->start();
+    m_wall = [] { return QDateTime::currentDateTime(); };
+    m_monotonic = [timer] { return timer->elapsed(); };
+    m_startMs = m_monotonic();
+}
+
+SimUnitServer::~SimUnitServer()
+{
+    stop();
+}
+
+void SimUnitServer::setTimeSource(WallClock wall, Monotonic monotonic)
+{
+    m_wall = std::move(wall);
+    m_monotonic = std::move(monotonic);
+    m_startMs = m_monotonic();
+}
+
+bool SimUnitServer::start(const Options &options, QString *error)
+{
+    stop();
+    auto *socket = new QUdpSocket(this);
+    const QHostAddress bindAddress = options.bindAny ? QHostAddress(QHostAddress::AnyIPv4) : m_unit.address;
+    if (bindAddress.protocol() != QAbstractSocket::IPv4Protocol || !socket->bind(bindAddress, options.port)) {
+        if (error) {
+            *error = QStringLiteral("cannot bind ") + bindAddress.toString() + QLatin1Char(':')
+                     + QString::number(options.port) + QStringLiteral(": ") + socket->errorString();
+        }
+        delete socket;
+        return false;
+    }
+    m_socket = socket;
+    connect(socket, &QUdpSocket::readyRead, this, &SimUnitServer::readPending);
+    return true;
+}
+
+void SimUnitServer::stop()
+{
+    if (!m_socket)
+        return;
+    m_socket->disconnect(this);
+    m_socket->close();
+    m_socket->deleteLater();
+    m_socket.clear();
+}
+
+bool SimUnitServer::isListening() const
+{
+    return m_socket && m_socket->state() == QAbstractSocket::BoundState;
+}
+
+quint16 SimUnitServer::localPort() const
+{
+    return m_socket ? m_socket->localPort() : 0;
+}
+
+QDateTime SimUnitServer::clock() const
+{
+    return m_wall().addMSecs(m_unit.clockOffsetMs);
+}
+
+std::uint32_t SimUnitServer::runTime() const
+{
+    const qint64 ran = std::max<qint64>(0, m_monotonic() - m_startMs) / 1000;
+    const qint64 total = static_cast<qint64>(m_unit.runTime) + ran;
+    return static_cast<std::uint32_t>(std::min<qint64>(total, std::numeric_limits<std::uint32_t>::max()));
+}
+
+QByteArray SimUnitServer::announcement() const
+{
+    QByteArray bytes = encodeAnnouncement(m_unit.record(clock(), runTime()));
+    if (m_unit.oldFirmware)
+        bytes.truncate(announcement::oldSize);
+    return bytes;
+}
+
+void SimUnitServer::readPending()
+{
+    m_drainQueued = false;
+    int handled = 0;
+    while (m_socket && m_socket->hasPendingDatagrams()) {
+        if (++handled > maxDatagramsPerTurn) {
+            if (!m_drainQueued) {
+                m_drainQueued = true;
+                QMetaObject::invokeMethod(this, &SimUnitServer::readPending, Qt::QueuedConnection);
+            }
+            return;
+        }
+        const QNetworkDatagram datagram = m_socket->receiveDatagram();
+        if (!datagram.isValid())
+            return;
+        const QHostAddress sender(datagram.senderAddress().toIPv4Address());
+        handle(datagram.data(), sender, static_cast<quint16>(datagram.senderPort()));
+    }
+}
+
+void SimUnitServer::handle(const QByteArray &bytes, const QHostAddress &sender, quint16 port)
+{
+    if (m_received.size() >= maxRecorded)
+        m_received.removeFirst();
+    m_received.append({bytes, sender, port});
+    Q_EMIT datagramReceived(bytes, sender.toString(), port);
+
+    switch (classifyRequest(bytes)) {
+    case UdpRequest::DiscoveryQuery:
+        answerQuery(bytes, sender, port);
+        break;
+    case UdpRequest::Unknown:
+        break;
+    }
+}
+
+void SimUnitServer::answerQuery(QByteArrayView query, const QHostAddress &sender, quint16 port)
+{
+    const dtpack pcClock = readDtpack(query.sliced(queryClockOffset, dtpack::size));
+    if (!pcClock.isZero())
+        setClock(pcClock);
+
+    const SimFaults &f = m_unit.faults;
+    if (f.silent)
+        return;
+    QList<QByteArray> answers{answerWithMac(m_unit.mac)};
+    if (f.duplicate)
+        answers.append(answerWithMac(f.duplicateMac.isEmpty() ? otherMac(m_unit.mac) : f.duplicateMac));
+
+    if (f.delayMs <= 0) {
+        for (const QByteArray &a : answers)
+            send(a, sender, port);
+        return;
+    }
+    QTimer::singleShot(f.delayMs, this, [this, answers, sender, port] {
+        for (const QByteArray &a : answers)
+            send(a, sender, port);
+    });
+}
+
+void SimUnitServer::setClock(const dtpack &d)
+{
+    if (!isValidClock(d))
+        return;
+    const QDateTime target(QDate(d.fullYear(), d.mon, d.dayOfMonth), QTime(d.hrs, d.minutes, d.sec));
+    if (!target.isValid())
+        return; // a local time that does not exist (skipped by a daylight-saving change)
+    m_unit.clockOffsetMs = m_wall().msecsTo(target);
+}
+
+QByteArray SimUnitServer::answerWithMac(const QString &mac)
+{
+    const SimFaults &f = m_unit.faults;
+    if (f.garbageLength > 0)
+        return garbage(f.garbageLength);
+
+    SimUnit shown = m_unit;
+    shown.mac = mac;
+    QByteArray bytes = encodeAnnouncement(shown.record(clock(), runTime()));
+    if (m_unit.oldFirmware)
+        bytes.truncate(announcement::oldSize);
+    if (f.shortLength > 0 && f.shortLength < bytes.size())
+        bytes.truncate(f.shortLength);
+    else if (f.oversizeLength > bytes.size())
+        bytes += garbage(std::min(f.oversizeLength, maxDatagramSize) - int(bytes.size()));
+    return bytes;
+}
+
+QByteArray SimUnitServer::garbage(int length)
+{
+    QByteArray bytes(std::clamp(length, 0, maxDatagramSize), '\0');
+    for (char &c : bytes)
+        c = static_cast<char>(m_random.bounded(256));
+    return bytes;
+}
+
+void SimUnitServer::send(const QByteArray &bytes, const QHostAddress &to, quint16 port)
+{
+    if (!m_socket)
+        return; // stopped while an answer was delayed
+    m_socket->writeDatagram(bytes, to, port);
+    Q_EMIT answerSent(bytes, to.toString(), port);
+}
+
+} // namespace vork::sim

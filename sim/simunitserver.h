@@ -1,0 +1,100 @@
+#pragma once
+
+#include "simunit.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QDateTime>
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QRandomGenerator>
+
+#include <cstdint>
+#include <functional>
+
+class QUdpSocket;
+
+namespace vork::sim {
+
+// The UDP port every unit listens on for requests.
+constexpr quint16 unitUdpPort = 3010;
+
+// What a datagram to the unit's UDP port asks for. Kinds the simulator does
+// not act on yet are Unknown: recorded, never answered.
+enum class UdpRequest { DiscoveryQuery, Unknown };
+UdpRequest classifyRequest(QByteArrayView datagram);
+
+// One simulated unit on its own address: answers discovery queries with its
+// announcement, keeps its own clock and run time, and records every datagram.
+class SimUnitServer : public QObject
+{
+    Q_OBJECT
+public:
+    struct Received
+    {
+        QByteArray bytes;
+        QHostAddress sender;
+        quint16 senderPort = 0;
+    };
+    struct Options
+    {
+        bool bindAny = false; // 0.0.0.0 instead of the unit's address: one unit per namespace
+        quint16 port = unitUdpPort;
+    };
+    using WallClock = std::function<QDateTime()>;
+    using Monotonic = std::function<qint64()>; // milliseconds, never going back
+
+    // Recording stops growing here; older entries make room for newer ones.
+    static constexpr int maxRecorded = 4096;
+
+    explicit SimUnitServer(const SimUnit &unit, QObject *parent = nullptr);
+    ~SimUnitServer() override;
+
+    bool start(const Options &options, QString *error = nullptr);
+    void stop();
+    bool isListening() const;
+    quint16 localPort() const;
+
+    const SimUnit &unit() const { return m_unit; }
+    // Faults may be switched while the unit runs; they apply from the next query.
+    void setFaults(const SimFaults &faults) { m_unit.faults = faults; }
+    void setOldFirmware(bool old) { m_unit.oldFirmware = old; }
+
+    // Replaces the PC clock and the run-time clock (tests pin both).
+    void setTimeSource(WallClock wall, Monotonic monotonic);
+
+    QDateTime clock() const;
+    std::uint32_t runTime() const;
+    // The announcement the unit would send now, before any fault reshapes it.
+    QByteArray announcement() const;
+
+    const QList<Received> &received() const { return m_received; }
+    void clearReceived() { m_received.clear(); }
+
+Q_SIGNALS:
+    void datagramReceived(const QByteArray &bytes, const QString &sender, quint16 senderPort);
+    void answerSent(const QByteArray &bytes, const QString &to, quint16 toPort);
+
+private:
+    void readPending();
+    void handle(const QByteArray &bytes, const QHostAddress &sender, quint16 port);
+    void answerQuery(QByteArrayView query, const QHostAddress &sender, quint16 port);
+    // Sets the unit's clock to d; a clock that is no valid local time is ignored.
+    void setClock(const dtpack &d);
+    QByteArray answerWithMac(const QString &mac);
+    QByteArray garbage(int length);
+    void send(const QByteArray &bytes, const QHostAddress &to, quint16 port);
+
+    SimUnit m_unit;
+    QPointer<QUdpSocket> m_socket;
+    WallClock m_wall;
+    Monotonic m_monotonic;
+    qint64 m_startMs = 0;
+    QList<Received> m_received;
+    QRandomGenerator m_random;
+    bool m_drainQueued = false;
+};
+
+} // namespace vork::sim

@@ -29,11 +29,11 @@ void ConsoleOperator::message(MessageKind kind, const QString &text)
             err() << displayText(text) << Qt::endl;
         break;
     case MessageKind::Warning:
-        err() << "Warning: " << displayText(text) << Qt::endl;
+        err() << displayText(text) << Qt::endl;
         break;
     case MessageKind::Error:
         ++errors;
-        err() << "Error: " << displayText(text) << Qt::endl;
+        err() << displayText(text) << Qt::endl;
         break;
     }
 }

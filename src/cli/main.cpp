@@ -1,4 +1,4 @@
-#include "cli/consoleoperator.h"
+#include "cli/commands.h"
 #include "discovery/broadcast.h"
 
 #include <QCoreApplication>
@@ -11,6 +11,7 @@ int usage(QTextStream &s, int status)
     s << "Usage: vork COMMAND [OPTIONS]\n"
          "\n"
          "Commands:\n"
+         "  discover          run one discovery cycle and list the units (vork discover --help)\n"
          "  interfaces        list the local IPv4 interface addresses (loopback last)\n"
          "  help              show this text\n";
     s.flush();
@@ -32,6 +33,8 @@ int main(int argc, char *argv[])
     const QString command = args.first();
     if (command == QLatin1String("help") || command == QLatin1String("--help") || command == QLatin1String("-h"))
         return usage(out, 0);
+    if (command == QLatin1String("discover"))
+        return vork::cli::discover(args.mid(1));
     if (command == QLatin1String("interfaces")) {
         const QStringList list = vork::TBroadcast::GetInterfaceList();
         for (const QString &a : list)

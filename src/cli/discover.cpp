@@ -1,0 +1,219 @@
+#include "cli/commands.h"
+#include "cli/consoleoperator.h"
+
+#include "app/boundedwait.h"
+#include "discovery/broadcast.h"
+#include "discovery/discoverycycle.h"
+#include "discovery/unitcolumns.h"
+#include "unit/unitrules.h"
+#include "unit/unittable.h"
+
+#include <QCommandLineParser>
+#include <QHostAddress>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+
+namespace vork::cli {
+
+namespace {
+
+constexpr int exitFound = 0;
+constexpr int exitNone = 1;
+constexpr int exitUsage = 2;
+
+bool parseSort(const QString &text, SortOrder &order)
+{
+    static const QStringList names = {QStringLiteral("none"),    QStringLiteral("ip"),     QStringLiteral("mac"),
+                                      QStringLiteral("description"), QStringLiteral("readers"),
+                                      QStringLiteral("model"),   QStringLiteral("runtime"), QStringLiteral("version")};
+    bool isNumber = false;
+    int index = text.toInt(&isNumber);
+    if (!isNumber)
+        index = static_cast<int>(names.indexOf(text.toLower()));
+    if (index < 0 || index >= names.size())
+        return false;
+    order = static_cast<SortOrder>(index);
+    return true;
+}
+
+QJsonArray bytes(const auto &array)
+{
+    QJsonArray a;
+    for (auto b : array)
+        a.append(static_cast<int>(b));
+    return a;
+}
+
+QJsonObject toJson(const udppack &u)
+{
+    QJsonObject o;
+    o[QStringLiteral("desc")] = u.desc;
+    o[QStringLiteral("vnumber")] = u.vnumber;
+    o[QStringLiteral("vbuild")] = u.vbuild;
+    o[QStringLiteral("vnum")] = bytes(u.ver.vnum);
+    o[QStringLiteral("vbld")] = bytes(u.ver.vbld);
+    o[QStringLiteral("vrcnt")] = u.ver.vrcnt;
+    o[QStringLiteral("ip")] = u.ip;
+    o[QStringLiteral("mac")] = u.mac;
+    o[QStringLiteral("flash_mfg")] = u.flash_mfg;
+    o[QStringLiteral("flash_typ")] = u.flash_typ;
+    QJsonObject dt;
+    dt[QStringLiteral("sec")] = u.dt.sec;
+    dt[QStringLiteral("minutes")] = u.dt.minutes;
+    dt[QStringLiteral("hrs")] = u.dt.hrs;
+    dt[QStringLiteral("dayOfMonth")] = u.dt.dayOfMonth;
+    dt[QStringLiteral("dayOfWeek")] = u.dt.dayOfWeek;
+    dt[QStringLiteral("mon")] = u.dt.mon;
+    dt[QStringLiteral("year")] = u.dt.year;
+    dt[QStringLiteral("cent")] = u.dt.cent;
+    o[QStringLiteral("dt")] = dt;
+    o[QStringLiteral("caddr")] = u.caddr;
+    o[QStringLiteral("rt")] = static_cast<qint64>(u.rt);
+    o[QStringLiteral("blv")] = u.blv;
+    o[QStringLiteral("naddr")] = u.naddr;
+    o[QStringLiteral("model")] = u.model;
+    o[QStringLiteral("cons")] = u.cons;
+    o[QStringLiteral("zosv")] = bytes(u.zosv);
+    o[QStringLiteral("cpui")] = u.cpui;
+    o[QStringLiteral("ncp")] = u.ncp;
+    o[QStringLiteral("bla")] = u.bla;
+    o[QStringLiteral("blb")] = u.blb;
+    o[QStringLiteral("dateoff")] = u.dateoff;
+    o[QStringLiteral("minutesoff")] = u.minutesoff;
+    o[QStringLiteral("standard")] = ProtocolVariant::standardRule(u);
+    return o;
+}
+
+} // namespace
+
+int discover(const QStringList &args)
+{
+    QCommandLineParser p;
+    p.setApplicationDescription(QStringLiteral(
+        "Runs one discovery cycle and prints one line per unit with the discovery list's columns\n"
+        "(tab-separated: description, version, build date, IP, MAC, readers, flash, date, time,\n"
+        "run time, boot loader, connections). Exit status: 0 when a unit answered, 1 when none did,\n"
+        "2 on bad arguments."));
+    p.addHelpOption();
+    const QCommandLineOption to(QStringLiteral("to"),
+                                QStringLiteral("Send the query to ADDRESS instead of the limited broadcast (repeatable)."),
+                                QStringLiteral("ADDRESS"));
+    const QCommandLineOption waitMs(QStringLiteral("wait"), QStringLiteral("Listening window in ms (default 500)."),
+                                    QStringLiteral("MS"), QStringLiteral("500"));
+    const QCommandLineOption localIp(QStringLiteral("local-ip"), QStringLiteral("Local interface address to bind."),
+                                     QStringLiteral("ADDRESS"));
+    const QCommandLineOption localPort(QStringLiteral("local-port"),
+                                       QStringLiteral("Local UDP port (default 0: chosen by the system)."),
+                                       QStringLiteral("PORT"), QStringLiteral("0"));
+    const QCommandLineOption remotePort(QStringLiteral("port"), QStringLiteral("Units' UDP port (default 3010)."),
+                                        QStringLiteral("PORT"), QStringLiteral("3010"));
+    const QCommandLineOption sort(QStringLiteral("sort"),
+                                  QStringLiteral("Order: none, ip, mac, description, readers, model, runtime, version."),
+                                  QStringLiteral("KEY"), QStringLiteral("none"));
+    const QCommandLineOption sync(QStringLiteral("sync-clock"),
+                                  QStringLiteral("Set every answering unit's clock to this computer's clock (asks unless --yes)."));
+    const QCommandLineOption yes(QStringLiteral("yes"), QStringLiteral("Answer Yes to every question."));
+    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("Print a JSON array with every decoded field."));
+    const QCommandLineOption header(QStringLiteral("header"), QStringLiteral("Print the column headers first."));
+    const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Print log lines to stderr."));
+    p.addOptions({to, waitMs, localIp, localPort, remotePort, sort, sync, yes, json, header, verbose});
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    if (!p.parse(QStringList{QStringLiteral("vork discover")} + args)) {
+        err << p.errorText() << '\n';
+        return exitUsage;
+    }
+    if (p.isSet(QStringLiteral("help"))) {
+        out << p.helpText();
+        return 0;
+    }
+    if (!p.positionalArguments().isEmpty()) {
+        err << "vork discover: unexpected argument '" << p.positionalArguments().first() << "'\n";
+        return exitUsage;
+    }
+
+    bool ok1 = false, ok2 = false, ok3 = false;
+    const int window = p.value(waitMs).toInt(&ok1);
+    const int lport = p.value(localPort).toInt(&ok2);
+    const int rport = p.value(remotePort).toInt(&ok3);
+    if (!ok1 || window <= 0 || window > 60000) {
+        err << "vork discover: --wait must be 1..60000 ms\n";
+        return exitUsage;
+    }
+    if (!ok2 || lport < 0 || lport > 65535 || !ok3 || rport <= 0 || rport > 65535) {
+        err << "vork discover: ports must be 0..65535\n";
+        return exitUsage;
+    }
+    SortOrder order = SortOrder::None;
+    if (!parseSort(p.value(sort), order)) {
+        err << "vork discover: unknown sort key '" << p.value(sort) << "'\n";
+        return exitUsage;
+    }
+    const QStringList targets = p.values(to);
+    for (const QString &t : targets) {
+        if (QHostAddress(t).protocol() != QAbstractSocket::IPv4Protocol) {
+            err << "vork discover: not an IPv4 address: '" << t << "'\n";
+            return exitUsage;
+        }
+    }
+    if (p.isSet(localIp) && QHostAddress(p.value(localIp)).protocol() != QAbstractSocket::IPv4Protocol) {
+        err << "vork discover: not an IPv4 address: '" << p.value(localIp) << "'\n";
+        return exitUsage;
+    }
+
+    ConsoleOperator op;
+    op.assumeYes = p.isSet(yes);
+    op.verbose = p.isSet(verbose);
+    TBroadcast transport(op);
+    if (p.isSet(localIp))
+        transport.setLocalIP(p.value(localIp));
+    transport.setLocalPort(lport);
+    transport.setRemotePort(rport);
+    transport.setTimeOut(window);
+
+    UnitTable units(op);
+    DiscoveryCycle cycle(op, transport, units);
+    cycle.setSortOrder(order);
+    cycle.setSyncClock(p.isSet(sync));
+    if (!targets.isEmpty()) {
+        cycle.setUseList(true);
+        cycle.sendToTargets = [&](const QByteArray &query) {
+            for (const QString &t : targets) {
+                transport.setBroadCastIP(t);
+                transport.SendBroadCast(query);
+            }
+        };
+    }
+    transport.setOnDataReceived([&](const QByteArray &b, int n, const QString &from) { cycle.dataReceived(b, n, from); });
+
+    if (!cycle.start())
+        return exitUsage;
+    wait::until([&] { return !cycle.collecting(); }, window + 5000);
+
+    if (p.isSet(json)) {
+        QJsonArray all;
+        for (int i = 0; i < units.count(); ++i)
+            all.append(toJson(units.unit(i)));
+        out << QJsonDocument(all).toJson(QJsonDocument::Indented);
+    } else {
+        if (p.isSet(header)) {
+            QStringList h;
+            for (int c = unitcolumns::Description; c < unitcolumns::Count; ++c)
+                h << unitcolumns::header(c).trimmed();
+            out << h.join(QLatin1Char('\t')) << '\n';
+        }
+        for (int i = 0; i < units.count(); ++i) {
+            QStringList cells;
+            for (int c = unitcolumns::Description; c < unitcolumns::Count; ++c)
+                cells << unitcolumns::cellText(units.unit(i), c);
+            out << cells.join(QLatin1Char('\t')) << '\n';
+        }
+    }
+    out.flush();
+    return units.count() > 0 ? exitFound : exitNone;
+}
+
+} // namespace vork::cli

@@ -1,5 +1,5 @@
 #include "cli/commands.h"
-#include "cli/consoleoperator.h"
+#include "app/consoleoperator.h"
 
 #include "app/boundedwait.h"
 #include "discovery/broadcast.h"

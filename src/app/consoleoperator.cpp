@@ -1,4 +1,4 @@
-#include "cli/consoleoperator.h"
+#include "app/consoleoperator.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

@@ -3,7 +3,6 @@
 #include "unit/bytecursor.h"
 
 #include <array>
-#include <cmath>
 #include <cstdlib>
 
 namespace vork {
@@ -32,6 +31,13 @@ void udppack::takeAnnouncement(const udppack &a)
     blb = a.blb;
     dateoff = a.dateoff;
     minutesoff = a.minutesoff;
+}
+
+void udppack::resetReaderTexts()
+{
+    for (auto *texts : {&LastRead, &LastReadtime, &LastDiag, &LastDiagtime, &LastErr, &LastErrtime, &LastAlarm,
+                        &LastAlarmtime})
+        texts->fill(QString());
 }
 
 QString monthAbbreviation(int month)
@@ -126,8 +132,13 @@ void compareClock(udppack &unit, const QDateTime &now)
     const QTime pcTime = now.time();
     const int unitSecs = d.hrs * 3600 + d.minutes * 60 + d.sec;
     const int pcSecs = pcTime.hour() * 3600 + pcTime.minute() * 60 + pcTime.second();
-    const double minutes = std::abs(unitSecs - pcSecs) / 60.0;
-    unit.minutesoff = static_cast<std::uint16_t>(std::nearbyint(minutes)); // default rounding: halves to even
+    // Whole minutes, halves to even.
+    const int diff = std::abs(unitSecs - pcSecs);
+    int minutes = diff / 60;
+    const int rest = diff % 60;
+    if (rest > 30 || (rest == 30 && (minutes & 1)))
+        ++minutes;
+    unit.minutesoff = static_cast<std::uint16_t>(minutes);
 }
 
 void decodeAnnouncement(QByteArrayView data, int count, udppack &unit, const QDateTime &now)

@@ -84,6 +84,8 @@ struct udppack
 
     // Copies every field the announcement fills, leaving the program's state alone.
     void takeAnnouncement(const udppack &a);
+    // Empties the last read, diagnostic, error and alarm texts of every reader.
+    void resetReaderTexts();
 };
 
 } // namespace vork

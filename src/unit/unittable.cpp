@@ -93,6 +93,9 @@ int UnitTable::enterAnnouncement(const udppack &announced, const QString &sender
         if (!m_autoUpdateTab)
             slot.selected = false;
         slot.connected = false;
+        // Nothing of the slot's previous unit may show up as this unit's state.
+        slot.FlashState = 0;
+        slot.resetReaderTexts();
         // A reused slot's old client goes once its queued events are done.
         if (slot.cs) {
             slot.cs->close();

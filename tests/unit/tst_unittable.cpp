@@ -290,9 +290,14 @@ void TestUnitTable::reusedSlotDisposesOldClient()
     fill(t, 2);
     QPointer<UnitClient> old0 = t.unit(0).cs;
     QPointer<UnitClient> old1 = t.unit(1).cs;
+    t.unit(0).FlashState = 3;
+    t.unit(0).LastErr[4] = QStringLiteral("E12");
 
     t.clear();
     QCOMPARE(t.enterAnnouncement(announced(macOf(9)), QStringLiteral("127.0.0.99")), 0);
+    // A new unit in the slot inherits nothing of the old unit's state.
+    QCOMPARE(t.unit(0).FlashState, std::uint16_t(0));
+    QVERIFY(t.unit(0).LastErr[4].isEmpty());
     QPointer<UnitClient> fresh = t.unit(0).cs;
     QVERIFY(fresh);
     QVERIFY(fresh != old0);

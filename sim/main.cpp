@@ -170,8 +170,8 @@ int main(int argc, char *argv[])
     const QString baseText = parser.isSet(addressOpt) ? parser.value(addressOpt)
                              : parser.isSet(baseOpt)   ? parser.value(baseOpt)
                                                        : QStringLiteral("127.0.0.2");
-    const QHostAddress base(baseText);
-    if (base.protocol() != QAbstractSocket::IPv4Protocol)
+    const QHostAddress base = parseIPv4(baseText);
+    if (base.isNull())
         return fail(QStringLiteral("not an IPv4 address: ") + baseText);
 
     QList<SimUnit> units;

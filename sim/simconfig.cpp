@@ -259,8 +259,8 @@ bool readUnit(const QJsonObject &o, int index, const QHostAddress &base, SimUnit
 
     u.address = addressAt(base, index);
     if (o.contains(QStringLiteral("address"))) {
-        const QHostAddress a(o.value(QStringLiteral("address")).toString());
-        if (a.protocol() != QAbstractSocket::IPv4Protocol) {
+        const QHostAddress a = parseIPv4(o.value(QStringLiteral("address")).toString());
+        if (a.isNull()) {
             error = QStringLiteral("\"address\": expected a dotted IPv4 address");
             return false;
         }

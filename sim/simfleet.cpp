@@ -2,6 +2,22 @@
 
 namespace vork::sim {
 
+QHostAddress parseIPv4(const QString &text)
+{
+    const QStringList parts = text.split(QLatin1Char('.'));
+    if (parts.size() != 4)
+        return {};
+    quint32 value = 0;
+    for (const QString &part : parts) {
+        bool ok = false;
+        const uint n = part.toUInt(&ok, 10);
+        if (!ok || part.isEmpty() || part.size() > 3 || n > 255 || !part.at(0).isDigit())
+            return {};
+        value = (value << 8) | n;
+    }
+    return QHostAddress(value);
+}
+
 QHostAddress addressAt(const QHostAddress &base, int index)
 {
     if (base.protocol() != QAbstractSocket::IPv4Protocol || index < 0)

@@ -13,6 +13,10 @@
 
 namespace vork::sim {
 
+// A dotted-quad IPv4 address (four numbers 0-255), else a null address.
+// Shorthands such as "10.0.0" are refused: they are typing mistakes here.
+QHostAddress parseIPv4(const QString &text);
+
 // The address index steps past base, or a null address when that leaves IPv4.
 QHostAddress addressAt(const QHostAddress &base, int index);
 

@@ -1,5 +1,7 @@
 // The settings file (case-insensitive names, damaged files, atomic writes) and the tone rules.
 #include "app/inifile.h"
+#include "app/settings.h"
+#include "recordingoperator.h"
 #include "app/tones.h"
 
 #include <QFile>
@@ -19,6 +21,11 @@ private Q_SLOTS:
     void saveReplacesTheWholeFile();
     void saveFailureIsReported();
     void removeSection();
+    void settingsDefaultsAndMalformedValues_data();
+    void settingsDefaultsAndMalformedValues();
+    void sortTypeGoesBackToItsOwnSection();
+    void exitWriteKeepsChangedValuesAndDropsObsoleteSection();
+    void failedExitWriteIsLogged();
     void tonesPlayOnlyWhenAllowed_data();
     void tonesPlayOnlyWhenAllowed();
     void toneKindsMapToTheirFields();
@@ -110,6 +117,102 @@ void TestSettings::removeSection()
     ini.parse("[UDPmasks]\nm1=255.255.255.0\n[UDP]\nWait=500\n");
     ini.removeSection(QStringLiteral("udpMASKS"));
     QCOMPARE(ini.sections(), QStringList{QStringLiteral("UDP")});
+}
+
+void TestSettings::settingsDefaultsAndMalformedValues_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("localPort");
+    QTest::addColumn<int>("wait");
+    QTest::addColumn<int>("sortType");
+    QTest::addColumn<int>("connectHz");
+    QTest::addColumn<uint>("warnColor");
+    QTest::newRow("no file") << QByteArray() << 0 << 500 << 0 << 1600 << 65535u;
+    QTest::newRow("values") << QByteArray("[udp]\nlocalport=3010\nwait=2000\n[sort]\ntype=5\n[options]\n"
+                                          "connectf=1234\nwarncolor=16711680\n")
+                            << 3010 << 2000 << 5 << 1234 << 16711680u;
+    QTest::newRow("malformed") << QByteArray("[UDP]\nLocalPort=abc\nWait=-5\n[Sort]\ntype=99\n[Options]\n"
+                                             "CONNECTf=\nWarnColor=yellow\n")
+                               << 0 << 500 << 0 << 1600 << 65535u;
+    QTest::newRow("port out of range") << QByteArray("[UDP]\nLocalPort=70000\n") << 0 << 500 << 0 << 1600 << 65535u;
+}
+
+void TestSettings::settingsDefaultsAndMalformedValues()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, localPort);
+    QFETCH(int, wait);
+    QFETCH(int, sortType);
+    QFETCH(int, connectHz);
+    QFETCH(uint, warnColor);
+    IniFile ini;
+    ini.parse(file);
+    Settings s;
+    readSettings(ini, s);
+    QCOMPARE(s.localPort, localPort);
+    QCOMPARE(s.wait, wait);
+    QCOMPARE(s.sortType, sortType);
+    QCOMPARE(s.options.ConnectHZ, connectHz);
+    QCOMPARE(s.options.Warncolor, warnColor);
+    QCOMPARE(s.loadOnStartFile, QStringLiteral("DiscoveryList.txt"));
+    QCOMPARE(s.colors.GridFixed, StoredColor(8404992));
+}
+
+void TestSettings::sortTypeGoesBackToItsOwnSection()
+{
+    IniFile ini;
+    ini.parse("[SORT]\r\ntype=3\r\n");
+    Settings s;
+    readSettings(ini, s);
+    QCOMPARE(s.sortType, 3);
+    writeExitKeys(ini, s);
+    QCOMPARE(ini.sections().filter(QStringLiteral("sort"), Qt::CaseInsensitive), QStringList{QStringLiteral("SORT")});
+    QVERIFY(ini.serialize().contains("[SORT]\r\ntype=3\r\n"));
+}
+
+void TestSettings::exitWriteKeepsChangedValuesAndDropsObsoleteSection()
+{
+    QTemporaryDir dir;
+    RecordingOperator op;
+    const QString path = dir.filePath(QStringLiteral("Vork.ini"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("[UDPmasks]\nmask=255.0.0.0\n[Options]\nbeep=0\n");
+    f.close();
+
+    SettingsFile file(op, path);
+    Settings s;
+    QVERIFY(file.read(s));
+    s.options.ConnectHZ = 1234;
+    s.options.CritColor = 0x00112233;
+    s.beep = true;
+    QVERIFY(file.writeAtExit(s));
+
+    SettingsFile again(op, path);
+    Settings back;
+    QVERIFY(again.read(back));
+    QCOMPARE(back.options.ConnectHZ, 1234);
+    QCOMPARE(back.options.CritColor, StoredColor(0x00112233));
+    QVERIFY(back.beep);
+    QVERIFY(back.options.Feedback);
+    QVERIFY(!again.ini().hasSection(QStringLiteral("UDPmasks")));
+    QVERIFY(op.logs.isEmpty());
+}
+
+void TestSettings::failedExitWriteIsLogged()
+{
+    QTemporaryDir dir;
+    RecordingOperator op;
+    // A file where the folder should be: nothing can be written below it.
+    QFile blocker(dir.filePath(QStringLiteral("blocked")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    SettingsFile file(op, dir.filePath(QStringLiteral("blocked/Vork.ini")));
+    Settings s;
+    QVERIFY(!file.read(s));
+    QVERIFY(!file.writeAtExit(s));
+    QCOMPARE(op.logs.size(), 1);
+    QVERIFY(op.logs.first().startsWith(QStringLiteral("Cannot write settings file ")));
 }
 
 void TestSettings::tonesPlayOnlyWhenAllowed_data()

@@ -11,6 +11,9 @@ namespace vork {
 namespace {
 // Datagrams handled in one turn before the event loop gets a say again.
 constexpr int maxDatagramsPerTurn = 256;
+// A readiness notice can be lost once the socket was read outside readyRead
+// (the queued drain at a window's start), so an open window also polls.
+constexpr int pollIntervalMs = 2;
 } // namespace
 
 TBroadcast::TBroadcast(Operator &op, QObject *parent) : QObject(parent), m_op(op)
@@ -23,6 +26,8 @@ TBroadcast::TBroadcast(Operator &op, QObject *parent) : QObject(parent), m_op(op
         else
             windowEnded();
     });
+    m_pollTimer.setInterval(pollIntervalMs);
+    connect(&m_pollTimer, &QTimer::timeout, this, &TBroadcast::readPending);
 }
 
 TBroadcast::~TBroadcast()
@@ -75,10 +80,8 @@ void TBroadcast::openSocket()
     }
     // Qt enables broadcasting on its UDP sockets; readiness is handled per window.
     connect(socket, &QUdpSocket::readyRead, this, &TBroadcast::readPending);
-    if (m_windowRunning && !m_drainQueued) {
-        m_drainQueued = true;
+    if (m_windowRunning)
         QMetaObject::invokeMethod(this, &TBroadcast::readPending, Qt::QueuedConnection);
-    }
 }
 
 void TBroadcast::SendBroadCast(const QByteArray &buffer)
@@ -92,10 +95,7 @@ void TBroadcast::SendBroadCast(const QByteArray &buffer)
         m_windowRunning = true;
         m_endPending = false;
         // Datagrams that waited since the last window come first.
-        if (!m_drainQueued) {
-            m_drainQueued = true;
-            QMetaObject::invokeMethod(this, &TBroadcast::readPending, Qt::QueuedConnection);
-        }
+        QMetaObject::invokeMethod(this, &TBroadcast::readPending, Qt::QueuedConnection);
     }
 
     const QHostAddress destination(m_broadcastIP);
@@ -103,8 +103,10 @@ void TBroadcast::SendBroadCast(const QByteArray &buffer)
     if (!destination.isNull())
         sent = m_socket->writeDatagram(buffer, destination, static_cast<quint16>(m_remotePort));
 
-    if (opening)
+    if (opening) {
         m_windowTimer.start(qMax(0, m_timeOut));
+        m_pollTimer.start();
+    }
 
     if (sent != buffer.size())
         m_op.error(QStringLiteral("Error sending UDP Packet"));
@@ -112,17 +114,13 @@ void TBroadcast::SendBroadCast(const QByteArray &buffer)
 
 void TBroadcast::readPending()
 {
-    m_drainQueued = false;
     if (!m_windowRunning || m_delivering || !m_socket)
         return;
 
     int handled = 0;
     while (m_windowRunning && !m_endPending && m_socket && m_socket->hasPendingDatagrams()) {
-        if (++handled > maxDatagramsPerTurn) {
-            m_drainQueued = true;
-            QMetaObject::invokeMethod(this, &TBroadcast::readPending, Qt::QueuedConnection);
-            break;
-        }
+        if (++handled > maxDatagramsPerTurn)
+            break; // the poll picks up the rest
         QByteArray buff(bufferSize, '\0');
         const qint64 size = m_socket->pendingDatagramSize();
         QHostAddress from;
@@ -149,6 +147,7 @@ void TBroadcast::readPending()
 void TBroadcast::windowEnded()
 {
     m_windowTimer.stop();
+    m_pollTimer.stop();
     m_windowRunning = false;
     if (m_onComplete) {
         const DiscoveryComplete handler = m_onComplete;

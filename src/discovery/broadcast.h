@@ -75,10 +75,10 @@ private:
     QPointer<QUdpSocket> m_socket;
     QByteArray m_lastSend;
     QTimer m_windowTimer;
+    QTimer m_pollTimer;
     bool m_windowRunning = false;
     bool m_delivering = false;  // inside a ReadData call
     bool m_endPending = false;  // the window ran out during a delivery
-    bool m_drainQueued = false;
 };
 
 } // namespace vork

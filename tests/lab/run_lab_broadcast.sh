@@ -8,6 +8,7 @@ set -uo pipefail
 NETLAB=${1:?netlab script}
 SIM=${2:?vork-sim}
 TEST=${3:?tst_lab_broadcast}
+VORK=${4:?vork}
 UNITS=3
 
 skip() { echo "SKIP: $*"; exit 77; }
@@ -70,6 +71,26 @@ done
 ip netns exec "$PREFIX-util" env VORK_LAB_UTIL_IP=10.231.0.1 \
     VORK_LAB_UNITS="$(IFS=,; echo "${expected[*]}")" "$TEST"
 rc=$?
+
+# The command-line tool finds every unit of the lab by broadcast too.
+if ((rc == 0)); then
+    out=$(ip netns exec "$PREFIX-util" timeout 20 "$VORK" discover --local-ip 10.231.0.1 --sort ip)
+    vrc=$?
+    echo "$out"
+    lines=$(printf '%s\n' "$out" | grep -c .)
+    if ((vrc != 0 || lines != UNITS)); then
+        echo "FAIL: vork discover exited $vrc with $lines lines, expected $UNITS"
+        rc=1
+    fi
+    for pair in "${expected[@]}"; do
+        addr=${pair%%=*}
+        mac=${pair#*=}
+        if ! printf '%s\n' "$out" | grep -q -P "\t\Q$addr\E\t\Q$mac\E\t"; then
+            echo "FAIL: vork discover did not list $addr $mac"
+            rc=1
+        fi
+    done
+fi
 if ((rc != 0)); then
     for ((k = 1; k <= UNITS; k++)); do
         echo "--- $PREFIX-u$k"

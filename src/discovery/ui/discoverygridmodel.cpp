@@ -7,6 +7,8 @@
 #include "unit/unitrules.h"
 #include "unit/unittable.h"
 
+#include <QFont>
+
 #include <algorithm>
 
 namespace vork {
@@ -215,6 +217,11 @@ QVariant DiscoveryGridModel::headerData(int section, Qt::Orientation orientation
     case Qt::BackgroundRole: return toQColor(m_colors.GridFixed);
     case Qt::ForegroundRole: return toQColor(m_colors.GridFixedFont);
     case BoldRole: return m_colors.GridHeaderBold;
+    case Qt::FontRole: {
+        QFont font;
+        font.setBold(m_colors.GridHeaderBold);
+        return font;
+    }
     default: return {};
     }
 }

@@ -43,6 +43,10 @@ void GuiOperator::tone(Tone kind, bool force)
 
 void GuiOperator::message(MessageKind kind, const QString &text)
 {
+    if (showMessage) {
+        showMessage(kind, text);
+        return;
+    }
     const QString title = m_window ? m_window->windowTitle() : QString();
     const QString shown = displayText(text);
     switch (kind) {
@@ -54,6 +58,8 @@ void GuiOperator::message(MessageKind kind, const QString &text)
 
 Answer GuiOperator::ask(const QString &text)
 {
+    if (askQuestion)
+        return askQuestion(text);
     const QString title = m_window ? m_window->windowTitle() : QString();
     const auto b = QMessageBox::question(m_window, title, displayText(text),
                                          QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,

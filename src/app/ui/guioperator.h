@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
 
 class QLabel;
 class QStatusBar;
@@ -35,6 +36,11 @@ public:
     void breathe() override;
 
     const QStringList &logLines() const { return m_lines; }
+
+    // How messages and questions reach the operator; message boxes unless replaced
+    // (tests replace them so nothing modal stops them).
+    std::function<void(MessageKind, const QString &)> showMessage;
+    std::function<Answer(const QString &)> askQuestion;
     void clearLog();
 
 Q_SIGNALS:

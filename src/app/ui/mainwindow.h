@@ -1,37 +1,114 @@
 #pragma once
 
+#include "app/options.h"
+#include "app/pagerules.h"
+#include "app/settings.h"
+#include "app/startoptions.h"
+#include "app/tones.h"
+#include "unit/unitrules.h"
+
 #include <QMainWindow>
 
+#include <functional>
+#include <memory>
+
 class QTabWidget;
+class QToolButton;
 
 namespace vork {
 
+class DiscoverPage;
+class DiscoveryCycle;
 class GuiOperator;
+class LogWindow;
+class OptionsDialog;
+class PageControl;
 class TBroadcast;
+class TonePlayer;
 class UnitTable;
 
-// The frame of the program: the seven pages, the status bar and what they share.
+// The frame of the program: the seven pages, the status bar, the settings,
+// tones, log and options, and the order of start-up and shutdown.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
     static constexpr const char *caption = "Brivella Utility";
+    static constexpr int narrowWidth = 965;
 
-    explicit MainWindow(QWidget *parent = nullptr);
+    // programDir: where Vork.ini lives unless start names a settings file of its own.
+    MainWindow(const StartOptions &start, const QString &programDir, QWidget *parent = nullptr);
     ~MainWindow() override;
 
     GuiOperator &op() { return *m_op; }
     TBroadcast &transport() { return *m_transport; }
     UnitTable &units() { return *m_units; }
-    QTabWidget *pages() const { return m_pages; }
+    DiscoveryCycle &cycle() { return *m_cycle; }
+    PageRules &pageRules() { return *m_pageRules; }
+    PageControl *pages() const { return m_pages; }
     QTabWidget *discoverTabs() const { return m_discoverTabs; }
+    DiscoverPage *discoverPage() const { return m_discoverPage; }
+    LogWindow *logWindow() const { return m_log; }
+    OptionsDialog *optionsDialog() const { return m_optionsDialog; }
+    QToolButton *beepToggle() const { return m_beep; }
+    QToolButton *logButton() const { return m_logButton; }
+    QToolButton *optionsButton() const { return m_optionsButton; }
+    TOptions &options() { return m_settings.options; }
+    const Settings &settings() const { return m_settings; }
+    SettingsFile &settingsFile() { return *m_settingsFile; }
+    Tones &tones() { return *m_tones; }
+    bool firstActivationDone() const { return m_activated; }
+
+    // Opens the options dialog and applies it on Done.
+    void openOptions();
+    // The long operations that refuse a close while the current unit is connected.
+    std::function<bool()> flashRunning;
+    std::function<bool()> historyExportRunning;
+    std::function<bool()> autoUpdateRunning;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void buildPages();
+    void buildCorner();
+    void readSettings(const QString &programDir, const StartOptions &start);
+    void applySettings(const StartOptions &start);
+    void firstActivation();
+    void setUseList(bool on, bool write);
+    void setBeep(bool on, bool write);
+    void sendToTargets(const QByteArray &query);
+    void pageAboutToChangeHooks();
+    void pageChanged(int index);
+    void discoverTabChanged(int index);
+    void applyColumnRule();
+    Settings collectExitSettings() const;
+
     GuiOperator *m_op;
+    std::unique_ptr<Tones> m_tones;
+    TonePlayer *m_tonePlayer;
+    ProtocolVariant m_variant;
+    Settings m_settings;
+    std::unique_ptr<SettingsFile> m_settingsFile;
     TBroadcast *m_transport;
     UnitTable *m_units;
-    QTabWidget *m_pages;
+    DiscoveryCycle *m_cycle;
+    std::unique_ptr<PageRules> m_pageRules;
+    PageControl *m_pages;
     QTabWidget *m_discoverTabs;
+    DiscoverPage *m_discoverPage;
+    LogWindow *m_log;
+    OptionsDialog *m_optionsDialog;
+    QToolButton *m_beep;
+    QToolButton *m_logButton;
+    QToolButton *m_optionsButton;
+    QStringList m_targets;
+    QStringList m_interfaces;
+    int m_currentPage = 0;
+    bool m_forcingPage = false;
+    bool m_activated = false;
 };
 
 } // namespace vork

@@ -1,0 +1,352 @@
+// The main window against simulated units: start-up order, settings, pages, shutdown.
+#include "app/boundedwait.h"
+#include "app/ui/guioperator.h"
+#include "app/ui/logwindow.h"
+#include "app/ui/mainwindow.h"
+#include "app/ui/optionsdialog.h"
+#include "app/ui/pagecontrol.h"
+#include "connection/unitclient.h"
+#include "discovery/broadcast.h"
+#include "discovery/discoverycycle.h"
+#include "discovery/ui/discoverpage.h"
+#include "discovery/ui/discoverygridmodel.h"
+#include "simfleet.h"
+#include "unit/unittable.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QToolButton>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTabBar>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using namespace vork;
+
+namespace {
+
+// Simulated units on 127.0.5.x; the window searches only them.
+class Fixture
+{
+public:
+    explicit Fixture(const QByteArray &ini, int units = 2, QStringList extraArgs = {})
+    {
+        path = dir.filePath(QStringLiteral("Vork.ini"));
+        if (!ini.isNull()) {
+            QFile f(path);
+            if (f.open(QIODevice::WriteOnly))
+                f.write(ini);
+        }
+        QStringList targets;
+        for (int i = 0; i < units; ++i) {
+            const QHostAddress a(QStringLiteral("127.0.5.%1").arg(i + 2));
+            fleet.add(sim::demoUnit(i, a));
+            targets << a.toString();
+        }
+        QString error;
+        started = fleet.start({}, &error);
+        args = QStringList{QStringLiteral("--settings"), path, QStringLiteral("--targets"), targets.join(QLatin1Char(','))}
+               + extraArgs;
+        open();
+    }
+    void open()
+    {
+        window = std::make_unique<MainWindow>(parseStartOptions(args), dir.path());
+        window->op().showMessage = [this](MessageKind, const QString &text) { messages << text; };
+        window->op().askQuestion = [](const QString &) { return Answer::No; };
+    }
+    int queries() const
+    {
+        int n = 0;
+        for (int i = 0; i < fleet.size(); ++i)
+            n += static_cast<int>(fleet.server(i).received().size());
+        return n;
+    }
+    QByteArray fileBytes() const
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    QTemporaryDir dir;
+    QString path;
+    sim::SimFleet fleet;
+    bool started = false;
+    QStringList args;
+    QStringList messages;
+    std::unique_ptr<MainWindow> window;
+};
+
+const QByteArray loopbackIni("[Local Interface]\nIPAddress=127.0.0.1\n[Options]\nUse List=1\n");
+
+QAction *menuAction(QMenu *menu, const QString &text)
+{
+    const auto actions = menu->findChildren<QAction *>();
+    for (QAction *a : actions)
+        if (a->text() == text)
+            return a;
+    return nullptr;
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void pagesAndTabsInOrder();
+    void autoDiscoveryRunsOnceAfterStart();
+    void searchFindsTheUnits();
+    void portMarksFollowTheSettings_data();
+    void portMarksFollowTheSettings();
+    void toneSurvivesDoneAndRestart();
+    void modelColourFromTheCommandLine_data();
+    void modelColourFromTheCommandLine();
+    void damagedSettingsFileLeavesDefaults_data();
+    void damagedSettingsFileLeavesDefaults();
+    void closeRefusedWhileFlashing();
+    void closeWritesTheSettings();
+    void pageChangesByClickAndRefusal();
+    void logWindowShowsLinesAndClears();
+    void logLineFormat();
+};
+
+void TestMainWindow::pagesAndTabsInOrder()
+{
+    Fixture f(loopbackIni, 0);
+    QCOMPARE(f.window->windowTitle(), QStringLiteral("Brivella Utility"));
+    QStringList pages;
+    for (int i = 0; i < f.window->pages()->count(); ++i)
+        pages << f.window->pages()->tabText(i);
+    QCOMPARE(pages, (QStringList{QStringLiteral("DISCOVER"), QStringLiteral("MONITOR"), QStringLiteral("HISTORY"),
+                                 QStringLiteral("FLASH"), QStringLiteral("SETUP"), QStringLiteral("NS"),
+                                 QStringLiteral("HELP")}));
+    QStringList tabs;
+    for (int i = 0; i < f.window->discoverTabs()->count(); ++i)
+        tabs << f.window->discoverTabs()->tabText(i);
+    QCOMPARE(tabs, (QStringList{QStringLiteral("Discover "), QStringLiteral("Discover List "), QStringLiteral("Manual "),
+                                QStringLiteral("Set IP Address "), QStringLiteral("Auto Update ")}));
+    // "Discover List " shows only while the list is in use.
+    QVERIFY(f.window->discoverTabs()->isTabVisible(1));
+    f.window->discoverPage()->useListToggle()->click();
+    QVERIFY(!f.window->discoverTabs()->isTabVisible(1));
+}
+
+void TestMainWindow::autoDiscoveryRunsOnceAfterStart()
+{
+    Fixture f(loopbackIni + "DiscoverOnStart=1\n");
+    QVERIFY(f.started);
+    f.window->show();
+    QVERIFY(wait::until([&] { return f.window->units().count() == 2 && !f.window->cycle().collecting(); }, 5000));
+    QCOMPARE(f.queries(), 2); // one query to each unit
+
+    // Closing the options dialog is a later activation: no second search.
+    QTimer::singleShot(50, f.window.get(), [&] { f.window->optionsDialog()->reject(); });
+    f.window->openOptions();
+    wait::delay(700);
+    QCOMPARE(f.queries(), 2);
+    QVERIFY(f.window->firstActivationDone());
+}
+
+void TestMainWindow::searchFindsTheUnits()
+{
+    Fixture f(loopbackIni, 3);
+    QVERIFY(f.started);
+    f.window->show();
+    wait::delay(200);
+    QCOMPARE(f.window->units().count(), 0); // DiscoverOnStart is off
+    QTest::mouseClick(f.window->discoverPage()->searchButton(), Qt::LeftButton);
+    QVERIFY(wait::until([&] { return !f.window->cycle().collecting(); }, 5000));
+    QCOMPARE(f.window->units().count(), 3);
+    QCOMPARE(f.window->op().panel(0), QStringLiteral(" 3 Vork Unit(s) found"));
+    QCOMPARE(f.window->discoverPage()->gridModel().index(0, 4).data().toString(), QStringLiteral("127.0.5.2"));
+}
+
+void TestMainWindow::portMarksFollowTheSettings_data()
+{
+    QTest::addColumn<QByteArray>("udp");
+    QTest::addColumn<QString>("marked");
+    QTest::addColumn<int>("port");
+    QTest::newRow("3010") << QByteArray("[UDP]\nLocalPort=3010\n") << "3010 Fixed" << 3010;
+    QTest::newRow("automatic") << QByteArray("[UDP]\nLocalPort=0\n") << "Automatic (default)" << 0;
+    QTest::newRow("missing") << QByteArray() << "Automatic (default)" << 0;
+}
+
+void TestMainWindow::portMarksFollowTheSettings()
+{
+    QFETCH(QByteArray, udp);
+    QFETCH(QString, marked);
+    QFETCH(int, port);
+    Fixture f(loopbackIni + udp, 0);
+    QCOMPARE(f.window->transport().LocalPort(), port);
+    QAction *a = menuAction(f.window->discoverPage()->searchMenu(), marked);
+    QVERIFY(a);
+    QVERIFY(a->isChecked());
+}
+
+void TestMainWindow::toneSurvivesDoneAndRestart()
+{
+    Fixture f(loopbackIni, 0);
+    f.window->show();
+    // Done on the dialog after changing the connect tone.
+    QTimer::singleShot(50, f.window.get(), [&] {
+        OptionsDialog *d = f.window->optionsDialog();
+        auto *spin = d->findChild<QSpinBox *>(QStringLiteral("ConnectHZ"));
+        QVERIFY(spin);
+        spin->setValue(1234);
+        auto *done = d->findChild<QPushButton *>(QStringLiteral("done"));
+        QVERIFY(done);
+        done->click();
+    });
+    f.window->openOptions();
+    QCOMPARE(f.window->options().ConnectHZ, 1234);
+    QVERIFY(f.window->close());
+    f.window.reset();
+
+    f.open();
+    QCOMPARE(f.window->options().ConnectHZ, 1234);
+}
+
+void TestMainWindow::modelColourFromTheCommandLine_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("model");
+    QTest::addColumn<QColor>("colour");
+    QTest::newRow("-STD 255 paints standard red") << QStringList{QStringLiteral("-STD"), QStringLiteral("255")} << 0
+                                                  << QColor(255, 0, 0);
+    QTest::newRow("-EIP $FF0000 paints EtherNet/IP blue") << QStringList{QStringLiteral("-EIP$FF0000")} << 1
+                                                           << QColor(0, 0, 255);
+    QTest::newRow("no option keeps the standard colour") << QStringList{} << 0 << QColor(0x7C, 0xA7, 0xDF);
+}
+
+void TestMainWindow::modelColourFromTheCommandLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, model);
+    QFETCH(QColor, colour);
+    Fixture f(loopbackIni, 0, args);
+    udppack u;
+    u.ver.vnum = {3, 1, 6};
+    u.ver.vrcnt = 1;
+    u.model = static_cast<std::uint8_t>(model);
+    u.mac = QStringLiteral("0050C2000099");
+    f.window->units().enterAnnouncement(u, QStringLiteral("10.1.1.1"));
+    f.window->cycle().sortList();
+    const QModelIndex ver = f.window->discoverPage()->gridModel().index(0, 2);
+    QCOMPARE(ver.data(DiscoveryGridModel::MarkRole).value<QColor>(), colour);
+}
+
+void TestMainWindow::damagedSettingsFileLeavesDefaults_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("garbage") << QByteArray("\x00\x01\xff[[[==\n\x80garbage\n=1\n", 20);
+    QTest::newRow("half written") << QByteArray("[UDP]\nWait=80");
+    QTest::newRow("empty") << QByteArray("");
+}
+
+void TestMainWindow::damagedSettingsFileLeavesDefaults()
+{
+    QFETCH(QByteArray, bytes);
+    Fixture f(bytes, 0);
+    const int wait = bytes.contains("Wait=80") ? 80 : 500;
+    QCOMPARE(f.window->transport().TimeOut(), wait);
+    QCOMPARE(f.window->options().ConnectHZ, 1600);
+    QVERIFY(!f.window->beepToggle()->isChecked());
+}
+
+void TestMainWindow::closeRefusedWhileFlashing()
+{
+    Fixture f(loopbackIni, 0);
+    const QByteArray before = f.fileBytes();
+    // A current unit with an open connection.
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress(QStringLiteral("127.0.0.1"))));
+    udppack u;
+    u.mac = QStringLiteral("0050C2000077");
+    f.window->units().enterAnnouncement(u, QStringLiteral("127.0.0.1"));
+    udppack &entry = f.window->units().unit(0);
+    f.window->units().setCurrent(&entry);
+    entry.cs->socket()->connectToHost(QHostAddress(QStringLiteral("127.0.0.1")), server.serverPort());
+    QVERIFY(wait::until([&] { return entry.cs->isOpen(); }, 2000));
+
+    f.window->flashRunning = [] { return true; };
+    f.window->historyExportRunning = [] { return true; };
+    QVERIFY(!f.window->close());
+    QVERIFY(f.window->op().logLines().last().startsWith(QStringLiteral("Cannot close while flashing  ")));
+    QCOMPARE(f.fileBytes(), before);
+
+    // Without the connection the close goes ahead.
+    entry.cs->close();
+    QVERIFY(f.window->close());
+    QVERIFY(f.fileBytes() != before);
+}
+
+void TestMainWindow::closeWritesTheSettings()
+{
+    Fixture f(QByteArray("[SORT]\ntype=3\n[UDPmasks]\nm=1\n") + loopbackIni, 0);
+    QCOMPARE(f.window->discoverPage()->sortChoice()->currentText(), QStringLiteral("Description"));
+    f.window->transport().setTimeOut(2000);
+    QVERIFY(f.window->close());
+    const QByteArray written = f.fileBytes();
+    QVERIFY(written.contains("[SORT]\r\ntype=3\r\n"));
+    QVERIFY(written.contains("Wait=2000"));
+    QVERIFY(!written.contains("UDPmasks"));
+}
+
+void TestMainWindow::pageChangesByClickAndRefusal()
+{
+    Fixture f(loopbackIni, 0);
+    f.window->show();
+    QTabBar *bar = f.window->pages()->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(int(Page::Setup)).center());
+    QCOMPARE(f.window->pages()->currentIndex(), int(Page::Setup));
+    QCOMPARE(f.window->pageRules().current(), Page::Setup);
+
+    bool flashing = true;
+    f.window->pageRules().hooks.flashRunning = [&] { return flashing; };
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(int(Page::NS)).center());
+    QCOMPARE(f.window->pages()->currentIndex(), int(Page::Setup));
+
+    flashing = false;
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(int(Page::Discover)).center());
+    QCOMPARE(f.window->pages()->currentIndex(), int(Page::Discover));
+}
+
+void TestMainWindow::logWindowShowsLinesAndClears()
+{
+    Fixture f(loopbackIni, 0);
+    f.window->show();
+    QTest::mouseClick(f.window->logButton(), Qt::LeftButton);
+    QVERIFY(f.window->logWindow()->isVisible());
+    QCOMPARE(f.window->logWindow()->windowTitle(), QStringLiteral("Brivella Utility Status"));
+    QCOMPARE(f.window->logButton()->toolTip(), QStringLiteral("Hide status window"));
+    f.window->op().log(QStringLiteral("hello"));
+    LogView *view = f.window->logWindow()->view();
+    QVERIFY(view->toPlainText().contains(QStringLiteral("\nhello  ")));
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton);
+    QVERIFY(view->toPlainText().isEmpty());
+    f.window->logWindow()->close();
+    QVERIFY(!f.window->logButton()->isChecked());
+    QCOMPARE(f.window->logButton()->toolTip(), QStringLiteral("Show Status window"));
+}
+
+void TestMainWindow::logLineFormat()
+{
+    const QString line = logLine(QStringLiteral("Waiting for socket disconnect"), QTime(14, 3, 7));
+    QVERIFY2(line.startsWith(QStringLiteral("Waiting for socket disconnect  ")), qPrintable(line));
+    const QString time = line.mid(QStringLiteral("Waiting for socket disconnect  ").size());
+    QVERIFY2(time.contains(QStringLiteral("03:07")), qPrintable(time));
+    QVERIFY2(time.startsWith(QStringLiteral("14")) || time.startsWith(QStringLiteral("2")), qPrintable(time));
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

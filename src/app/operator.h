@@ -37,6 +37,13 @@ public:
     virtual void message(MessageKind kind, const QString &text) = 0;
     // Yes/No/Cancel question.
     virtual Answer ask(const QString &text) = 0;
+    // Yes/No question with a "Don't ask again." box; dontAskAgain carries the box's state.
+    virtual Answer askYesNo(const QString &title, const QString &text, bool &dontAskAgain)
+    {
+        Q_UNUSED(title);
+        Q_UNUSED(dontAskAgain);
+        return ask(text);
+    }
     // Input box; returns false when the operator cancels.
     virtual bool input(const QString &caption, const QString &prompt, QString &value) = 0;
     // Status bar panel 0..5.

@@ -19,6 +19,7 @@ public:
     ~UnitClient() override;
 
     QString address() const { return m_address; }
+    void setAddress(const QString &address) { m_address = address; }
     quint16 port() const { return m_port; }
     QTcpSocket *socket() const { return m_socket; }
     bool isOpen() const;

@@ -102,6 +102,7 @@ int UnitTable::enterAnnouncement(const udppack &announced, const QString &sender
             slot.cs->deleteLater();
         }
         slot.cs = new UnitClient(sender, this);
+        Q_EMIT clientCreated(slot.cs);
     }
 
     udppack &entry = unit(index);

@@ -64,6 +64,8 @@ public:
 
     // "Select All Units" toggle state.
     bool selectAllDown() const { return m_selectAll; }
+    // Releases "Select All Units" without touching any unit.
+    void releaseSelectAll();
     // The operator pressed or released "Select All Units".
     void selectAll(bool down);
     // The operator pressed the "Sel" cell of the unit at index; returns its new selection.
@@ -82,9 +84,9 @@ Q_SIGNALS:
     void selectionChanged();
     void selectAllChanged(bool down);
     void tableFull(const QString &sender);
+    void clientCreated(vork::UnitClient *client);
 
 private:
-    void releaseSelectAll();
 
     Operator &m_op;
     std::array<udppack, slots> m_svrks;

@@ -26,6 +26,13 @@ public:
     void tone(Tone kind, bool force) override { tones.append(kind); forcedTones.append(force); }
     void message(MessageKind kind, const QString &text) override { messages.append({kind, text}); }
     Answer ask(const QString &text) override;
+    Answer askYesNo(const QString &title, const QString &text, bool &dontAskAgain) override
+    {
+        questionTitles.append(title);
+        if (tickDontAskAgain)
+            dontAskAgain = true;
+        return ask(text);
+    }
     bool input(const QString &caption, const QString &prompt, QString &value) override;
     void setPanel(int panel, const QString &text) override;
     QString panel(int panel) const override;
@@ -42,6 +49,8 @@ public:
     QList<bool> forcedTones;
     QList<Message> messages;
     QStringList questions;
+    QStringList questionTitles;
+    bool tickDontAskAgain = false; // the operator ticks "Don't ask again." on the next Yes/No
     QList<Answer> answers;        // consumed in order; Cancel once exhausted
     QStringList inputs;           // consumed in order; an exhausted script cancels
     QStringList inputPrompts;

@@ -1,6 +1,7 @@
 #include "app/ui/guioperator.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
@@ -69,6 +70,18 @@ Answer GuiOperator::ask(const QString &text)
     if (b == QMessageBox::No)
         return Answer::No;
     return Answer::Cancel;
+}
+
+Answer GuiOperator::askYesNo(const QString &title, const QString &text, bool &dontAskAgain)
+{
+    if (askQuestion)
+        return askQuestion(text);
+    QMessageBox box(QMessageBox::Question, title, displayText(text), QMessageBox::Yes | QMessageBox::No, m_window);
+    auto *check = new QCheckBox(QStringLiteral("Don't ask again."), &box);
+    box.setCheckBox(check);
+    const int b = box.exec();
+    dontAskAgain = check->isChecked();
+    return b == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
 bool GuiOperator::input(const QString &caption, const QString &prompt, QString &value)

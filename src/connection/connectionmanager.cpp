@@ -206,7 +206,8 @@ bool ConnectionManager::WaitForAck(QTcpSocket *socket, int timeoutSeconds, Comma
         m_op.log(QStringLiteral("Wait for Ack from Vork Unit ") + address);
 
     const auto answered = [&] {
-        if (!guard)
+        // Asked again after the answer (the wait checks more than once): read nothing more.
+        if (!guard || m_ack || m_nak)
             return true;
         while (guard->bytesAvailable() > 0) {
             char b = 0;

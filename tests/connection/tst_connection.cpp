@@ -100,6 +100,7 @@ private Q_SLOTS:
     void incompleteBlockIsDroppedAndLogged();
     void olderUnitsShorterSetupRecord();
     void versionBlock();
+    void replyRightAfterTheAck();
     void infoBlockEntersTheTableAndCloses();
     void secondClickDisconnects();
     void failedClickShowsFailure();
@@ -412,6 +413,23 @@ void TestConnection::versionBlock()
     fake.send(block('V', QByteArray("\x05\x00\x01\x05\x03\x14\x0C\x02", 8)));
     QVERIFY(f.waitLogged(QStringLiteral("Version Data Received for 127.0.8.16 Version 5.0.1 Build Date MAR-05-2012")));
     QCOMPARE(f.manager->lastVersion().size(), 8);
+}
+
+void TestConnection::replyRightAfterTheAck()
+{
+    FakeUnit fake(QStringLiteral("127.0.8.25"));
+    Fixture f(QStringLiteral("127.0.8.25"), 300);
+    QDateTime got;
+    f.manager->clockReceived = [&](const QDateTime &t) { got = t; };
+    QVERIFY(f.connectNow());
+    QVERIFY(wait::until([&] { return fake.peer; }, 1000));
+    // The block comes in the same write as the ACK: it waits for the dispatcher.
+    fake.onBytes = [&](const QByteArray &) {
+        fake.send(QByteArray(1, char(ACK)) + block('T', clockBytes(5, 4, 13, 9, 4, 12, 26, 20)));
+    };
+    QVERIFY(f.manager->WaitForAck(f.socket(), 3, 'T'));
+    QVERIFY(wait::until([&] { return got.isValid(); }, 2000));
+    QCOMPARE(got, QDateTime(QDate(2026, 12, 9), QTime(13, 4, 5)));
 }
 
 void TestConnection::infoBlockEntersTheTableAndCloses()

@@ -12,6 +12,7 @@ int usage(QTextStream &s, int status)
          "\n"
          "Commands:\n"
          "  discover          run one discovery cycle and list the units (vork discover --help)\n"
+         "  ping ADDRESS      ICMP echo to a unit: Found / Not Found (vork ping --help)\n"
          "  interfaces        list the local IPv4 interface addresses (loopback last)\n"
          "  help              show this text\n";
     s.flush();
@@ -35,6 +36,8 @@ int main(int argc, char *argv[])
         return usage(out, 0);
     if (command == QLatin1String("discover"))
         return vork::cli::discover(args.mid(1));
+    if (command == QLatin1String("ping"))
+        return vork::cli::ping(args.mid(1));
     if (command == QLatin1String("interfaces")) {
         const QStringList list = vork::TBroadcast::GetInterfaceList();
         for (const QString &a : list)

@@ -78,6 +78,7 @@ DiscoverPage::DiscoverPage(Operator &op, TBroadcast &transport, UnitTable &units
     auto *bottom = new QWidget(this);
     bottom->setFixedHeight(bottomPanelHeight);
     auto *controls = new QGridLayout(bottom);
+    m_controls = controls;
     auto *searchRow = new QHBoxLayout;
     searchRow->addWidget(m_search);
     searchRow->addWidget(m_animation);
@@ -133,6 +134,15 @@ DiscoverPage::DiscoverPage(Operator &op, TBroadcast &transport, UnitTable &units
 QString DiscoverPage::waitMenuTitle(int timeOutMs)
 {
     return QStringLiteral("Change Discover Wait Time (") + QString::number(timeOutMs) + QStringLiteral("ms)");
+}
+
+void DiscoverPage::setPingBar(QWidget *bar)
+{
+    if (m_pingBar)
+        m_pingBar->deleteLater();
+    m_pingBar = bar;
+    if (bar)
+        m_controls->addWidget(bar, 3, 1);
 }
 
 void DiscoverPage::buildSearchMenu()

@@ -6,6 +6,7 @@ class QAction;
 class QActionGroup;
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -57,6 +58,10 @@ public:
 
     static QString waitMenuTitle(int timeOutMs);
 
+    // The toolbar's ping field, button and result label, built by the owner of the ping tools.
+    void setPingBar(QWidget *bar);
+    QWidget *pingBar() const { return m_pingBar; }
+
 Q_SIGNALS:
     void useListToggled(bool on);
     void discoverOnStartToggled(bool on);
@@ -94,6 +99,8 @@ private:
     QPushButton *m_verify;
     QLabel *m_discovering;
     QProgressBar *m_animation;
+    QGridLayout *m_controls;
+    QWidget *m_pingBar = nullptr;
 };
 
 } // namespace vork

@@ -7,5 +7,11 @@ namespace vork::cli {
 // Each command takes its own arguments (without the command word) and returns the exit status.
 int discover(const QStringList &args);
 int ping(const QStringList &args);
+int info(const QStringList &args);
+int version(const QStringList &args);
+int clock(const QStringList &args);
+int checksum(const QStringList &args);
+int reboot(const QStringList &args);
+int erase(const QStringList &args);
 
 } // namespace vork::cli

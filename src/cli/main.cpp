@@ -13,6 +13,13 @@ int usage(QTextStream &s, int status)
          "Commands:\n"
          "  discover          run one discovery cycle and list the units (vork discover --help)\n"
          "  ping ADDRESS      ICMP echo to a unit: Found / Not Found (vork ping --help)\n"
+         "  info ADDRESS      ask one unit who it is and print every field\n"
+         "  version ADDRESS   a unit's firmware version and build date\n"
+         "  clock ADDRESS     read a unit's clock (--set sets it to this computer's clock)\n"
+         "  checksum ADDRESS  have a unit compute its program checksum\n"
+         "  reboot ADDRESS    restart a unit (asks unless --yes)\n"
+         "  erase setup|history|persistent ADDRESS   erase on a unit (asks unless --yes)\n"
+         "Each unit command takes --help, --yes, --verbose, --no-ping, --local-ip, --wait.\n"
          "  interfaces        list the local IPv4 interface addresses (loopback last)\n"
          "  help              show this text\n";
     s.flush();
@@ -38,6 +45,15 @@ int main(int argc, char *argv[])
         return vork::cli::discover(args.mid(1));
     if (command == QLatin1String("ping"))
         return vork::cli::ping(args.mid(1));
+    using Command = int (*)(const QStringList &);
+    static const QList<QPair<QString, Command>> unitCommands = {
+        {QStringLiteral("info"), vork::cli::info},         {QStringLiteral("version"), vork::cli::version},
+        {QStringLiteral("clock"), vork::cli::clock},       {QStringLiteral("checksum"), vork::cli::checksum},
+        {QStringLiteral("reboot"), vork::cli::reboot},     {QStringLiteral("erase"), vork::cli::erase},
+    };
+    for (const auto &[name, run] : unitCommands)
+        if (command == name)
+            return run(args.mid(1));
     if (command == QLatin1String("interfaces")) {
         const QStringList list = vork::TBroadcast::GetInterfaceList();
         for (const QString &a : list)

@@ -19,6 +19,10 @@ void GuiOperator::attachStatusBar(QStatusBar *bar)
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setMinimumWidth(60);
         label->setText(m_panelTexts[static_cast<std::size_t>(i)]);
+        static const char *const hints[statusPanelCount] = {
+            "Count of Vork Units discovered", "IP address of connected Vork Unit", "Selected Vork version number",
+            "Selected Vork description",      "",                                  "Snap Shot of CPU Idle Percent"};
+        label->setToolTip(QString::fromLatin1(hints[i]));
         bar->addPermanentWidget(label, i == 0 || i == 3 ? 1 : 0);
         m_panels[static_cast<std::size_t>(i)] = label;
     }
@@ -109,6 +113,19 @@ void GuiOperator::setPanel(int panel, const QString &text)
             label->setStyleSheet(text.contains(QLatin1String("Ret")) ? QStringLiteral("background: yellow;")
                                                                       : QString());
     }
+}
+
+void GuiOperator::setPanelHint(int panel, const QString &hint)
+{
+    if (panel >= 0 && panel < statusPanelCount && m_panels[static_cast<std::size_t>(panel)])
+        m_panels[static_cast<std::size_t>(panel)]->setToolTip(hint);
+}
+
+QString GuiOperator::panelHint(int panel) const
+{
+    if (panel < 0 || panel >= statusPanelCount || !m_panels[static_cast<std::size_t>(panel)])
+        return {};
+    return m_panels[static_cast<std::size_t>(panel)]->toolTip();
 }
 
 QString GuiOperator::panel(int panel) const

@@ -33,6 +33,8 @@ public:
     bool input(const QString &caption, const QString &prompt, QString &value) override;
     void setPanel(int panel, const QString &text) override;
     QString panel(int panel) const override;
+    void setPanelHint(int panel, const QString &hint);
+    QString panelHint(int panel) const;
     void setBusy(bool busy) override;
     void breathe() override;
 

@@ -81,10 +81,21 @@ int main(int argc, char *argv[])
         "discovery query \"SVRK?\" with its 130-byte announcement (109 bytes with --old-firmware);\n"
         "a query carrying a clock sets the unit's clock. Other datagrams are ignored (shown with\n"
         "--verbose).\n\n"
+        "Each unit also listens on TCP port 3011 (its command port): one client at a time (others\n"
+        "are closed at once; the announcement shows connection bit 8 while the port is held).\n"
+        "Units of version 3.1.0 and up, 2.9.3 to 2.9.9, or model 4 and up ignore every byte until\n"
+        "the 6-byte login text arrives. A unit keeps its mode: 'M' monitor, 'H' history, 'S' setup;\n"
+        "'Q' leaves monitor and setup, four zero bytes leave history. Command level: M H S, X\n"
+        "(ACK, then the 12-byte checksum block after --checksum-delay), C (ACK and close), R (reboot:\n"
+        "silent on UDP and TCP for --restart-ms, then back with run time 0), x. Setup mode: U (ACK,\n"
+        "'S' + 243-byte setup record), D (ACK, 243 bytes, ACK), T (ACK, 'T' + clock), t (ACK,\n"
+        "8 clock bytes, ACK), c (setup back to defaults), h, p (erase; NAK with --fail-erase).\n"
+        "Monitor mode: f (ACK, 3 bytes, ACK). Unknown bytes are ignored.\n\n"
         "Loopback (no privileges): units on 127.0.0.2, 127.0.0.3, ... reached by unicast.\n"
         "Lab: one unit per network namespace made by scripts/netlab, e.g.\n"
         "  ip netns exec vlab-u1 vork-sim --bind-any --address 10.231.0.11\n\n"
-        "Fault flags apply to every unit, on top of what --config sets.\n"
+        "Fault flags apply to every unit, on top of what --config sets. Command lists name command\n"
+        "bytes as typed (\"hp\"); '0' stands for the history quit.\n"
         "Runs until SIGINT or SIGTERM, or for --for seconds. Exit status 2 on bad options."));
     parser.addHelpOption();
     parser.addVersionOption();
@@ -138,8 +149,43 @@ int main(int argc, char *argv[])
                                     QStringLiteral("seconds"));
     const QCommandLineOption verboseOpt(QStringLiteral("verbose"),
                                         QStringLiteral("Print one line per received datagram and per answer."));
+    const QCommandLineOption noTcpOpt(QStringLiteral("no-tcp"), QStringLiteral("Do not listen on the TCP command port."));
+    const QCommandLineOption tcpPortOpt(QStringLiteral("tcp-port"),
+                                        QStringLiteral("TCP command port the units listen on (default 3011)."),
+                                        QStringLiteral("port"));
+    const QCommandLineOption nakOpt(QStringLiteral("nak"),
+                                    QStringLiteral("TCP fault: answer these command bytes with NAK (e.g. \"S\")."),
+                                    QStringLiteral("commands"));
+    const QCommandLineOption muteOpt(QStringLiteral("mute"),
+                                     QStringLiteral("TCP fault: give no answer to these command bytes (e.g. \"UT0\")."),
+                                     QStringLiteral("commands"));
+    const QCommandLineOption tcpDelayOpt(QStringLiteral("tcp-delay"),
+                                         QStringLiteral("TCP fault: wait ms milliseconds before every answer (0-600000)."),
+                                         QStringLiteral("ms"));
+    const QCommandLineOption strayOpt(QStringLiteral("stray"),
+                                      QStringLiteral("TCP fault: send these bytes ahead of every answer (hex, e.g. 00 41)."),
+                                      QStringLiteral("hex"));
+    const QCommandLineOption dropAfterOpt(QStringLiteral("drop-after"),
+                                          QStringLiteral("TCP fault: close the connection once n bytes went out on it."),
+                                          QStringLiteral("n"));
+    const QCommandLineOption failEraseOpt(QStringLiteral("fail-erase"),
+                                          QStringLiteral("TCP fault: NAK to erase history and erase persistent data."));
+    const QCommandLineOption splitOpt(QStringLiteral("split-replies"),
+                                      QStringLiteral("TCP fault: send every reply block in two parts, 30 ms apart."));
+    const QCommandLineOption restartOpt(QStringLiteral("restart-ms"),
+                                        QStringLiteral("Silence after a reboot command (default 1500)."),
+                                        QStringLiteral("ms"));
+    const QCommandLineOption checksumDelayOpt(QStringLiteral("checksum-delay"),
+                                              QStringLiteral("Time the checksum block follows its ACK (default 300)."),
+                                              QStringLiteral("ms"));
+    const QCommandLineOption checksumLocationOpt(
+        QStringLiteral("checksum-location"),
+        QStringLiteral("Mismatch location the checksum block reports, hex (default FFFF: match)."),
+        QStringLiteral("hex"));
     parser.addOptions({configOpt, unitsOpt, baseOpt, addressOpt, bindAnyOpt, portOpt, descOpt, macOpt, oldOpt,
-                       shortOpt, oversizeOpt, garbageOpt, duplicateOpt, delayOpt, silentOpt, forOpt, verboseOpt});
+                       shortOpt, oversizeOpt, garbageOpt, duplicateOpt, delayOpt, silentOpt, noTcpOpt, tcpPortOpt,
+                       nakOpt, muteOpt, tcpDelayOpt, strayOpt, dropAfterOpt, failEraseOpt, splitOpt, restartOpt,
+                       checksumDelayOpt, checksumLocationOpt, forOpt, verboseOpt});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         return fail(QStringLiteral("unexpected argument ") + parser.positionalArguments().constFirst());
@@ -156,6 +202,33 @@ int main(int argc, char *argv[])
         || !intValue(parser, garbageOpt, 1, maxDatagramSize, faults.garbageLength, error)
         || !intValue(parser, delayOpt, 0, 600000, faults.delayMs, error))
         return fail(error);
+    int tcpPort = 3011;
+    int tcpDelay = 0;
+    int dropAfter = 0;
+    int restartMs = 0;
+    int checksumDelay = 0;
+    QByteArray nak;
+    QByteArray mute;
+    QByteArray stray;
+    uint checksumLocation = 0;
+    if (!intValue(parser, tcpPortOpt, 1, 65535, tcpPort, error)
+        || !intValue(parser, tcpDelayOpt, 0, 600000, tcpDelay, error)
+        || !intValue(parser, dropAfterOpt, 1, 100000000, dropAfter, error)
+        || !intValue(parser, restartOpt, 0, 600000, restartMs, error)
+        || !intValue(parser, checksumDelayOpt, 0, 600000, checksumDelay, error))
+        return fail(error);
+    if (parser.isSet(nakOpt) && !parseCommandBytes(parser.value(nakOpt), nak))
+        return fail(QStringLiteral("--nak takes command letters"));
+    if (parser.isSet(muteOpt) && !parseCommandBytes(parser.value(muteOpt), mute))
+        return fail(QStringLiteral("--mute takes command letters"));
+    if (parser.isSet(strayOpt) && (!parseHexBytes(parser.value(strayOpt), stray) || stray.isEmpty() || stray.size() > 4096))
+        return fail(QStringLiteral("--stray takes 1 to 4096 bytes as hex digits"));
+    if (parser.isSet(checksumLocationOpt)) {
+        bool ok = false;
+        checksumLocation = parser.value(checksumLocationOpt).toUInt(&ok, 16);
+        if (!ok || checksumLocation > 0xFFFFFF)
+            return fail(QStringLiteral("--checksum-location takes a hex number up to FFFFFF"));
+    }
     faults.duplicate = parser.isSet(duplicateOpt);
     faults.silent = parser.isSet(silentOpt);
     error = checkFaults(faults);
@@ -209,6 +282,24 @@ int main(int argc, char *argv[])
             f.delayMs = faults.delayMs;
         f.duplicate = f.duplicate || faults.duplicate;
         f.silent = f.silent || faults.silent;
+
+        SimCommandFaults &c = u.commandFaults;
+        c.nakCommands += nak;
+        c.silentCommands += mute;
+        if (parser.isSet(tcpDelayOpt))
+            c.delayMs = tcpDelay;
+        if (parser.isSet(strayOpt))
+            c.strayBytes = stray;
+        if (parser.isSet(dropAfterOpt))
+            c.dropAfterBytes = dropAfter;
+        c.failErase = c.failErase || parser.isSet(failEraseOpt);
+        c.splitReplies = c.splitReplies || parser.isSet(splitOpt);
+        if (parser.isSet(restartOpt))
+            u.restartSilenceMs = restartMs;
+        if (parser.isSet(checksumDelayOpt))
+            u.checksum.delayMs = checksumDelay;
+        if (parser.isSet(checksumLocationOpt))
+            u.checksum.location = checksumLocation;
     }
 
     SimFleet fleet;
@@ -217,6 +308,8 @@ int main(int argc, char *argv[])
     SimUnitServer::Options options;
     options.bindAny = parser.isSet(bindAnyOpt);
     options.port = static_cast<quint16>(port);
+    options.tcp = !parser.isSet(noTcpOpt);
+    options.tcpPort = static_cast<quint16>(tcpPort);
     if (!fleet.start(options, &error))
         return fail(error + QStringLiteral(" (addresses outside 127.0.0.0/8 must be on a local interface)"));
 
@@ -238,6 +331,33 @@ int main(int argc, char *argv[])
                              out(name + QStringLiteral(" -> ") + to + QLatin1Char(':') + QString::number(toPort)
                                  + QLatin1Char(' ') + QString::number(bytes.size()) + QStringLiteral(" bytes"));
                          });
+        SimCommandServer &tcp = server.tcp();
+        QObject::connect(&tcp, &SimCommandServer::clientConnected, &app, [name](const QString &peer, quint16 peerPort) {
+            out(name + QStringLiteral(" tcp connected ") + peer + QLatin1Char(':') + QString::number(peerPort));
+        });
+        QObject::connect(&tcp, &SimCommandServer::clientRefused, &app, [name](const QString &peer, quint16 peerPort) {
+            out(name + QStringLiteral(" tcp refused ") + peer + QLatin1Char(':') + QString::number(peerPort));
+        });
+        QObject::connect(&tcp, &SimCommandServer::clientDisconnected, &app,
+                         [name] { out(name + QStringLiteral(" tcp disconnected")); });
+        // The login text is never printed: only that it arrived.
+        QObject::connect(&tcp, &SimCommandServer::authenticated, &app,
+                         [name] { out(name + QStringLiteral(" tcp login")); });
+        QObject::connect(&tcp, &SimCommandServer::commandHandled, &app,
+                         [name](quint8 byte, SimCommandServer::Answer answer) {
+                             const char *answers[] = {"ACK", "NAK", "no answer"};
+                             const QString shown = byte >= 0x21 && byte < 0x7F
+                                                       ? QString(QLatin1Char('\'') + QLatin1Char(char(byte)) + QLatin1Char('\''))
+                                                       : QString(QStringLiteral("0x") + QString::number(byte, 16));
+                             out(name + QStringLiteral(" tcp command ") + shown + QStringLiteral(": ")
+                                 + QString::fromLatin1(answers[static_cast<int>(answer)]));
+                         });
+        QObject::connect(&tcp, &SimCommandServer::bytesSent, &app, [name](const QByteArray &bytes) {
+            out(name + QStringLiteral(" tcp -> ") + QString::number(bytes.size()) + QStringLiteral(" bytes: ")
+                + hexPreview(bytes));
+        });
+        QObject::connect(&server, &SimUnitServer::wentDown, &app, [name] { out(name + QStringLiteral(" rebooting")); });
+        QObject::connect(&server, &SimUnitServer::restarted, &app, [name] { out(name + QStringLiteral(" back")); });
     }
 
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)

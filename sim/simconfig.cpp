@@ -1,6 +1,7 @@
 #include "simconfig.h"
 
 #include "simfleet.h"
+#include "connection/commands.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -168,8 +169,15 @@ const QStringList unitKeys = {
     QStringLiteral("cons"),        QStringLiteral("cpuIdle"),   QStringLiteral("runTime"),
     QStringLiteral("zosv"),        QStringLiteral("bla"),       QStringLiteral("blb"),
     QStringLiteral("address"),     QStringLiteral("clockOffset"), QStringLiteral("oldFirmware"),
-    QStringLiteral("faults"),
+    QStringLiteral("faults"),      QStringLiteral("setup"),     QStringLiteral("checksum"),
+    QStringLiteral("restartMs"),   QStringLiteral("commandFaults"),
 };
+const QStringList commandFaultKeys = {QStringLiteral("nak"),       QStringLiteral("silent"),
+                                      QStringLiteral("delayMs"),   QStringLiteral("stray"),
+                                      QStringLiteral("dropAfter"), QStringLiteral("failErase"),
+                                      QStringLiteral("splitReplies")};
+const QStringList checksumKeys = {QStringLiteral("value"), QStringLiteral("byteCount"), QStringLiteral("location"),
+                                  QStringLiteral("delayMs")};
 const QStringList faultKeys = {QStringLiteral("short"),        QStringLiteral("oversize"),
                                QStringLiteral("garbage"),      QStringLiteral("duplicateMac"),
                                QStringLiteral("delayMs"),      QStringLiteral("silent")};
@@ -225,6 +233,70 @@ bool readFaults(const QJsonValue &value, SimFaults &f, QString &error)
     return true;
 }
 
+bool readObject(const QJsonValue &value, const QString &name, const QStringList &keys, QJsonObject &o,
+                QString &error)
+{
+    if (!value.isObject()) {
+        error = QLatin1Char('"') + name + QStringLiteral("\": expected an object");
+        return false;
+    }
+    o = value.toObject();
+    const QString unknown = unknownKey(o, keys);
+    if (!unknown.isEmpty()) {
+        error = QLatin1Char('"') + name + QStringLiteral("\": unknown field \"") + unknown + QLatin1Char('"');
+        return false;
+    }
+    return true;
+}
+
+bool readCommandFaults(const QJsonValue &value, SimCommandFaults &f, QString &error)
+{
+    const QString name = QStringLiteral("commandFaults");
+    QJsonObject o;
+    if (!readObject(value, name, commandFaultKeys, o, error))
+        return false;
+    UnitReader r(o);
+    const auto commandList = [&](const QString &key, QByteArray &out) {
+        if (!o.contains(key))
+            return true;
+        if (!o.value(key).isString() || !parseCommandBytes(o.value(key).toString(), out))
+            return r.fail(key, QStringLiteral("expected a text of command letters, such as \"hp\" ('0': history quit)"));
+        return true;
+    };
+    bool ok = commandList(QStringLiteral("nak"), f.nakCommands) && commandList(QStringLiteral("silent"), f.silentCommands)
+              && r.number(QStringLiteral("delayMs"), 0, 600000, f.delayMs)
+              && r.number(QStringLiteral("dropAfter"), 0, 100000000, f.dropAfterBytes)
+              && r.boolean(QStringLiteral("failErase"), f.failErase)
+              && r.boolean(QStringLiteral("splitReplies"), f.splitReplies);
+    if (ok && o.contains(QStringLiteral("stray"))) {
+        const QJsonValue v = o.value(QStringLiteral("stray"));
+        if (!v.isString() || !parseHexBytes(v.toString(), f.strayBytes) || f.strayBytes.size() > 4096)
+            ok = r.fail(QStringLiteral("stray"), QStringLiteral("expected up to 4096 bytes as hex digits, such as \"00 41\""));
+    }
+    if (!ok) {
+        error = QLatin1Char('"') + name + QStringLiteral("\": ") + r.error;
+        return false;
+    }
+    return true;
+}
+
+bool readChecksum(const QJsonValue &value, SimChecksum &c, QString &error)
+{
+    const QString name = QStringLiteral("checksum");
+    QJsonObject o;
+    if (!readObject(value, name, checksumKeys, o, error))
+        return false;
+    UnitReader r(o);
+    if (!r.number(QStringLiteral("value"), 0, 0xFFFFFFFFll, c.checksum)
+        || !r.number(QStringLiteral("byteCount"), 0, 0xFFFFFFFFll, c.byteCount)
+        || !r.number(QStringLiteral("location"), 0, 0xFFFFFF, c.location)
+        || !r.number(QStringLiteral("delayMs"), 0, 600000, c.delayMs)) {
+        error = QLatin1Char('"') + name + QStringLiteral("\": ") + r.error;
+        return false;
+    }
+    return true;
+}
+
 bool readUnit(const QJsonObject &o, int index, const QHostAddress &base, SimUnit &u, QString &error)
 {
     const QString unknown = unknownKey(o, unitKeys);
@@ -250,7 +322,8 @@ bool readUnit(const QJsonObject &o, int index, const QHostAddress &base, SimUnit
               && r.digits(QStringLiteral("zosv"), u.zosv) && r.number(QStringLiteral("bla"), 0, 255, u.bla)
               && r.number(QStringLiteral("blb"), 0, 255, u.blb)
               && r.number(QStringLiteral("clockOffset"), -3153600000ll, 3153600000ll, offsetSeconds)
-              && r.boolean(QStringLiteral("oldFirmware"), u.oldFirmware);
+              && r.boolean(QStringLiteral("oldFirmware"), u.oldFirmware)
+              && r.number(QStringLiteral("restartMs"), 0, 600000, u.restartSilenceMs);
     if (!ok) {
         error = r.error;
         return false;
@@ -281,10 +354,55 @@ bool readUnit(const QJsonObject &o, int index, const QHostAddress &base, SimUnit
     }
     if (o.contains(QStringLiteral("faults")) && !readFaults(o.value(QStringLiteral("faults")), u.faults, error))
         return false;
+    if (o.contains(QStringLiteral("commandFaults"))
+        && !readCommandFaults(o.value(QStringLiteral("commandFaults")), u.commandFaults, error))
+        return false;
+    if (o.contains(QStringLiteral("checksum")) && !readChecksum(o.value(QStringLiteral("checksum")), u.checksum, error))
+        return false;
+    if (o.contains(QStringLiteral("setup"))) {
+        const QJsonValue v = o.value(QStringLiteral("setup"));
+        QByteArray record;
+        if (!v.isString() || !parseHexBytes(v.toString(), record) || record.size() != setupRecordSize) {
+            error = QStringLiteral("\"setup\": expected the 243-byte record as 486 hex digits (spaces allowed)");
+            return false;
+        }
+        u.setupRecord = record;
+    }
     return true;
 }
 
 } // namespace
+
+bool parseHexBytes(const QString &text, QByteArray &out)
+{
+    QString digits = text;
+    digits.remove(QLatin1Char(' '));
+    if (digits.size() % 2 != 0)
+        return false;
+    QByteArray bytes;
+    bytes.reserve(digits.size() / 2);
+    for (qsizetype i = 0; i < digits.size(); i += 2) {
+        bool ok = false;
+        const uint b = digits.mid(i, 2).toUInt(&ok, 16);
+        if (!ok || !digits.at(i).isLetterOrNumber() || !digits.at(i + 1).isLetterOrNumber())
+            return false;
+        bytes.append(static_cast<char>(b));
+    }
+    out = bytes;
+    return true;
+}
+
+bool parseCommandBytes(const QString &text, QByteArray &out)
+{
+    QByteArray bytes;
+    for (const QChar c : text) {
+        if (c.unicode() > 0xFF)
+            return false;
+        bytes.append(static_cast<char>(c.unicode()));
+    }
+    out = bytes;
+    return true;
+}
 
 QString checkFaults(const SimFaults &f)
 {

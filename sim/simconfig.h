@@ -18,6 +18,11 @@ constexpr int maxUnits = 1000;
 bool parseFleetConfig(const QByteArray &json, const QHostAddress &base, QList<SimUnit> &units, QString *error);
 bool loadFleetConfig(const QString &path, const QHostAddress &base, QList<SimUnit> &units, QString *error);
 
+// Hex digits, two per byte, spaces allowed ("06 15" or "0615"); false on anything else.
+bool parseHexBytes(const QString &text, QByteArray &out);
+// Command bytes as a text of 8-bit characters ("hp"; '0' stands for the history quit).
+bool parseCommandBytes(const QString &text, QByteArray &out);
+
 // Empty when the switches make sense together, else the reason.
 QString checkFaults(const SimFaults &faults);
 

@@ -1,6 +1,8 @@
 #include "simunit.h"
 
 #include "unit/announcement.h"
+#include "unit/bytecursor.h"
+#include "connection/commands.h"
 
 namespace vork::sim {
 
@@ -81,6 +83,83 @@ QString otherMac(const QString &mac)
     // Flip a bit in the device part, so the neighbours' generated MACs are not hit.
     const qulonglong flipped = (ok ? value : 0) ^ 0x800000ull;
     return QStringLiteral("%1").arg(flipped & 0xFFFFFFFFFFFFull, 12, 16, QLatin1Char('0')).toUpper();
+}
+
+QByteArray defaultSetupRecord(const SimUnit &unit)
+{
+    // Field by field at the record's offsets; a unit on a.b.c.d sits in a /24 with gateway a.b.c.1.
+    const quint32 ip = unit.address.toIPv4Address();
+    const QString own = unit.address.protocol() == QAbstractSocket::IPv4Protocol ? unit.address.toString()
+                                                                                   : QStringLiteral("0.0.0.0");
+    const QString gateway = QHostAddress((ip & 0xFFFFFF00u) | 1u).toString();
+    auto u24 = [](ByteWriter &w, std::uint32_t v) {
+        w.u8(static_cast<std::uint8_t>(v));
+        w.u16(static_cast<std::uint16_t>(v >> 8));
+    };
+    auto ipText = [](ByteWriter &w, const QString &text) { w.text(text, 16); };
+
+    QByteArray r;
+    ByteWriter w(r);
+    w.u8(1);                          // 0 command port enabled
+    w.u8(0);                          // 1 poll
+    w.u8(1);                          // 2 classic
+    w.u8(0);                          // 3 server
+    ipText(w, QStringLiteral("0.0.0.0")); // 4 server IP for the client role
+    u24(w, 3000);                     // 20 port
+    w.u8(0);                          // 23 no DHCP
+    ipText(w, own);                   // 24 own IP
+    ipText(w, QStringLiteral("255.255.255.0")); // 40 mask
+    ipText(w, ip ? gateway : QStringLiteral("0.0.0.0")); // 56 gateway
+    w.u8(0);                          // 72 no diagnostics on the network port
+    ipText(w, QStringLiteral("0.0.0.0")); // 73 time server
+    u24(w, 60);                       // 89 time server update frequency
+    w.u8(1);                          // 92 serial port enabled
+    w.u8(0);                          // 93 poll
+    w.u8(1);                          // 94 classic
+    w.u8(4);                          // 95 9600 baud
+    w.u16(static_cast<std::uint16_t>(unit.caddr & 0xFF)); // 96 serial address
+    w.u8(0);                          // 98 parity none
+    w.u8(0);                          // 99 no serial diagnostics
+    w.u8(0);                          // 100
+    w.u8(4);                          // 101 auxiliary 9600 baud
+    w.u8(0);                          // 102 parity none
+    w.zeros(3);                       // 103-105
+    w.u8(0);                          // 106
+    w.u16(0);                         // 107 no keep-alive
+    w.u8(3);                          // 109 keep-alive retries
+    w.u8(0);                          // 110 time zone index
+    w.u8(0);                          // 111 no daylight saving
+    w.text(unit.description.left(63), 64); // 112 description
+    w.u8(1);                          // 176 errors on the network port
+    w.u8(1);                          // 177 errors on the serial port
+    w.u8(0);                          // 178 no padding
+    w.u8(0);                          // 179
+    w.u8(0);                          // 180 no Hamming code
+    w.u8(1);                          // 181 label size auto adjust
+    u24(w, 3);                        // 182 after three labels
+    u24(w, 0);                        // 185 all label sizes
+    w.u8(0);                          // 188
+    u24(w, 10);                       // 189 diagnostic start delay
+    u24(w, 10);                       // 192 diagnostic finish delay
+    w.u8(0);                          // 195 no password
+    w.zeros(9);                       // 196 password
+    w.zeros(13);                      // 205 custom time zone
+    w.u8(0);                          // 218
+    w.u8(5);                          // 219 retransmit close count
+    w.u8(0);                          // 220 network fault monitor off
+    w.u8(1);                          // 221 watchdog 4.00 s
+    u24(w, 0);                        // 222 no diagnostic restart delay
+    w.u16(static_cast<std::uint16_t>(unit.naddr & 0xFF)); // 225 network address
+    w.zeros(5);                       // 227-231
+    w.u8(10);                         // 232 minimum raw buffer bits
+    w.u8(10);                         // 233 minimum bits between front and back
+    w.u8(4);                          // 234 auto negotiate
+    w.zeros(3);                       // 235-237
+    w.u8(unit.ncp);                   // 238 command protocol
+    w.u32(0);                         // 239 no PLC restriction
+    Q_ASSERT(r.size() == setupRecordSize);
+    r = r.leftJustified(setupRecordSize, '\0', true);
+    return r;
 }
 
 namespace {

@@ -31,6 +31,34 @@ struct SimFaults
     }
 };
 
+// Ways a simulated unit misbehaves on its TCP command port. Command bytes are
+// listed as they arrive; '0' stands for the history quit (four zero bytes).
+struct SimCommandFaults
+{
+    QByteArray nakCommands;    // answered with NAK instead of being carried out
+    QByteArray silentCommands; // no answer at all, nothing done
+    int delayMs = 0;           // wait this long before every answer
+    QByteArray strayBytes;     // sent ahead of every answer
+    int dropAfterBytes = 0;    // above 0: close the connection once this many bytes went out on it
+    bool failErase = false;    // NAK to erase history and erase persistent data
+    bool splitReplies = false; // every reply block in two writes, a short gap apart
+
+    bool any() const
+    {
+        return !nakCommands.isEmpty() || !silentCommands.isEmpty() || delayMs > 0 || !strayBytes.isEmpty()
+               || dropAfterBytes > 0 || failErase || splitReplies;
+    }
+};
+
+// What the checksum command reports, and how long the unit takes to work it out.
+struct SimChecksum
+{
+    std::uint32_t checksum = 0x3A5C91E7;
+    std::uint32_t byteCount = 0x0003E000;
+    std::uint32_t location = 0x00FFFF; // 24 bits; 0x00FFFF: the program in RAM matches the one in flash
+    int delayMs = 300;
+};
+
 // Largest payload of one UDP datagram over IPv4.
 constexpr int maxDatagramSize = 65507;
 
@@ -60,6 +88,12 @@ struct SimUnit
     bool oldFirmware = false; // answers with the first 109 bytes only
     SimFaults faults;
 
+    // TCP command port.
+    QByteArray setupRecord;      // 243 bytes; empty: defaultSetupRecord()
+    SimChecksum checksum;
+    int restartSilenceMs = 1500; // how long a reboot keeps the unit off the network
+    SimCommandFaults commandFaults;
+
     // The announcement's record for a unit whose clock reads clock and that has run runTimeNow seconds.
     udppack record(const QDateTime &clock, std::uint32_t runTimeNow) const;
     // One line for the start-up listing.
@@ -72,6 +106,9 @@ QString macForAddress(const QHostAddress &address);
 QString otherMac(const QString &mac);
 // True for exactly 12 hexadecimal characters.
 bool isValidMac(const QString &mac);
+
+// The 243-byte setup record a unit starts with, and goes back to when its setup is erased.
+QByteArray defaultSetupRecord(const SimUnit &unit);
 
 // The demo fleet's identities: a mix of models, versions and reader counts.
 // Unit index gets the profile index % profile count and the address base + index.

@@ -35,6 +35,13 @@ SimUnitServer::SimUnitServer(const SimUnit &unit, QObject *parent)
     m_wall = [] { return QDateTime::currentDateTime(); };
     m_monotonic = [timer] { return timer->elapsed(); };
     m_startMs = m_monotonic();
+    if (m_unit.setupRecord.isEmpty())
+        m_unit.setupRecord = defaultSetupRecord(m_unit);
+    setSetupRecord(m_unit.setupRecord);
+    m_command = new SimCommandServer(*this);
+    connect(m_command, &SimCommandServer::rebootRequested, this, &SimUnitServer::reboot);
+    m_restartTimer.setSingleShot(true);
+    connect(&m_restartTimer, &QTimer::timeout, this, &SimUnitServer::comeBack);
 }
 
 SimUnitServer::~SimUnitServer()
@@ -64,17 +71,66 @@ bool SimUnitServer::start(const Options &options, QString *error)
     }
     m_socket = socket;
     connect(socket, &QUdpSocket::readyRead, this, &SimUnitServer::readPending);
+    if (options.tcp && !m_command->listen(bindAddress, options.tcpPort, error)) {
+        stop();
+        return false;
+    }
+    m_options = options;
+    m_started = true;
     return true;
 }
 
 void SimUnitServer::stop()
 {
+    m_started = false;
+    m_down = false;
+    m_restartTimer.stop();
+    if (m_command)
+        m_command->close();
     if (!m_socket)
         return;
     m_socket->disconnect(this);
     m_socket->close();
     m_socket->deleteLater();
     m_socket.clear();
+}
+
+void SimUnitServer::setSetupRecord(const QByteArray &record)
+{
+    m_unit.setupRecord = record.left(setupRecordSize).leftJustified(setupRecordSize, '\0');
+}
+
+void SimUnitServer::reboot()
+{
+    if (m_command)
+        m_command->close();
+    m_down = true;
+    // The run time starts again from zero at the reboot; the clock keeps running.
+    m_unit.runTime = 0;
+    m_startMs = m_monotonic();
+    m_restartTimer.start(std::max(0, m_unit.restartSilenceMs));
+    Q_EMIT wentDown();
+}
+
+void SimUnitServer::comeBack()
+{
+    m_down = false;
+    if (m_started && m_options.tcp) {
+        const QHostAddress bindAddress =
+            m_options.bindAny ? QHostAddress(QHostAddress::AnyIPv4) : m_unit.address;
+        QString error;
+        if (!m_command->listen(bindAddress, m_options.tcpPort, &error))
+            qWarning("vork-sim: %s", qPrintable(error));
+    }
+    Q_EMIT restarted();
+}
+
+SimUnit SimUnitServer::shownUnit() const
+{
+    SimUnit shown = m_unit;
+    if (m_command && m_command->hasClient())
+        shown.cons |= 0x08;
+    return shown;
 }
 
 bool SimUnitServer::isListening() const
@@ -99,9 +155,14 @@ std::uint32_t SimUnitServer::runTime() const
     return static_cast<std::uint32_t>(std::min<qint64>(total, std::numeric_limits<std::uint32_t>::max()));
 }
 
+QByteArray SimUnitServer::fullAnnouncement() const
+{
+    return encodeAnnouncement(shownUnit().record(clock(), runTime()));
+}
+
 QByteArray SimUnitServer::announcement() const
 {
-    QByteArray bytes = encodeAnnouncement(m_unit.record(clock(), runTime()));
+    QByteArray bytes = fullAnnouncement();
     if (m_unit.oldFirmware)
         bytes.truncate(announcement::oldSize);
     return bytes;
@@ -133,6 +194,8 @@ void SimUnitServer::handle(const QByteArray &bytes, const QHostAddress &sender, 
         m_received.removeFirst();
     m_received.append({bytes, sender, port});
     Q_EMIT datagramReceived(bytes, sender.toString(), port);
+    if (m_down)
+        return; // rebooting: heard on the wire, never answered
 
     switch (classifyRequest(bytes)) {
     case UdpRequest::DiscoveryQuery:
@@ -183,7 +246,7 @@ QByteArray SimUnitServer::answerWithMac(const QString &mac)
     if (f.garbageLength > 0)
         return garbage(f.garbageLength);
 
-    SimUnit shown = m_unit;
+    SimUnit shown = shownUnit();
     shown.mac = mac;
     QByteArray bytes = encodeAnnouncement(shown.record(clock(), runTime()));
     if (m_unit.oldFirmware)

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "simcommandserver.h"
 #include "simunit.h"
+
+#include "connection/commands.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -10,6 +13,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QRandomGenerator>
+#include <QTimer>
 
 #include <cstdint>
 #include <functional>
@@ -28,6 +32,7 @@ UdpRequest classifyRequest(QByteArrayView datagram);
 
 // One simulated unit on its own address: answers discovery queries with its
 // announcement, keeps its own clock and run time, and records every datagram.
+// Its TCP command port (3011) is the SimCommandServer it owns.
 class SimUnitServer : public QObject
 {
     Q_OBJECT
@@ -42,6 +47,8 @@ public:
     {
         bool bindAny = false; // 0.0.0.0 instead of the unit's address: one unit per namespace
         quint16 port = unitUdpPort;
+        bool tcp = true; // also listen on the TCP command port
+        quint16 tcpPort = commandPort;
     };
     using WallClock = std::function<QDateTime()>;
     using Monotonic = std::function<qint64()>; // milliseconds, never going back
@@ -69,6 +76,24 @@ public:
     std::uint32_t runTime() const;
     // The announcement the unit would send now, before any fault reshapes it.
     QByteArray announcement() const;
+    // All 130 bytes, whatever the firmware: the layout of the 'I' block.
+    QByteArray fullAnnouncement() const;
+
+    // TCP command port: its client, recordings and test hooks.
+    SimCommandServer &tcp() { return *m_command; }
+    const SimCommandServer &tcp() const { return *m_command; }
+    // Faults of the command port apply from the next command.
+    void setCommandFaults(const SimCommandFaults &faults) { m_unit.commandFaults = faults; }
+    void setChecksum(const SimChecksum &checksum) { m_unit.checksum = checksum; }
+    void setRestartSilenceMs(int ms) { m_unit.restartSilenceMs = ms; }
+    const QByteArray &setupRecord() const { return m_unit.setupRecord; }
+    // Cut or zero-padded to 243 bytes.
+    void setSetupRecord(const QByteArray &record);
+
+    // Reboots as on the 'R' command: the client is dropped, UDP and TCP stay silent
+    // for the unit's restart time, then the unit is back with its run time counted from now.
+    void reboot();
+    bool isDown() const { return m_down; }
 
     const QList<Received> &received() const { return m_received; }
     void clearReceived() { m_received.clear(); }
@@ -76,9 +101,16 @@ public:
 Q_SIGNALS:
     void datagramReceived(const QByteArray &bytes, const QString &sender, quint16 senderPort);
     void answerSent(const QByteArray &bytes, const QString &to, quint16 toPort);
+    void wentDown();
+    void restarted();
 
 private:
+    friend class SimCommandServer;
+
     void readPending();
+    void comeBack();
+    // The unit as its announcement shows it now: cons bit 8 while the command port is held.
+    SimUnit shownUnit() const;
     void handle(const QByteArray &bytes, const QHostAddress &sender, quint16 port);
     void answerQuery(QByteArrayView query, const QHostAddress &sender, quint16 port);
     // Sets the unit's clock to d; a clock that is no valid local time is ignored.
@@ -95,6 +127,11 @@ private:
     QList<Received> m_received;
     QRandomGenerator m_random;
     bool m_drainQueued = false;
+    Options m_options;
+    bool m_started = false;
+    bool m_down = false;
+    QTimer m_restartTimer;
+    SimCommandServer *m_command = nullptr; // child
 };
 
 } // namespace vork::sim

@@ -1,0 +1,153 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+#include <cstdint>
+
+class QTcpServer;
+class QTcpSocket;
+
+namespace vork::sim {
+
+class SimUnitServer;
+
+// One unit's TCP command port: one client at a time, the login, the unit's
+// modes and the answers to the command bytes. The unit's identity, clock,
+// setup record and fault switches live in its SimUnitServer.
+class SimCommandServer : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Mode { CommandLevel, Monitor, History, Setup };
+    Q_ENUM(Mode)
+    enum class Answer { Ack, Nak, None };
+    Q_ENUM(Answer)
+
+    // A command the unit recognised in its mode, what it answered first, and the
+    // data block that came with it (a history request keeps its bytes here too).
+    struct HandledCommand
+    {
+        std::uint8_t byte = 0; // '0' for the history quit, the flags byte for a history request
+        Mode mode = Mode::CommandLevel;
+        Answer answer = Answer::None;
+        QByteArray data;
+    };
+
+    static constexpr int maxRecordedBytes = 1 << 20;
+    static constexpr int maxRecordedCommands = 4096;
+    // Bytes waiting to be handled; beyond this a flood is cut, never buffered without end.
+    static constexpr int maxPendingInput = 64 * 1024;
+    // A data block that has not fully arrived by then is dropped without an answer.
+    static constexpr int dataTimeoutMs = 5000;
+    // Gap between the two halves of a split reply block.
+    static constexpr int splitGapMs = 30;
+
+    explicit SimCommandServer(SimUnitServer &unit);
+    ~SimCommandServer() override;
+
+    bool listen(const QHostAddress &address, quint16 port, QString *error = nullptr);
+    // Closes the listener and drops the client.
+    void close();
+    bool isListening() const;
+    quint16 serverPort() const;
+
+    bool hasClient() const;
+    Mode mode() const { return m_mode; }
+    // Whether the current client may give commands (always true for units without login).
+    bool loggedIn() const { return m_loggedIn; }
+    // Times the authentication text arrived, over every connection since the last clear.
+    int authenticationCount() const { return m_authCount; }
+    int refusedCount() const { return m_refused; }
+
+    // Every byte received and sent on the port, across connections (the oldest make room).
+    const QByteArray &received() const { return m_received; }
+    const QByteArray &sent() const { return m_sent; }
+    const QList<HandledCommand> &commands() const { return m_commands; }
+    void clearRecorded();
+
+    // Unsolicited blocks for the utility's tests; false without a client.
+    bool pushBytes(const QByteArray &bytes);
+    bool pushVersionBlock();
+    bool pushInfoBlock();
+    // Drops the client as a lost link would.
+    void dropClient();
+
+Q_SIGNALS:
+    void clientConnected(const QString &peer, quint16 peerPort);
+    void clientDisconnected();
+    void clientRefused(const QString &peer, quint16 peerPort);
+    void bytesReceived(const QByteArray &bytes);
+    void bytesSent(const QByteArray &bytes);
+    void authenticated();
+    void modeChanged(vork::sim::SimCommandServer::Mode mode);
+    void commandHandled(quint8 byte, vork::sim::SimCommandServer::Answer answer);
+    // The reboot command was carried out: the unit is about to go silent.
+    void rebootRequested();
+
+private:
+    enum class After { Nothing, Close, Reboot };
+    struct Chunk
+    {
+        QByteArray bytes;
+        int delayMs = 0;
+        After after = After::Nothing;
+    };
+
+    void acceptPending();
+    void readClient();
+    void clientGone();
+    void resetConnection();
+
+    // Handles buffered input until it runs out or an answer is on its way.
+    void process();
+    // Each returns the bytes consumed from m_in at pos, or 0 when more are needed.
+    qsizetype stepLogin(qsizetype pos);
+    qsizetype stepData(qsizetype pos);
+    qsizetype stepHistory(qsizetype pos);
+    qsizetype stepCommand(qsizetype pos);
+    bool known(std::uint8_t byte) const;
+    void execute(std::uint8_t byte);
+    void finishData(const QByteArray &data);
+
+    // Answers go out in order; the fault switches shape them here.
+    void answer(std::uint8_t ackOrNak, After after = After::Nothing);
+    void answerWithBlock(const QByteArray &block, int blockDelayMs = 0);
+    void queueBlock(const QByteArray &block, int delayMs);
+    void queue(const QByteArray &bytes, int delayMs, After after = After::Nothing);
+    void pumpOutput();
+    void writeNow(const Chunk &chunk);
+
+    void record(std::uint8_t byte, Answer answer, const QByteArray &data = {});
+    void setMode(Mode mode);
+    void countAuthentication(const QByteArray &bytes);
+    static void appendBounded(QByteArray &log, const QByteArray &bytes);
+
+    SimUnitServer &m_unit;
+    QPointer<QTcpServer> m_server;
+    QPointer<QTcpSocket> m_client;
+    QTimer m_outTimer;
+    QTimer m_dataTimer;
+
+    Mode m_mode = Mode::CommandLevel;
+    bool m_loggedIn = true;
+    bool m_processing = false;
+    QByteArray m_in;
+    QList<Chunk> m_out;
+    std::uint8_t m_dataCommand = 0; // 'D', 't' or 'f' while its data block is awaited
+    int m_dataSize = 0;
+    qint64 m_sentOnConnection = 0;
+    QByteArray m_authTail; // last bytes of the previous read, for a text split over two reads
+
+    QByteArray m_received;
+    QByteArray m_sent;
+    QList<HandledCommand> m_commands;
+    int m_authCount = 0;
+    int m_refused = 0;
+};
+
+} // namespace vork::sim

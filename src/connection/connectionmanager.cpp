@@ -358,6 +358,38 @@ bool ConnectionManager::clickConnect(const QString &ip)
     return ok;
 }
 
+QString ConnectionManager::menuConnectFailure(const QString &ip)
+{
+    return QStringLiteral("Failed to connect to ") + ip
+           + QStringLiteral(" Try clicking on the description field to establish a connection then go to the setup "
+                            "tab after you see the red check mark.");
+}
+
+bool ConnectionManager::prepareMenuUnit(const QString &ip, bool isDisconnect, bool needsConnection)
+{
+    if (m_units.findByIP(ip) < 0)
+        return false;
+    udppack *current = m_units.current();
+    if (!isDisconnect && current && current->ip != ip && current->cs && current->cs->isOpen()) {
+        const QPointer<UnitClient> open = current->cs;
+        open->close();
+        wait::until([&] { return !open || !open->isOpen(); }, 1000 * 20);
+        if (open && open->isOpen())
+            return false;
+    }
+    const int index = m_units.findByIP(ip);
+    if (index < 0)
+        return false;
+    udppack &unit = m_units.unit(index);
+    m_units.setCurrent(&unit);
+    if (!needsConnection || (unit.connected && unit.cs && unit.cs->isOpen()))
+        return true;
+    if (Connect_or_timeout(50))
+        return true;
+    m_op.error(menuConnectFailure(ip));
+    return false;
+}
+
 void ConnectionManager::onConnected(UnitClient *client)
 {
     const int index = m_units.findBySocket(client);

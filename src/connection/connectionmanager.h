@@ -82,6 +82,12 @@ public:
     // A click on a unit's row: connect to it, or disconnect when it is the connected one.
     bool clickConnect(const QString &ip);
 
+    // The unit of a pop-up menu command becomes current (another connected unit
+    // is let go first, unless the command is Disconnect), and commands that need
+    // a connection get one. False when the command must not run.
+    bool prepareMenuUnit(const QString &ip, bool isDisconnect, bool needsConnection);
+    static QString menuConnectFailure(const QString &ip);
+
     // Hooks a unit's client when its table entry is made.
     void attach(UnitClient *client);
 

@@ -11,6 +11,11 @@
 #include "discovery/ui/discoverpage.h"
 #include "discovery/ui/discoverygridmodel.h"
 #include "simfleet.h"
+#include "connection/commands.h"
+#include "connection/connectionmanager.h"
+#include "discovery/ui/discoverygrid.h"
+#include "fakeunit.h"
+#include "tools/ping.h"
 #include "unit/unittable.h"
 
 #include <QCheckBox>
@@ -118,7 +123,36 @@ private Q_SLOTS:
     void pageChangesByClickAndRefusal();
     void logWindowShowsLinesAndClears();
     void logLineFormat();
+    void clickConnectsAndPagesSetModes();
+    void menuConfigureOpensSetup();
 };
+
+namespace {
+struct AlwaysReachable : Pinger
+{
+    bool ping(const QString &, int, bool) override { return true; }
+};
+
+// A unit in the window's table with a scripted unit behind it that acknowledges everything.
+udppack addScriptedUnit(MainWindow &w, const QString &ip, FakeUnit &fake)
+{
+    udppack u;
+    u.ver.vnum = {3, 0, 0};
+    u.vnumber = QStringLiteral("3.0.0");
+    u.desc = QStringLiteral("Scripted");
+    u.mac = QStringLiteral("0050C2FF0001");
+    w.units().enterAnnouncement(u, ip);
+    w.cycle().sortList();
+    fake.onBytes = [&fake](const QByteArray &b) {
+        for (char c : b)
+            if (c != 0 || b == QByteArray(4, '\0'))
+                fake.send(QByteArray(1, char(ACK)));
+        if (b.endsWith('C') && fake.peer)
+            fake.peer->disconnectFromHost();
+    };
+    return u;
+}
+} // namespace
 
 void TestMainWindow::pagesAndTabsInOrder()
 {
@@ -346,6 +380,53 @@ void TestMainWindow::logLineFormat()
     const QString time = line.mid(QStringLiteral("Waiting for socket disconnect  ").size());
     QVERIFY2(time.contains(QStringLiteral("03:07")), qPrintable(time));
     QVERIFY2(time.startsWith(QStringLiteral("14")) || time.startsWith(QStringLiteral("2")), qPrintable(time));
+}
+
+void TestMainWindow::clickConnectsAndPagesSetModes()
+{
+    FakeUnit fake(QStringLiteral("127.0.10.2"));
+    Fixture f(loopbackIni, 0);
+    f.window->setPinger(std::make_unique<AlwaysReachable>());
+    f.window->show();
+    addScriptedUnit(*f.window, QStringLiteral("127.0.10.2"), fake);
+    DiscoveryGrid *grid = f.window->discoverPage()->grid();
+    const QPoint description = grid->visualRect(grid->model()->index(0, 1)).center();
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, description);
+    QVERIFY(wait::until([&] { return f.window->units().unit(0).connected; }, 3000));
+    QCOMPARE(f.window->op().panel(1), QStringLiteral("Connected to 127.0.10.2"));
+    QVERIFY(f.window->disconnectButton()->isEnabled());
+
+    QTabBar *bar = f.window->pages()->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(int(Page::Setup)).center());
+    QVERIFY(wait::until([&] { return fake.received.endsWith('S'); }, 3000));
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(int(Page::History)).center());
+    QVERIFY(wait::until([&] { return fake.received.endsWith('H'); }, 3000));
+    QCOMPARE(fake.received, QByteArray("SQH"));
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(int(Page::Discover)).center());
+    QVERIFY(wait::until([&] { return fake.received.size() == 7; }, 3000));
+    QCOMPARE(fake.received.mid(3), QByteArray(4, '\0')); // the history quit
+
+    QTest::mouseClick(f.window->disconnectButton(), Qt::LeftButton);
+    QVERIFY(wait::until([&] { return !f.window->units().unit(0).connected; }, 3000));
+    QVERIFY(fake.received.endsWith('C'));
+    QVERIFY(!f.window->disconnectButton()->isEnabled());
+}
+
+void TestMainWindow::menuConfigureOpensSetup()
+{
+    FakeUnit fake(QStringLiteral("127.0.10.3"));
+    Fixture f(loopbackIni, 0);
+    f.window->setPinger(std::make_unique<AlwaysReachable>());
+    f.window->show();
+    addScriptedUnit(*f.window, QStringLiteral("127.0.10.3"), fake);
+    QAction *configure = f.window->discoverPage()->grid()->commandAction(GridCommand::Configure);
+    QVERIFY(configure && configure->isEnabled());
+    QVERIFY(!f.window->discoverPage()->grid()->commandAction(GridCommand::Monitor)->isEnabled());
+    // The menu's action, as the operator would choose it on the unit's row.
+    Q_EMIT f.window->discoverPage()->grid()->commandTriggered(GridCommand::Configure, QStringLiteral("127.0.10.3"));
+    QVERIFY(wait::until([&] { return fake.received == "S"; }, 3000));
+    QCOMPARE(f.window->pages()->currentIndex(), int(Page::Setup));
+    QVERIFY(f.window->units().unit(0).connected);
 }
 
 QTEST_MAIN(TestMainWindow)

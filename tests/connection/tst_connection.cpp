@@ -530,6 +530,10 @@ void TestConnection::closeWithoutAckClosesOnlyThatUnit()
     QVERIFY(f.logged(QStringLiteral("Vork Unit failed to Respond to Close Socket Command")));
     QVERIFY(!f.units.unit(0).cs->isOpen());
     QVERIFY(f.units.unit(1).cs->isOpen());
+    // Closing locally is a disconnect like any other: the unit's state follows.
+    QVERIFY(wait::until([&] { return !f.units.unit(0).connected; }, 1000));
+    QVERIFY(f.logged(QStringLiteral("Disconnected from Vork Unit 127.0.8.21")));
+    QVERIFY(f.units.unit(1).connected);
 }
 
 void TestConnection::rebootTakesTheRecordsAddressOnlyFromThisConnection_data()

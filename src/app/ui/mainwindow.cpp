@@ -7,18 +7,28 @@
 #include "app/ui/pagecontrol.h"
 #include "app/ui/toneplayer.h"
 #include "app/version.h"
+#include "connection/connectionmanager.h"
 #include "connection/unitclient.h"
+#include "connection/unitcommands.h"
 #include "discovery/broadcast.h"
 #include "discovery/discoverycycle.h"
 #include "discovery/unitcolumns.h"
 #include "discovery/ui/discoverpage.h"
 #include "discovery/ui/discoverygrid.h"
 #include "discovery/ui/discoverygridmodel.h"
+#include "tools/ping.h"
+#include "tools/pingtool.h"
+#include "tools/ui/pingwidget.h"
+#include "unit/announcement.h"
 #include "unit/unittable.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QPushButton>
+#include <QUrl>
+#include <QVBoxLayout>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -80,7 +90,15 @@ MainWindow::MainWindow(const StartOptions &start, const QString &programDir, QWi
     };
     m_pageRules->hooks.repaintStatusBar = [this] { statusBar()->update(); };
 
+    m_pinger = std::make_unique<IcmpPinger>(*m_op);
+    m_pingTool = new PingTool(*m_op, *m_pinger, this); // the operator's own pings always use ICMP
+    m_connection = new ConnectionManager(*m_op, *m_units, m_variant, [this](const QString &host, int ms) {
+        return (m_connectionPinger ? m_connectionPinger.get() : m_pinger.get())->ping(host, ms, true);
+    }, this);
+    m_commands = new UnitCommands(*m_op, *m_units, *m_connection, this);
+
     buildPages();
+    buildConnection();
     buildCorner();
     m_optionsDialog = new OptionsDialog(QString::fromLatin1(caption), *m_tones,
                                         [this](int hz, int ms) { m_tonePlayer->play(hz, ms); }, this);
@@ -98,8 +116,14 @@ void MainWindow::buildPages()
 {
     m_pages = new PageControl(this);
     m_discoverTabs = new QTabWidget(m_pages);
-    m_discoverPage = new DiscoverPage(*m_op, *m_transport, *m_units, *m_cycle, m_discoverTabs);
-    m_discoverTabs->addTab(m_discoverPage, QStringLiteral("Discover "));
+    auto *discoverTab = new QWidget(m_discoverTabs);
+    auto *discoverLayout = new QVBoxLayout(discoverTab);
+    discoverLayout->setContentsMargins(0, 0, 0, 0);
+    m_discoverPage = new DiscoverPage(*m_op, *m_transport, *m_units, *m_cycle, discoverTab);
+    m_discoverPage->setPingBar(new PingWidget(*m_pingTool, PingTool::Place::Toolbar, m_discoverPage));
+    discoverLayout->addWidget(m_discoverPage, 1);
+    discoverLayout->addWidget(buildUnitBar());
+    m_discoverTabs->addTab(discoverTab, QStringLiteral("Discover "));
     for (const char *tab : {"Discover List ", "Manual ", "Set IP Address ", "Auto Update "})
         m_discoverTabs->addTab(new QWidget(m_discoverTabs), QString::fromLatin1(tab));
     m_pages->addTab(m_discoverTabs, pageCaption(Page::Discover));
@@ -120,6 +144,106 @@ void MainWindow::buildPages()
     connect(m_cycle, &DiscoveryCycle::listSorted, this, &MainWindow::applyColumnRule);
     connect(m_discoverPage->sortChoice(), &QComboBox::currentIndexChanged, this,
             [this](int index) { m_settings.sortType = index; });
+}
+
+QWidget *MainWindow::buildUnitBar()
+{
+    auto *bar = new QWidget(this);
+    auto *layout = new QHBoxLayout(bar);
+    layout->setContentsMargins(8, 0, 8, 4);
+    m_disconnect = new QPushButton(QStringLiteral("Disconnect"), bar);
+    m_reboot = new QPushButton(QStringLiteral("Reboot"), bar);
+    m_checksum = new QPushButton(QStringLiteral("Checksum"), bar);
+    m_checksum->setToolTip(QStringLiteral("Calculate and Display Checksum for selected unit"));
+    for (QPushButton *b : {m_disconnect, m_reboot, m_checksum}) {
+        b->setEnabled(false);
+        layout->addWidget(b);
+    }
+    layout->addStretch(1);
+    return bar;
+}
+
+void MainWindow::buildConnection()
+{
+    const auto showing = [this](Page p) { return m_pages->currentIndex() == int(p); };
+    m_connection->historyPageShowing = [showing] { return showing(Page::History); };
+    m_connection->setupPageShowing = [showing] { return showing(Page::Setup); };
+    m_connection->autoUpdateTabShowing = [this] { return m_discoverTabs->currentIndex() == 4; };
+    m_connection->leaveMode = [this, showing] {
+        if (showing(Page::Setup))
+            m_commands->leaveSetupMode();
+        else if (showing(Page::History))
+            m_commands->leaveHistoryMode();
+    };
+    m_commands->attach(*m_pageRules);
+    m_commands->showDiscoveryPage = [this] { m_pages->requestPage(int(Page::Discover)); };
+    m_commands->fullDiscovery = [this] { m_cycle->start(); };
+    m_commands->unicastDiscovery = [this](const QString &ip) {
+        m_cycle->pendingUnicastTarget = ip;
+        m_transport->setBroadCastIP(ip);
+        m_transport->SendBroadCast(discoveryQuery());
+    };
+    m_pingTool->showing = [this] {
+        if (m_pages->currentIndex() != int(Page::Discover))
+            return PingTool::Showing::Elsewhere;
+        if (m_discoverTabs->currentIndex() == 2)
+            return PingTool::Showing::ManualTab;
+        return m_discoverTabs->currentIndex() == 0 ? PingTool::Showing::DiscoverTab : PingTool::Showing::Elsewhere;
+    };
+
+    connect(m_connection, &ConnectionManager::unitActionsEnabled, this, [this](bool on) {
+        for (QPushButton *b : {m_disconnect, m_reboot, m_checksum})
+            b->setEnabled(on);
+    });
+    connect(m_connection, &ConnectionManager::unitChanged, this,
+            [this](int) { m_discoverPage->grid()->viewport()->update(); });
+    connect(m_disconnect, &QPushButton::clicked, this, [this] { m_connection->CloseSocket(); });
+    connect(m_reboot, &QPushButton::clicked, this, [this] { m_commands->reboot(); });
+    connect(m_checksum, &QPushButton::clicked, this, [this] { m_commands->checksum(); });
+
+    DiscoveryGrid *grid = m_discoverPage->grid();
+    connect(grid, &DiscoveryGrid::connectRequested, this, [this](const QString &ip) { m_connection->clickConnect(ip); });
+    for (GridCommand c : {GridCommand::Configure, GridCommand::History, GridCommand::Webpage, GridCommand::Connect,
+                          GridCommand::Disconnect})
+        grid->setCommandEnabled(c, true);
+    connect(grid, &DiscoveryGrid::commandTriggered, this,
+            [this](GridCommand c, const QString &ip) { gridCommand(int(c), ip); });
+}
+
+void MainWindow::gridCommand(int command, const QString &ip)
+{
+    const auto c = GridCommand(command);
+    if (!m_connection->prepareMenuUnit(ip, c == GridCommand::Disconnect,
+                                       c == GridCommand::Configure || c == GridCommand::History
+                                           || c == GridCommand::Connect))
+        return;
+    switch (c) {
+    case GridCommand::Configure:
+        m_pages->requestPage(int(Page::Setup));
+        return;
+    case GridCommand::History:
+        m_pages->requestPage(int(Page::History));
+        return;
+    case GridCommand::Webpage:
+        QDesktopServices::openUrl(QUrl(QStringLiteral("http://") + ip + QLatin1Char('/')));
+        break;
+    case GridCommand::Disconnect: {
+        const int i = m_units->findByIP(ip);
+        if (i >= 0 && m_units->unit(i).cs && m_units->unit(i).cs->isOpen())
+            m_units->unit(i).cs->close();
+        return;
+    }
+    default:
+        break;
+    }
+    // The page that is showing takes the new current unit into its mode.
+    const Page page = m_pageRules->current();
+    m_pageRules->changed(page, page);
+}
+
+void MainWindow::setPinger(std::unique_ptr<Pinger> pinger)
+{
+    m_connectionPinger = std::move(pinger);
 }
 
 void MainWindow::buildCorner()
@@ -335,8 +459,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
         }
     }
     m_op->setBusy(true);
-    if (unit && unit->cs)
-        unit->cs->close();
+    m_connection->CloseSocket();
     m_settingsFile->writeAtExit(collectExitSettings());
     m_op->setBusy(false);
     m_log->close();

@@ -12,12 +12,18 @@
 #include <functional>
 #include <memory>
 
+class QPushButton;
 class QTabWidget;
 class QToolButton;
 
 namespace vork {
 
+class ConnectionManager;
 class DiscoverPage;
+class IcmpPinger;
+class PingTool;
+class Pinger;
+class UnitCommands;
 class DiscoveryCycle;
 class GuiOperator;
 class LogWindow;
@@ -44,6 +50,12 @@ public:
     TBroadcast &transport() { return *m_transport; }
     UnitTable &units() { return *m_units; }
     DiscoveryCycle &cycle() { return *m_cycle; }
+    ConnectionManager &connection() { return *m_connection; }
+    UnitCommands &unitCommands() { return *m_commands; }
+    PingTool &pingTool() { return *m_pingTool; }
+    QPushButton *disconnectButton() const { return m_disconnect; }
+    QPushButton *rebootButton() const { return m_reboot; }
+    QPushButton *checksumButton() const { return m_checksum; }
     PageRules &pageRules() { return *m_pageRules; }
     PageControl *pages() const { return m_pages; }
     QTabWidget *discoverTabs() const { return m_discoverTabs; }
@@ -58,6 +70,9 @@ public:
     SettingsFile &settingsFile() { return *m_settingsFile; }
     Tones &tones() { return *m_tones; }
     bool firstActivationDone() const { return m_activated; }
+
+    // Replaces the ICMP echo used before connecting (a scripted one in tests).
+    void setPinger(std::unique_ptr<Pinger> pinger);
 
     // Opens the options dialog and applies it on Done.
     void openOptions();
@@ -74,6 +89,9 @@ protected:
 private:
     void buildPages();
     void buildCorner();
+    void buildConnection();
+    QWidget *buildUnitBar();
+    void gridCommand(int command, const QString &ip);
     void readSettings(const QString &programDir, const StartOptions &start);
     void applySettings(const StartOptions &start);
     void firstActivation();
@@ -95,6 +113,14 @@ private:
     TBroadcast *m_transport;
     UnitTable *m_units;
     DiscoveryCycle *m_cycle;
+    std::unique_ptr<Pinger> m_pinger;
+    std::unique_ptr<Pinger> m_connectionPinger;
+    ConnectionManager *m_connection;
+    UnitCommands *m_commands;
+    PingTool *m_pingTool;
+    QPushButton *m_disconnect;
+    QPushButton *m_reboot;
+    QPushButton *m_checksum;
     std::unique_ptr<PageRules> m_pageRules;
     PageControl *m_pages;
     QTabWidget *m_discoverTabs;

@@ -1,5 +1,7 @@
 #include "app/startoptions.h"
 
+#include "tools/ping.h"
+
 #include <QHostAddress>
 
 namespace vork {
@@ -44,7 +46,7 @@ StartOptions parseStartOptions(const QStringList &arguments)
         } else if (arg == QLatin1String("--targets") && i + 1 < arguments.size()) {
             const QStringList list = arguments.at(++i).split(QLatin1Char(','), Qt::SkipEmptyParts);
             for (const QString &t : list) {
-                if (QHostAddress(t.trimmed()).protocol() == QAbstractSocket::IPv4Protocol)
+                if (isValidIPv4(t.trimmed()))
                     o.targets << t.trimmed();
                 else
                     o.notes << QStringLiteral("Ignored target \"") + t + QStringLiteral("\": not an IPv4 address");

@@ -9,6 +9,8 @@
 #include "unit/unittable.h"
 
 #include <QCommandLineParser>
+#include "tools/ping.h"
+
 #include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -154,12 +156,12 @@ int discover(const QStringList &args)
     }
     const QStringList targets = p.values(to);
     for (const QString &t : targets) {
-        if (QHostAddress(t).protocol() != QAbstractSocket::IPv4Protocol) {
+        if (!isValidIPv4(t)) {
             err << "vork discover: not an IPv4 address: '" << t << "'\n";
             return exitUsage;
         }
     }
-    if (p.isSet(localIp) && QHostAddress(p.value(localIp)).protocol() != QAbstractSocket::IPv4Protocol) {
+    if (p.isSet(localIp) && !isValidIPv4(p.value(localIp))) {
         err << "vork discover: not an IPv4 address: '" << p.value(localIp) << "'\n";
         return exitUsage;
     }

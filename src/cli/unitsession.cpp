@@ -34,7 +34,7 @@ void UnitSession::addOptions(QCommandLineParser &p)
 bool UnitSession::configure(const QCommandLineParser &p, const QString &addr)
 {
     QTextStream err(stderr);
-    if (QHostAddress(addr).protocol() != QAbstractSocket::IPv4Protocol) {
+    if (!isValidIPv4(addr)) {
         err << "Invalid IP address entered\n";
         return false;
     }
@@ -45,7 +45,7 @@ bool UnitSession::configure(const QCommandLineParser &p, const QString &addr)
         return false;
     }
     const QString local = p.value(QStringLiteral("local-ip"));
-    if (!local.isEmpty() && QHostAddress(local).protocol() != QAbstractSocket::IPv4Protocol) {
+    if (!local.isEmpty() && !isValidIPv4(local)) {
         err << "not an IPv4 address: '" << local << "'\n";
         return false;
     }

@@ -6,6 +6,8 @@
 #include "unit/announcement.h"
 
 #include <QTcpSocket>
+
+#include <functional>
 #include <QTextStream>
 
 namespace vork::cli {
@@ -19,6 +21,9 @@ bool parse(QCommandLineParser &p, const QString &name, const QString &descriptio
     p.setApplicationDescription(description);
     p.addHelpOption();
     UnitSession::addOptions(p);
+    if (words)
+        p.addPositionalArgument(QStringLiteral("WHAT"), QStringLiteral("What the command acts on."));
+    p.addPositionalArgument(QStringLiteral("ADDRESS"), QStringLiteral("The unit's IPv4 address."));
     QTextStream err(stderr);
     if (!p.parse(QStringList{QStringLiteral("vork ") + name} + args)) {
         err << p.errorText() << '\n';
@@ -41,65 +46,95 @@ int helpOrUsage(const QCommandLineParser &p)
     return p.isSet(QStringLiteral("help")) ? exitOk : exitUsage;
 }
 
+// What one unit command is: its name, help text, the words before the address
+// (checked before the unit is contacted), its own options, and whether it needs
+// the TCP connection.
+struct Spec
+{
+    QString name;
+    QString description;
+    int words = 0;
+    bool connect = true;
+    std::function<void(QCommandLineParser &)> options;
+    std::function<bool(const QStringList &words)> checkWords;
+};
+using Body = std::function<int(UnitSession &, const QCommandLineParser &, const QStringList &words)>;
+
+// Parses, asks the unit who it is, connects when needed, runs the body, closes with 'C'.
+int runOnUnit(const QStringList &args, const Spec &spec, const Body &body)
+{
+    QCommandLineParser p;
+    if (spec.options)
+        spec.options(p);
+    QStringList pos;
+    if (!parse(p, spec.name, spec.description, args, spec.words, pos))
+        return helpOrUsage(p);
+    const QStringList words = pos.mid(0, spec.words);
+    if (spec.checkWords && !spec.checkWords(words))
+        return exitUsage;
+    UnitSession s;
+    if (!s.configure(p, pos.last()))
+        return exitUsage;
+    if (!s.identify() || (spec.connect && !s.connectUnit()))
+        return exitFailed;
+    const int status = body(s, p, words);
+    s.closeUnit();
+    return status;
+}
+
+bool eraseKind(const QString &what, UnitCommands::Erase &kind)
+{
+    static const QStringList names = {QStringLiteral("setup"), QStringLiteral("history"), QStringLiteral("persistent")};
+    const qsizetype i = names.indexOf(what);
+    if (i < 0)
+        return false;
+    kind = static_cast<UnitCommands::Erase>(i);
+    return true;
+}
+
 } // namespace
 
 int info(const QStringList &args)
 {
-    QCommandLineParser p;
-    QStringList pos;
-    if (!parse(p, QStringLiteral("info"), QStringLiteral("Asks one unit who it is and prints every field of its answer."),
-               args, 0, pos))
-        return helpOrUsage(p);
-    UnitSession s;
-    if (!s.configure(p, pos.first()))
-        return exitUsage;
-    if (!s.identify())
-        return exitFailed;
-    const udppack &u = s.unit();
-    QTextStream out(stdout);
-    for (int c = unitcolumns::Description; c < unitcolumns::Count; ++c)
-        out << unitcolumns::header(c).trimmed() << ": " << unitcolumns::cellText(u, c) << '\n';
-    out << "Model: " << u.model << "\nCPU idle: " << u.cpui << "%\ncaddr: " << u.caddr << "\nnaddr: " << u.naddr
-        << "\nProtocol: " << (ProtocolVariant::standardRule(u) ? "standard" : "EtherNet/IP")
-        << "\nLogin required: " << (loginRequired(u) ? "yes" : "no") << '\n';
-    return exitOk;
+    const Spec spec{QStringLiteral("info"), QStringLiteral("Asks one unit who it is and prints every field of its answer."),
+                    0, false, {}, {}};
+    return runOnUnit(args, spec, [](UnitSession &s, const QCommandLineParser &, const QStringList &) {
+        const udppack &u = s.unit();
+        QTextStream out(stdout);
+        for (int c = unitcolumns::Description; c < unitcolumns::Count; ++c)
+            out << unitcolumns::header(c).trimmed() << ": " << unitcolumns::cellText(u, c) << '\n';
+        out << "Model: " << u.model << "\nCPU idle: " << u.cpui << "%\ncaddr: " << u.caddr << "\nnaddr: " << u.naddr
+            << "\nProtocol: " << (ProtocolVariant::standardRule(u) ? "standard" : "EtherNet/IP")
+            << "\nLogin required: " << (loginRequired(u) ? "yes" : "no") << '\n';
+        return exitOk;
+    });
 }
 
 int version(const QStringList &args)
 {
-    QCommandLineParser p;
-    QStringList pos;
-    if (!parse(p, QStringLiteral("version"), QStringLiteral("Prints a unit's firmware version, build date and readers."),
-               args, 0, pos))
-        return helpOrUsage(p);
-    UnitSession s;
-    if (!s.configure(p, pos.first()))
-        return exitUsage;
-    if (!s.identify())
-        return exitFailed;
-    QTextStream(stdout) << s.unit().vnumber << ' ' << s.unit().vbuild << " readers " << s.unit().ver.vrcnt
-                        << " boot loader " << (s.unit().blv.isEmpty() ? QStringLiteral("NA") : s.unit().blv) << '\n';
-    return exitOk;
+    const Spec spec{QStringLiteral("version"), QStringLiteral("Prints a unit's firmware version, build date and readers."),
+                    0, false, {}, {}};
+    return runOnUnit(args, spec, [](UnitSession &s, const QCommandLineParser &, const QStringList &) {
+        const udppack &u = s.unit();
+        QTextStream(stdout) << u.vnumber << ' ' << u.vbuild << " readers " << u.ver.vrcnt << " boot loader "
+                            << (u.blv.isEmpty() ? QStringLiteral("NA") : u.blv) << '\n';
+        return exitOk;
+    });
 }
 
 int clock(const QStringList &args)
 {
-    QCommandLineParser p;
-    p.addOption({QStringLiteral("set"), QStringLiteral("Set the unit's clock to this computer's clock first.")});
-    QStringList pos;
-    if (!parse(p, QStringLiteral("clock"), QStringLiteral("Reads (and with --set, sets) a unit's clock."), args, 0, pos))
-        return helpOrUsage(p);
-    UnitSession s;
-    if (!s.configure(p, pos.first()))
-        return exitUsage;
-    if (!s.identify() || !s.connectUnit())
-        return exitFailed;
-    QDateTime got;
-    s.connection->clockReceived = [&](const QDateTime &t) { got = t; };
-    int status = exitFailed;
-    if (s.commands->enterSetupMode()) {
+    const QCommandLineOption set(QStringLiteral("set"), QStringLiteral("Set the unit's clock to this computer's clock first."));
+    const Spec spec{QStringLiteral("clock"), QStringLiteral("Reads (and with --set, sets) a unit's clock."), 0, true,
+                    [&](QCommandLineParser &p) { p.addOption(set); }, {}};
+    return runOnUnit(args, spec, [&](UnitSession &s, const QCommandLineParser &p, const QStringList &) {
+        QDateTime got;
+        s.connection->clockReceived = [&](const QDateTime &t) { got = t; };
+        int status = exitFailed;
+        if (!s.commands->enterSetupMode())
+            return status;
         bool setOk = true;
-        if (p.isSet(QStringLiteral("set"))) {
+        if (p.isSet(set)) {
             setOk = false;
             if (s.connection->WaitForAck(s.socket(), 3, Command::ClockSet)) {
                 QByteArray bytes;
@@ -120,103 +155,75 @@ int clock(const QStringList &args)
             }
         }
         s.commands->leaveSetupMode();
-    }
-    s.closeUnit();
-    return status;
+        return status;
+    });
 }
 
 int checksum(const QStringList &args)
 {
-    QCommandLineParser p;
-    QStringList pos;
-    if (!parse(p, QStringLiteral("checksum"),
-               QStringLiteral("Has a unit compute its program checksum (up to a minute) and prints it."), args, 0, pos))
-        return helpOrUsage(p);
-    UnitSession s;
-    if (!s.configure(p, pos.first()))
-        return exitUsage;
-    if (!s.identify() || !s.connectUnit())
-        return exitFailed;
-    s.op.quiet = true; // the result goes to stdout below
-    int status = exitFailed;
-    bool ready = false;
-    QObject::connect(s.connection.get(), &ConnectionManager::checksumReady, [&] { ready = true; });
-    if (s.commands->checksum()) {
+    const Spec spec{QStringLiteral("checksum"),
+                    QStringLiteral("Has a unit compute its program checksum (up to a minute) and prints it."), 0, true, {},
+                    {}};
+    return runOnUnit(args, spec, [](UnitSession &s, const QCommandLineParser &, const QStringList &) {
+        s.op.quiet = true; // the result goes to stdout below
+        bool ready = false;
+        QObject::connect(s.connection.get(), &ConnectionManager::checksumReady, [&] { ready = true; });
+        if (!s.commands->checksum())
+            return exitFailed;
         wait::until([&] { return ready; }, ConnectionManager::checksumBusyMs + 5000);
-        if (ready) {
-            const ChecksumResult &r = s.connection->lastChecksum();
-            QTextStream(stdout) << "Checksum = " << QString::number(r.checksum, 16) << " Byte Count = "
-                                << QString::number(r.byteCount, 16) << '\n'
-                                << (r.ramMatches() ? QStringLiteral("RAM program matches FLASH")
-                                                   : QStringLiteral("RAM program mismatch at location ")
-                                                         + QString::number(r.location, 16))
-                                << '\n';
-            status = exitOk;
-        } else {
+        if (!ready) {
             s.op.error(QStringLiteral("No checksum received from Vork Unit ") + s.address);
+            return exitFailed;
         }
-    }
-    s.closeUnit();
-    return status;
+        const ChecksumResult &r = s.connection->lastChecksum();
+        QTextStream(stdout) << "Checksum = " << QString::number(r.checksum, 16) << " Byte Count = "
+                            << QString::number(r.byteCount, 16) << '\n'
+                            << (r.ramMatches() ? QStringLiteral("RAM program matches FLASH")
+                                               : QStringLiteral("RAM program mismatch at location ")
+                                                     + QString::number(r.location, 16))
+                            << '\n';
+        return exitOk;
+    });
 }
 
 int reboot(const QStringList &args)
 {
-    QCommandLineParser p;
-    QStringList pos;
-    if (!parse(p, QStringLiteral("reboot"), QStringLiteral("Restarts a unit (asks unless --yes)."), args, 0, pos))
-        return helpOrUsage(p);
-    UnitSession s;
-    if (!s.configure(p, pos.first()))
-        return exitUsage;
-    if (!s.identify() || !s.connectUnit())
-        return exitFailed;
-    if (!s.commands->reboot()) {
-        s.closeUnit();
-        return exitFailed;
-    }
-    QTextStream(stdout) << "Restart sent to Vork Unit " << s.address << '\n';
-    return exitOk;
+    const Spec spec{QStringLiteral("reboot"), QStringLiteral("Restarts a unit (asks unless --yes)."), 0, true, {}, {}};
+    return runOnUnit(args, spec, [](UnitSession &s, const QCommandLineParser &, const QStringList &) {
+        if (!s.commands->reboot())
+            return exitFailed;
+        QTextStream(stdout) << "Restart sent to Vork Unit " << s.address << '\n';
+        return exitOk;
+    });
 }
 
 int erase(const QStringList &args)
 {
-    QCommandLineParser p;
-    QStringList pos;
-    if (!parse(p, QStringLiteral("erase"),
-               QStringLiteral("Erases a unit's setup, history or persistent data (asks unless --yes).\n"
-                              "WHAT is setup, history or persistent."),
-               args, 1, pos))
-        return helpOrUsage(p);
-    const QString what = pos.first();
-    UnitCommands::Erase kind;
-    if (what == QLatin1String("setup"))
-        kind = UnitCommands::Erase::Setup;
-    else if (what == QLatin1String("history"))
-        kind = UnitCommands::Erase::History;
-    else if (what == QLatin1String("persistent"))
-        kind = UnitCommands::Erase::Persistent;
-    else {
-        QTextStream(stderr) << "vork erase: WHAT must be setup, history or persistent\n";
-        return exitUsage;
-    }
-    UnitSession s;
-    if (!s.configure(p, pos.at(1)))
-        return exitUsage;
-    if (!s.identify() || !s.connectUnit())
-        return exitFailed;
-    int status = exitFailed;
-    if (s.commands->enterSetupMode()) {
+    const Spec spec{QStringLiteral("erase"),
+                    QStringLiteral("Erases a unit's setup, history or persistent data (asks unless --yes).\n"
+                                   "WHAT is setup, history or persistent."),
+                    1, true, {}, [](const QStringList &words) {
+                        UnitCommands::Erase kind;
+                        if (eraseKind(words.first(), kind))
+                            return true;
+                        QTextStream(stderr) << "vork erase: WHAT must be setup, history or persistent\n";
+                        return false;
+                    }};
+    return runOnUnit(args, spec, [](UnitSession &s, const QCommandLineParser &, const QStringList &words) {
+        UnitCommands::Erase kind = UnitCommands::Erase::Setup;
+        eraseKind(words.first(), kind);
+        if (!s.commands->enterSetupMode())
+            return exitFailed;
+        int status = exitFailed;
         if (s.commands->erase(kind))
             status = exitOk;
         else if (s.connection->lastWaitWasNak())
             s.op.error(QStringLiteral("Vork Unit ") + s.address + QStringLiteral(" refused the erase"));
         s.commands->leaveSetupMode();
-    }
-    if (status == exitOk)
-        QTextStream(stdout) << "Erased " << what << " of Vork Unit " << s.address << '\n';
-    s.closeUnit();
-    return status;
+        if (status == exitOk)
+            QTextStream(stdout) << "Erased " << words.first() << " of Vork Unit " << s.address << '\n';
+        return status;
+    });
 }
 
 } // namespace vork::cli

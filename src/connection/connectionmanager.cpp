@@ -54,6 +54,11 @@ ConnectionManager::ConnectionManager(Operator &op, UnitTable &units, ProtocolVar
     : QObject(parent), m_op(op), m_units(units), m_variant(variant), m_ping(std::move(ping))
 {
     connect(&m_units, &UnitTable::clientCreated, this, &ConnectionManager::attach);
+    // The table may outlive this manager (either may go first when their owner is destroyed).
+    m_units.closeCurrentConnection = [guard = QPointer<ConnectionManager>(this)] {
+        if (guard)
+            guard->CloseSocket();
+    };
     for (int i = 0; i < m_units.count(); ++i)
         if (m_units.unit(i).cs)
             attach(m_units.unit(i).cs);

@@ -28,8 +28,12 @@ int UnitTable::indexOf(const udppack *unit) const
 
 void UnitTable::clear()
 {
-    if (m_current && m_current->cs)
-        m_current->cs->close();
+    if (m_current && m_current->cs) {
+        if (closeCurrentConnection)
+            closeCurrentConnection();
+        if (m_current && m_current->cs)
+            m_current->cs->close();
+    }
     for (int i = 0; i < statusPanelCount; ++i)
         m_op.setPanel(i, QString());
     releaseSelectAll();

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
 
 namespace vork {
 
@@ -50,6 +51,8 @@ public:
     bool autoUpdateTabShowing() const { return m_autoUpdateTab; }
 
     void clear();
+    // How clear() closes the current unit's open connection (with the close command); else dropped.
+    std::function<void()> closeCurrentConnection;
     // Adds or updates the unit that answered from sender; returns its index, or -1 when the table is full.
     int enterAnnouncement(const udppack &announced, const QString &sender);
     int findByIP(const QString &ip) const;

@@ -14,6 +14,7 @@
 #include "connection/commands.h"
 #include "connection/connectionmanager.h"
 #include "discovery/ui/discoverygrid.h"
+#include "discovery/ui/interfaceselector.h"
 #include "fakeunit.h"
 #include "tools/ping.h"
 #include "unit/unittable.h"
@@ -125,6 +126,8 @@ private Q_SLOTS:
     void logLineFormat();
     void clickConnectsAndPagesSetModes();
     void menuConfigureOpensSetup();
+    void searchClosesTheOpenConnectionWithTheCloseCommand();
+    void interfaceChoiceIsKeptAtOnce();
 };
 
 namespace {
@@ -427,6 +430,34 @@ void TestMainWindow::menuConfigureOpensSetup()
     QVERIFY(wait::until([&] { return fake.received == "S"; }, 3000));
     QCOMPARE(f.window->pages()->currentIndex(), int(Page::Setup));
     QVERIFY(f.window->units().unit(0).connected);
+}
+
+void TestMainWindow::searchClosesTheOpenConnectionWithTheCloseCommand()
+{
+    FakeUnit fake(QStringLiteral("127.0.10.4"));
+    Fixture f(loopbackIni, 0);
+    f.window->setPinger(std::make_unique<AlwaysReachable>());
+    f.window->show();
+    addScriptedUnit(*f.window, QStringLiteral("127.0.10.4"), fake);
+    QVERIFY(f.window->connection().clickConnect(QStringLiteral("127.0.10.4")));
+    QTest::mouseClick(f.window->discoverPage()->searchButton(), Qt::LeftButton);
+    QVERIFY(wait::until([&] { return fake.received.endsWith('C'); }, 3000));
+    QVERIFY(wait::until([&] { return !f.window->cycle().collecting(); }, 3000));
+    QCOMPARE(f.window->units().count(), 0);
+}
+
+void TestMainWindow::interfaceChoiceIsKeptAtOnce()
+{
+    Fixture f(QByteArray("[Local Interface]\nIPAddress=127.0.0.1\n"), 0);
+    QComboBox *choice = f.window->interfaceSelector()->choice();
+    QCOMPARE(choice->currentText(), QStringLiteral("127.0.0.1"));
+    QCOMPARE(f.window->transport().LocalIP(), QStringLiteral("127.0.0.1"));
+    // Picking the (only loopback) entry again writes it at once.
+    QFile::remove(f.path);
+    const int i = choice->findText(QStringLiteral("127.0.0.1"));
+    Q_EMIT choice->activated(i);
+    QVERIFY(f.fileBytes().contains("[Local Interface]\r\nIPAddress=127.0.0.1"));
+    QCOMPARE(f.window->op().panel(0), QString());
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -16,6 +16,7 @@
 #include "discovery/ui/discoverpage.h"
 #include "discovery/ui/discoverygrid.h"
 #include "discovery/ui/discoverygridmodel.h"
+#include "discovery/ui/interfaceselector.h"
 #include "tools/ping.h"
 #include "tools/pingtool.h"
 #include "tools/ui/pingwidget.h"
@@ -160,6 +161,12 @@ QWidget *MainWindow::buildUnitBar()
         layout->addWidget(b);
     }
     layout->addStretch(1);
+    m_interfaceSelector = new InterfaceSelector(*m_op, *m_transport, m_interfaces, bar);
+    layout->addWidget(m_interfaceSelector);
+    connect(m_interfaceSelector, &InterfaceSelector::picked, this, [this](const QString &address) {
+        m_settings.localInterface = address;
+        m_settingsFile->writeNow(QStringLiteral("Local Interface"), QStringLiteral("IPAddress"), address);
+    });
     return bar;
 }
 
@@ -294,12 +301,8 @@ void MainWindow::readSettings(const QString &programDir, const StartOptions &sta
 
 void MainWindow::applySettings(const StartOptions &start)
 {
-    // The interface: the one last chosen while it is still there, else the first.
-    QString local = m_settings.localInterface;
-    if (!m_interfaces.contains(local))
-        local = m_interfaces.isEmpty() ? QString() : m_interfaces.first();
-    if (!local.isEmpty())
-        m_transport->setLocalIP(local);
+    // The interface last chosen, while it is still there (the selector bound the first one).
+    m_interfaceSelector->applyStored(m_settings.localInterface);
     m_transport->setLocalPort(m_settings.localPort);
     m_transport->setTimeOut(m_settings.wait);
     m_discoverPage->markTransportChoices();

@@ -21,6 +21,7 @@ namespace vork {
 class ConnectionManager;
 class DiscoverPage;
 class IcmpPinger;
+class InterfaceSelector;
 class PingTool;
 class Pinger;
 class UnitCommands;
@@ -56,6 +57,7 @@ public:
     QPushButton *disconnectButton() const { return m_disconnect; }
     QPushButton *rebootButton() const { return m_reboot; }
     QPushButton *checksumButton() const { return m_checksum; }
+    InterfaceSelector *interfaceSelector() const { return m_interfaceSelector; }
     PageRules &pageRules() { return *m_pageRules; }
     PageControl *pages() const { return m_pages; }
     QTabWidget *discoverTabs() const { return m_discoverTabs; }
@@ -121,6 +123,7 @@ private:
     QPushButton *m_disconnect;
     QPushButton *m_reboot;
     QPushButton *m_checksum;
+    InterfaceSelector *m_interfaceSelector = nullptr;
     std::unique_ptr<PageRules> m_pageRules;
     PageControl *m_pages;
     QTabWidget *m_discoverTabs;

@@ -22,6 +22,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
+#include <QStyle>
+#include <QApplication>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QToolButton>
@@ -185,6 +188,7 @@ void TestMainWindow::autoDiscoveryRunsOnceAfterStart()
     f.window->show();
     QVERIFY(wait::until([&] { return f.window->units().count() == 2 && !f.window->cycle().collecting(); }, 5000));
     QCOMPARE(f.queries(), 2); // one query to each unit
+    QVERIFY(!f.window->discoverPage()->searchHint()->isVisible());
 
     // Closing the options dialog is a later activation: no second search.
     QTimer::singleShot(50, f.window.get(), [&] { f.window->optionsDialog()->reject(); });
@@ -192,6 +196,8 @@ void TestMainWindow::autoDiscoveryRunsOnceAfterStart()
     wait::delay(700);
     QCOMPARE(f.queries(), 2);
     QVERIFY(f.window->firstActivationDone());
+    // The first activation also set the hint timing.
+    QCOMPARE(QApplication::style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay), 150);
 }
 
 void TestMainWindow::searchFindsTheUnits()
@@ -201,7 +207,9 @@ void TestMainWindow::searchFindsTheUnits()
     f.window->show();
     wait::delay(200);
     QCOMPARE(f.window->units().count(), 0); // DiscoverOnStart is off
+    QVERIFY(f.window->discoverPage()->searchHint()->isVisible()); // no search at start: the reminder shows
     QTest::mouseClick(f.window->discoverPage()->searchButton(), Qt::LeftButton);
+    QVERIFY(!f.window->discoverPage()->searchHint()->isVisible());
     QVERIFY(wait::until([&] { return !f.window->cycle().collecting(); }, 5000));
     QCOMPARE(f.window->units().count(), 3);
     QCOMPARE(f.window->op().panel(0), QStringLiteral(" 3 Vork Unit(s) found"));

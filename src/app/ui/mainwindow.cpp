@@ -2,6 +2,7 @@
 
 #include "app/ui/colors.h"
 #include "app/ui/guioperator.h"
+#include "app/ui/hinttiming.h"
 #include "app/ui/logwindow.h"
 #include "app/ui/optionsdialog.h"
 #include "app/ui/pagecontrol.h"
@@ -310,6 +311,7 @@ void MainWindow::applySettings(const StartOptions &start)
     setUseList(m_settings.useList, false);
     setBeep(m_settings.beep, false);
     m_discoverPage->setDiscoverOnStart(m_settings.discoverOnStart);
+    m_discoverPage->setSearchHintVisible(!m_settings.discoverOnStart);
     m_discoverPage->setSortChoice(m_settings.sortType);
 
     DiscoveryGridModel &model = m_discoverPage->gridModel();
@@ -372,7 +374,7 @@ void MainWindow::firstActivation()
     if (m_activated)
         return;
     m_activated = true;
-    setToolTipDuration(4000);
+    HintTiming::install(*qApp);
     m_tones->lowerMute();
     if (!m_settingsFile->existed()) {
         GridColors colors;

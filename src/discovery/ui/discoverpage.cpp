@@ -83,6 +83,12 @@ DiscoverPage::DiscoverPage(Operator &op, TBroadcast &transport, UnitTable &units
     searchRow->addWidget(m_search);
     searchRow->addWidget(m_animation);
     searchRow->addWidget(m_discovering);
+    // Until the first search, a reminder where discovery starts when it does not start by itself.
+    m_searchHint = new QLabel(QStringLiteral("CLICK SEARCH BUTTON"), this);
+    m_searchHint->setObjectName(QStringLiteral("searchHint"));
+    m_searchHint->setStyleSheet(QStringLiteral("color: #C00000; font-weight: bold;"));
+    m_searchHint->hide();
+    searchRow->addWidget(m_searchHint);
     searchRow->addStretch();
     controls->addLayout(searchRow, 0, 0);
     controls->addWidget(m_sync, 1, 0);
@@ -216,8 +222,14 @@ void DiscoverPage::setDiscoverOnStart(bool on)
     m_discoverOnStart->setChecked(on);
 }
 
+void DiscoverPage::setSearchHintVisible(bool visible)
+{
+    m_searchHint->setVisible(visible);
+}
+
 void DiscoverPage::collectingStarted()
 {
+    m_searchHint->hide();
     m_search->hide();
     m_sort->setEnabled(false);
     if (m_grid->focusPolicy() != Qt::NoFocus)

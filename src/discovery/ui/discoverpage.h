@@ -55,6 +55,9 @@ public:
     void setDiscoverOnStart(bool on);
     // Marks the wait entry equal to TimeOut and "3010 Fixed" for any non-zero LocalPort, else "Automatic (default)".
     void markTransportChoices();
+    // The "CLICK SEARCH BUTTON" reminder; the first search hides it.
+    void setSearchHintVisible(bool visible);
+    QLabel *searchHint() const { return m_searchHint; }
 
     static QString waitMenuTitle(int timeOutMs);
 
@@ -98,6 +101,7 @@ private:
     QCheckBox *m_selectAll;
     QPushButton *m_verify;
     QLabel *m_discovering;
+    QLabel *m_searchHint = nullptr;
     QProgressBar *m_animation;
     QGridLayout *m_controls;
     QWidget *m_pingBar = nullptr;

@@ -731,7 +731,7 @@ void ConnectionManager::checksumRequested()
         m_checksumBusy = true;
         m_op.setBusy(true);
     }
-    m_checksumTimer->start(checksumBusyMs);
+    m_checksumTimer->start(m_checksumBusyLimit);
 }
 
 } // namespace vork

@@ -104,6 +104,7 @@ public:
     // The checksum was acknowledged: busy cursor until the result, at most a minute.
     void checksumRequested();
     static constexpr int checksumBusyMs = 60000;
+    void setChecksumBusyLimit(int ms) { m_checksumBusyLimit = ms; }
 
     // Version bytes of the last 'V' block.
     const QByteArray &lastVersion() const { return m_version; }
@@ -176,6 +177,7 @@ private:
     QByteArray m_version;
     bool m_checksumBusy = false;
     QTimer *m_checksumTimer = nullptr;
+    int m_checksumBusyLimit = checksumBusyMs;
     QHash<UnitClient *, Assembly> m_assembly;
     QHash<UnitClient *, quint64> m_serials;
     quint64 m_nextSerial = 1;

@@ -110,6 +110,7 @@ private Q_SLOTS:
     void rebootTakesTheRecordsAddressOnlyFromThisConnection_data();
     void rebootTakesTheRecordsAddressOnlyFromThisConnection();
     void checksumAskOnce();
+    void checksumWithoutResultRestoresTheCursor();
 };
 
 void TestConnection::alreadyConnectedNeedsNoTraffic()
@@ -593,6 +594,25 @@ void TestConnection::checksumAskOnce()
     QVERIFY(commands.checksum());
     QCOMPARE(f.op.questions.size(), 1);
     QVERIFY(wait::until([&] { return fake.received == "X"; }, 1000));
+}
+
+void TestConnection::checksumWithoutResultRestoresTheCursor()
+{
+    FakeUnit fake(QStringLiteral("127.0.8.26"));
+    Fixture f(QStringLiteral("127.0.8.26"), 300);
+    UnitCommands commands(f.op, f.units, *f.manager);
+    f.manager->setChecksumBusyLimit(300);
+    QVERIFY(f.connectNow());
+    QVERIFY(wait::until([&] { return fake.peer; }, 1000));
+    fake.onBytes = [&](const QByteArray &) { fake.send(QByteArray(1, char(ACK))); }; // acknowledged, never computed
+    f.op.answers = {Answer::Yes};
+    QVERIFY(commands.checksum());
+    QCOMPARE(f.op.busyDepth, 1);
+    QVERIFY(wait::until([&] { return f.op.busyDepth == 0; }, 2000));
+    // A late result does not take the cursor below normal.
+    fake.send(QByteArray("X\x01\x00\x00\x00\x01\x00\x00\x00\x00\xFF\xFF\x00", 13));
+    QVERIFY(wait::until([&] { return !f.op.messages.isEmpty(); }, 2000));
+    QCOMPARE(f.op.busyDepth, 0);
 }
 
 QTEST_MAIN(TestConnection)

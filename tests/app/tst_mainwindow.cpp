@@ -364,6 +364,16 @@ void TestMainWindow::pageChangesByClickAndRefusal()
     flashing = false;
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(int(Page::Discover)).center());
     QCOMPARE(f.window->pages()->currentIndex(), int(Page::Discover));
+
+    // The DISCOVER tabs hold while an automatic update runs.
+    QTabBar *tabs = f.window->discoverTabs()->tabBar();
+    bool updating = true;
+    f.window->autoUpdateRunning = [&] { return updating; };
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(2).center());
+    QCOMPARE(f.window->discoverTabs()->currentIndex(), 0);
+    updating = false;
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(2).center());
+    QCOMPARE(f.window->discoverTabs()->currentIndex(), 2);
 }
 
 void TestMainWindow::logWindowShowsLinesAndClears()

@@ -117,7 +117,10 @@ MainWindow::~MainWindow() = default;
 void MainWindow::buildPages()
 {
     m_pages = new PageControl(this);
-    m_discoverTabs = new QTabWidget(m_pages);
+    auto *discoverTabs = new PageControl(m_pages);
+    // No tab change while an automatic update runs.
+    discoverTabs->setRequest([this](int, int) { return !(autoUpdateRunning && autoUpdateRunning()); });
+    m_discoverTabs = discoverTabs;
     auto *discoverTab = new QWidget(m_discoverTabs);
     auto *discoverLayout = new QVBoxLayout(discoverTab);
     discoverLayout->setContentsMargins(0, 0, 0, 0);

@@ -10,6 +10,7 @@
 #include "unit/unittable.h"
 
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QTest>
 
 #include <memory>
@@ -111,6 +112,8 @@ private Q_SLOTS:
     void rebootTakesTheRecordsAddressOnlyFromThisConnection();
     void checksumAskOnce();
     void checksumWithoutResultRestoresTheCursor();
+    void garbageFromTheUnitIsSurvived_data();
+    void garbageFromTheUnitIsSurvived();
 };
 
 void TestConnection::alreadyConnectedNeedsNoTraffic()
@@ -613,6 +616,39 @@ void TestConnection::checksumWithoutResultRestoresTheCursor()
     fake.send(QByteArray("X\x01\x00\x00\x00\x01\x00\x00\x00\x00\xFF\xFF\x00", 13));
     QVERIFY(wait::until([&] { return !f.op.messages.isEmpty(); }, 2000));
     QCOMPARE(f.op.busyDepth, 0);
+}
+
+void TestConnection::garbageFromTheUnitIsSurvived_data()
+{
+    QTest::addColumn<quint32>("seed");
+    for (quint32 seed : {1u, 7u, 42u, 1234u})
+        QTest::newRow(qPrintable(QStringLiteral("seed %1").arg(seed))) << seed;
+}
+
+void TestConnection::garbageFromTheUnitIsSurvived()
+{
+    QFETCH(quint32, seed);
+    FakeUnit fake(QStringLiteral("127.0.8.27"));
+    Fixture f(QStringLiteral("127.0.8.27"), 502);
+    QVERIFY(f.connectNow());
+    QVERIFY(wait::until([&] { return fake.peer; }, 1000));
+    // Random bytes in random chunks: every block type, partial blocks, stray answers.
+    QRandomGenerator random(seed);
+    for (int chunk = 0; chunk < 40 && fake.peer; ++chunk) {
+        QByteArray bytes(static_cast<int>(random.bounded(1, 300)), '\0');
+        for (char &b : bytes)
+            b = static_cast<char>(random.bounded(256));
+        fake.send(bytes);
+        wait::delay(5);
+    }
+    // Whatever was half-assembled runs out within its bound; nothing is left waiting.
+    wait::delay(ConnectionManager::blockAssemblyMs + 300);
+    QVERIFY(!f.units.isEmpty());
+    // If the connection is still open, it still answers a command.
+    if (fake.peer && f.unit().connected) {
+        fake.onBytes = [&](const QByteArray &) { fake.send(QByteArray(1, char(ACK))); };
+        QVERIFY(f.manager->WaitForAck(f.socket(), 3, 'S'));
+    }
 }
 
 QTEST_MAIN(TestConnection)

@@ -490,13 +490,20 @@ void MainWindow::applyColumnRule()
             grid->setColumnWidth(c, unitcolumns::initialWidth(c));
         return;
     }
-    const QFontMetrics fm(grid->font());
+    // Descriptions may be drawn bold (the connected unit, the row under the pointer); headers are bold.
+    QFont bold = grid->font();
+    bold.setBold(true);
+    const QFontMetrics plain(grid->font());
+    const QFontMetrics strong(bold);
     int used = 0;
     QList<int> widths;
     for (int c = 0; c < columns; ++c) {
-        int w = fm.horizontalAdvance(model->headerData(c, Qt::Horizontal).toString()) + 8;
+        const QFontMetrics &cells = c == unitcolumns::Description ? strong : plain;
+        // Texts are shortened when wider than the cell less 10 px; two columns also hold a 7 px mark.
+        const int room = 12 + ((c == unitcolumns::Ver || c == unitcolumns::RunTime) ? 8 : 0);
+        int w = strong.horizontalAdvance(model->headerData(c, Qt::Horizontal).toString()) + room;
         for (int r = 0; r < model->rowCount(); ++r)
-            w = qMax(w, fm.horizontalAdvance(model->index(r, c).data().toString()) + 8);
+            w = qMax(w, cells.horizontalAdvance(model->index(r, c).data().toString()) + room);
         w = qMax(w, 10);
         widths << w;
         used += w;

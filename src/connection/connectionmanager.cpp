@@ -4,6 +4,7 @@
 #include "app/operator.h"
 #include "app/version.h"
 #include "connection/unitclient.h"
+#include "setup/setuprecord.h"
 #include "unit/announcement.h"
 #include "unit/bytecursor.h"
 #include "unit/unitrules.h"
@@ -34,20 +35,6 @@ QString peerText(QTcpSocket *socket)
     return QHostAddress(socket->peerAddress().toIPv4Address()).toString();
 }
 } // namespace
-
-int setupSize(int v)
-{
-    if (v >= 502) return 239;
-    if (v >= 317) return 238;
-    if (v >= 315) return 236;
-    if (v >= 290) return 234;
-    if (v >= 264) return 232;
-    if (v >= 263) return 231;
-    if (v >= 259) return 229;
-    if (v >= 258) return 225;
-    if (v >= 256) return 222;
-    return 221;
-}
 
 ConnectionManager::ConnectionManager(Operator &op, UnitTable &units, ProtocolVariant &variant, Ping ping,
                                      QObject *parent)

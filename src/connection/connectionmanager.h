@@ -1,6 +1,7 @@
 #pragma once
 
 #include "connection/commands.h"
+#include "setup/setuprecord.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -188,8 +189,5 @@ private:
     };
     QHash<std::uint8_t, Registered> m_registered;
 };
-
-// Setup record length by firmware version number.
-int setupSize(int versionNumber);
 
 } // namespace vork

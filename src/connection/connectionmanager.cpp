@@ -609,10 +609,11 @@ void ConnectionManager::receiveSetupData(udppack &unit, UnitClient *client, cons
     m_lastSetup.bytes = block.left(n);
     m_lastSetup.ip = unit.ip;
     m_lastSetup.connection = m_serials.value(client);
-    QByteArray record(setupRecordSize, '\0');
-    record.replace(0, n, block.left(n));
+    // Older firmware keeps its last fields elsewhere: in memory the layout is always the same.
+    setuppack record(block.left(n));
+    shiftOlderLayout(record, ShiftDirection::Received, versionNumber(unit.ver));
     if (setupReceived)
-        setupReceived(record, n);
+        setupReceived(record.bytes(), n);
     m_op.log(QStringLiteral("Config File Received ( ") + QString::number(n) + QStringLiteral(" Bytes )")
              + QStringLiteral(" for ") + unit.ip);
 }

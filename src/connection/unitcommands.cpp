@@ -5,6 +5,7 @@
 #include "app/pagerules.h"
 #include "connection/connectionmanager.h"
 #include "connection/unitclient.h"
+#include "setup/setuprecord.h"
 #include "unit/unitrules.h"
 #include "unit/unittable.h"
 
@@ -13,20 +14,9 @@
 
 namespace vork {
 
-namespace {
-constexpr int nripOffset = 24;
-constexpr int nripSize = 16;
-} // namespace
-
 QString setupRecordIp(const QByteArray &record)
 {
-    if (record.size() < nripOffset + 1)
-        return {};
-    QByteArray text = record.mid(nripOffset, nripSize);
-    const qsizetype end = text.indexOf('\0');
-    if (end >= 0)
-        text.truncate(end);
-    return QString::fromLatin1(text);
+    return setuppack(record).nrip();
 }
 
 UnitCommands::UnitCommands(Operator &op, UnitTable &units, ConnectionManager &connection, QObject *parent)

@@ -4,6 +4,7 @@
 #include "connection/unitclient.h"
 #include "connection/unitcommands.h"
 #include "fakeunit.h"
+#include "setup/setuprecord.h"
 #include "unit/announcement.h"
 #include "recordingoperator.h"
 #include "unit/unitrules.h"
@@ -100,6 +101,7 @@ private Q_SLOTS:
     void blocksAreAssembled();
     void incompleteBlockIsDroppedAndLogged();
     void olderUnitsShorterSetupRecord();
+    void olderLayoutMovedOnReception();
     void versionBlock();
     void replyRightAfterTheAck();
     void infoBlockEntersTheTableAndCloses();
@@ -406,6 +408,27 @@ void TestConnection::olderUnitsShorterSetupRecord()
     // Fewer bytes than its version gives is a broken record, not an old one.
     fake.send(QByteArray(1, 'S') + QByteArray(200, '\x22'));
     QVERIFY(f.waitLogged(QStringLiteral("Incomplete 'S' reply from Vork Unit 127.0.8.15 dropped: 200 of 243 bytes"), 3000));
+}
+
+void TestConnection::olderLayoutMovedOnReception()
+{
+    FakeUnit fake(QStringLiteral("127.0.8.28"));
+    Fixture f(QStringLiteral("127.0.8.28"), 499);
+    QByteArray got;
+    f.manager->setupReceived = [&](const QByteArray &record, int) { got = record; };
+    QVERIFY(f.connectNow());
+    QVERIFY(wait::until([&] { return fake.peer; }, 1000));
+    QByteArray record(243, '\0');
+    record[234] = 1; // uats, firewall, eipDiags where a 4.9.9 unit keeps them
+    record[235] = 1;
+    record[236] = 0;
+    fake.send(QByteArray(1, 'S') + record);
+    QVERIFY(wait::until([&] { return !got.isEmpty(); }, 2000));
+    const setuppack in(got);
+    QCOMPARE(in.uats(), true);
+    QCOMPARE(in.firewall(), true);
+    QCOMPARE(in.eipDiags(), false);
+    QCOMPARE(in.ethp(), std::uint8_t(1));
 }
 
 void TestConnection::versionBlock()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "connection/commands.h"
+
 #include <QObject>
 #include <QString>
 
@@ -13,8 +15,6 @@ class UnitClient : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr quint16 commandPort = 3011;
-
     explicit UnitClient(const QString &address, QObject *parent = nullptr);
     ~UnitClient() override;
 
@@ -29,7 +29,7 @@ public:
 
 private:
     QString m_address;
-    quint16 m_port = commandPort;
+    quint16 m_port = vork::commandPort;
     QTcpSocket *m_socket;
 };
 

@@ -57,6 +57,8 @@ void UnitCommands::attach(PageRules &rules)
     rules.hooks.leave[static_cast<int>(Page::Setup)] = [this] { leaveSetupMode(); };
     rules.hooks.enter[static_cast<int>(Page::History)] = [this] { enterHistoryMode(); };
     rules.hooks.enter[static_cast<int>(Page::Setup)] = [this] { enterSetupMode(); };
+    // After any page change a reboot asks the unit's known address again.
+    rules.hooks.resetSetupEditor = [this] { dhcpSwitched = false; };
 }
 
 bool UnitCommands::erase(Erase what)

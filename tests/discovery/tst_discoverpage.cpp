@@ -6,8 +6,7 @@
 #include "discovery/ui/discoverygrid.h"
 #include "discovery/ui/discoverygridmodel.h"
 #include "discovery/unitcolumns.h"
-#include "recordingoperator.h"
-#include "simfleet.h"
+#include "loopbackcycle.h"
 #include "unit/unittable.h"
 
 #include <QApplication>
@@ -34,26 +33,11 @@ QString unitAddress(int host)
     return QStringLiteral("127.0.3.") + QString::number(host);
 }
 
-class Fixture
+class Fixture : public LoopbackCycle
 {
 public:
-    Fixture()
+    Fixture() : LoopbackCycle(500)
     {
-        transport = std::make_unique<TBroadcast>(op);
-        transport->setLocalIP(QStringLiteral("127.0.0.1"));
-        transport->setLocalPort(0);
-        transport->setTimeOut(500);
-        units = std::make_unique<UnitTable>(op);
-        cycle = std::make_unique<DiscoveryCycle>(op, *transport, *units);
-        transport->setOnDataReceived(
-            [this](const QByteArray &b, int n, const QString &from) { cycle->dataReceived(b, n, from); });
-        // Loopback units only: the query goes to each of them, never to the broadcast address.
-        cycle->sendToTargets = [this](const QByteArray &query) {
-            for (const QString &t : targets) {
-                transport->setBroadCastIP(t);
-                transport->SendBroadCast(query);
-            }
-        };
         page = std::make_unique<DiscoverPage>(op, *transport, *units, *cycle);
         page->setUseList(true);
         page->resize(1000, 500);
@@ -64,16 +48,7 @@ public:
         SimUnit u = sim::demoUnit(0, QHostAddress(unitAddress(host)));
         u.description = desc;
         u.faults.delayMs = delayMs;
-        fleet.add(u);
-        targets.append(unitAddress(host));
-    }
-    bool startFleet()
-    {
-        QString error;
-        const bool ok = fleet.start({}, &error);
-        if (!ok)
-            qWarning("%s", qPrintable(error));
-        return ok;
+        addUnit(u);
     }
     QStringList shownDescriptions() const
     {
@@ -85,12 +60,6 @@ public:
         return out;
     }
 
-    RecordingOperator op;
-    sim::SimFleet fleet;
-    QStringList targets;
-    std::unique_ptr<TBroadcast> transport;
-    std::unique_ptr<UnitTable> units;
-    std::unique_ptr<DiscoveryCycle> cycle;
     std::unique_ptr<DiscoverPage> page;
 };
 

@@ -2,8 +2,7 @@
 #include "app/boundedwait.h"
 #include "discovery/broadcast.h"
 #include "discovery/discoverycycle.h"
-#include "recordingoperator.h"
-#include "simfleet.h"
+#include "loopbackcycle.h"
 #include "unit/announcement.h"
 #include "unit/unittable.h"
 
@@ -30,46 +29,12 @@ SimUnit makeUnit(const QString &address, const QString &desc)
     return u;
 }
 
-class Fixture
+class Fixture : public LoopbackCycle
 {
 public:
-    Fixture()
-    {
-        transport = std::make_unique<TBroadcast>(op);
-        transport->setLocalIP(QStringLiteral("127.0.0.1"));
-        transport->setLocalPort(0);
-        transport->setTimeOut(400);
-        units = std::make_unique<UnitTable>(op);
-        cycle = std::make_unique<DiscoveryCycle>(op, *transport, *units);
-        transport->setOnDataReceived(
-            [this](const QByteArray &b, int n, const QString &from) { cycle->dataReceived(b, n, from); });
-        cycle->setUseList(true);
-        cycle->sendToTargets = [this](const QByteArray &query) {
-            queries.append(query);
-            for (const QString &t : targets) {
-                transport->setBroadCastIP(t);
-                transport->SendBroadCast(query);
-            }
-        };
-    }
+    Fixture() : LoopbackCycle(400) {}
 
-    void add(const SimUnit &u)
-    {
-        fleet.add(u);
-        targets.append(u.address.toString());
-    }
-    void startFleet()
-    {
-        QString error;
-        QVERIFY2(fleet.start({}, &error), qPrintable(error));
-    }
-    // One whole cycle; false when the window never ended.
-    bool run()
-    {
-        if (!cycle->start())
-            return false;
-        return wait::until([this] { return !cycle->collecting(); }, 5000);
-    }
+    void add(const SimUnit &u) { addUnit(u); }
     QStringList tableColumn(QString udppack::*field) const
     {
         QStringList out;
@@ -77,14 +42,6 @@ public:
             out << units->unit(i).*field;
         return out;
     }
-
-    RecordingOperator op;
-    sim::SimFleet fleet;
-    QStringList targets;
-    QList<QByteArray> queries;
-    std::unique_ptr<TBroadcast> transport;
-    std::unique_ptr<UnitTable> units;
-    std::unique_ptr<DiscoveryCycle> cycle;
 };
 
 } // namespace
@@ -118,7 +75,7 @@ void TestDiscoveryCycle::answersEnterTheTableInArrivalOrder()
         u.faults.delayMs = delays[i];
         f.add(u);
     }
-    f.startFleet();
+    QVERIFY(f.startFleet());
     QSignalSpy entered(f.cycle.get(), &DiscoveryCycle::unitEntered);
     QVERIFY(f.run());
 
@@ -141,7 +98,7 @@ void TestDiscoveryCycle::sortedCycleShowsRowsOnlyAtTheEnd()
     Fixture f;
     f.add(makeUnit(unitAddress(20), QStringLiteral("B")));
     f.add(makeUnit(unitAddress(21), QStringLiteral("A")));
-    f.startFleet();
+    QVERIFY(f.startFleet());
     f.cycle->setSortOrder(SortOrder::Description);
     QSignalSpy sorted(f.cycle.get(), &DiscoveryCycle::listSorted);
     f.cycle->start();
@@ -201,7 +158,7 @@ void TestDiscoveryCycle::sortOrders()
         delay += 60;
         f.add(u);
     }
-    f.startFleet();
+    QVERIFY(f.startFleet());
     f.cycle->setSortOrder(static_cast<SortOrder>(order));
     QVERIFY(f.run());
     QCOMPARE(f.tableColumn(&udppack::desc).join(QLatin1Char(',')), expected);
@@ -218,7 +175,7 @@ void TestDiscoveryCycle::duplicateAddressWarningNamesBothMacsOnce()
     f.add(u);
     f.add(makeUnit(unitAddress(51), QStringLiteral("other")));
     f.targets.append(unitAddress(50)); // asked twice: every MAC answers twice
-    f.startFleet();
+    QVERIFY(f.startFleet());
     QVERIFY(f.run());
     QCOMPARE(f.units->count(), 3);
     const QString expected = QStringLiteral("Warning: Duplicate IP address on network ") + unitAddress(50)
@@ -231,7 +188,7 @@ void TestDiscoveryCycle::unitAnsweringTwiceIsOneEntry()
     Fixture f;
     f.add(makeUnit(unitAddress(60), QStringLiteral("once")));
     f.targets.append(unitAddress(60));
-    f.startFleet();
+    QVERIFY(f.startFleet());
     QVERIFY(f.run());
     QCOMPARE(f.fleet.server(0).received().size(), 2);
     QCOMPARE(f.units->count(), 1);
@@ -244,7 +201,7 @@ void TestDiscoveryCycle::deficientDatagramIsLoggedAndIgnored()
     SimUnit u = makeUnit(unitAddress(70), QStringLiteral("short"));
     u.faults.shortLength = 100;
     f.add(u);
-    f.startFleet();
+    QVERIFY(f.startFleet());
     QVERIFY(f.run());
     QCOMPARE(f.units->count(), 0);
     QVERIFY(f.op.logged(QStringLiteral("Deficient BroadCast Msg Received From ") + unitAddress(70)
@@ -268,7 +225,7 @@ void TestDiscoveryCycle::clockSyncQueryCarriesThePcClock()
     SimUnit u = makeUnit(unitAddress(80), QStringLiteral("clock"));
     u.clockOffsetMs = -3LL * 3600 * 1000; // three hours behind
     f.add(u);
-    f.startFleet();
+    QVERIFY(f.startFleet());
     // Sunday 6 April 2031, 07:08:09
     const QDateTime pc(QDate(2031, 4, 6), QTime(7, 8, 9));
     f.cycle->clock = [pc] { return pc; };
@@ -304,7 +261,7 @@ void TestDiscoveryCycle::noUnitFound()
     SimUnit u = makeUnit(unitAddress(90), QStringLiteral("mute"));
     u.faults.silent = true;
     f.add(u);
-    f.startFleet();
+    QVERIFY(f.startFleet());
     QVERIFY(f.run());
     QCOMPARE(f.op.messageTexts(MessageKind::Information),
              QStringList{QStringLiteral("No Vork Control Units discovered on the network")});
@@ -374,7 +331,7 @@ void TestDiscoveryCycle::endToneSuppression()
 {
     Fixture f;
     f.add(makeUnit(unitAddress(95), QStringLiteral("tone")));
-    f.startFleet();
+    QVERIFY(f.startFleet());
     f.cycle->endToneSuppressed = true;
     QVERIFY(f.run());
     QVERIFY(!f.op.tones.contains(Tone::DiscoveryEnd));

@@ -8,6 +8,17 @@
 #include <QNetworkDatagram>
 #include <QUdpSocket>
 
+Q_DECLARE_METATYPE(vork::sim::SimFaults)
+
+// Fault switches set by a few assignments.
+template<typename Set>
+vork::sim::SimFaults makeFaults(Set set)
+{
+    vork::sim::SimFaults f;
+    set(f);
+    return f;
+}
+
 // A stand-in for the utility's socket on 127.0.0.1 that keeps every answer it gets.
 struct AnswerCollector
 {

@@ -1,6 +1,7 @@
 // Fleet files, generated demo fleets and the MAC helpers of the simulator.
 
 #include "simconfig.h"
+#include "simharness.h"
 #include "simfleet.h"
 
 #include <QFile>
@@ -10,18 +11,9 @@
 
 using namespace vork::sim;
 
-Q_DECLARE_METATYPE(vork::sim::SimFaults)
 
 namespace {
 
-// Fault switches set by a few assignments.
-template<typename Set>
-SimFaults makeFaults(Set set)
-{
-    SimFaults f;
-    set(f);
-    return f;
-}
 
 const QHostAddress base(QStringLiteral("127.0.0.2"));
 }

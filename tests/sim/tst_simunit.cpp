@@ -17,18 +17,9 @@
 using namespace vork;
 using namespace vork::sim;
 
-Q_DECLARE_METATYPE(vork::sim::SimFaults)
 
 namespace {
 
-// Fault switches set by a few assignments.
-template<typename Set>
-SimFaults makeFaults(Set set)
-{
-    SimFaults f;
-    set(f);
-    return f;
-}
 
 
 constexpr int answerTimeoutMs = 2000;

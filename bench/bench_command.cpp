@@ -1,7 +1,7 @@
 // Round trip of one acknowledged command against a simulated unit on loopback,
 // next to the raw TCP round trip of one byte measured in the same run.
-#include "app/boundedwait.h"
-#include "app/consoleoperator.h"
+#include "core/boundedwait.h"
+#include "cli/consoleoperator.h"
 #include "connection/connectionmanager.h"
 #include "connection/unitclient.h"
 #include "simfleet.h"

@@ -1,7 +1,7 @@
 // 100 simulated units answer one discovery cycle: how many are found within the
 // 500 ms window, and what the receive path costs per announcement.
-#include "app/boundedwait.h"
-#include "app/consoleoperator.h"
+#include "core/boundedwait.h"
+#include "cli/consoleoperator.h"
 #include "discovery/broadcast.h"
 #include "discovery/discoverycycle.h"
 #include "simfleet.h"

@@ -1,6 +1,6 @@
 #include "app/pagerules.h"
 
-#include "app/operator.h"
+#include "core/operator.h"
 #include "connection/unitclient.h"
 #include "unit/unitrules.h"
 #include "unit/unittable.h"

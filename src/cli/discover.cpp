@@ -1,7 +1,7 @@
 #include "cli/commands.h"
-#include "app/consoleoperator.h"
+#include "cli/consoleoperator.h"
 
-#include "app/boundedwait.h"
+#include "core/boundedwait.h"
 #include "discovery/broadcast.h"
 #include "discovery/discoverycycle.h"
 #include "discovery/unitcolumns.h"

@@ -1,7 +1,7 @@
 #include "cli/commands.h"
 
-#include "app/boundedwait.h"
-#include "app/consoleoperator.h"
+#include "core/boundedwait.h"
+#include "cli/consoleoperator.h"
 #include "tools/ping.h"
 #include "tools/pingtool.h"
 

@@ -1,7 +1,7 @@
 #include "cli/commands.h"
 #include "cli/unitsession.h"
 
-#include "app/boundedwait.h"
+#include "core/boundedwait.h"
 #include "discovery/unitcolumns.h"
 #include "unit/announcement.h"
 

@@ -1,6 +1,6 @@
 #include "cli/unitsession.h"
 
-#include "app/boundedwait.h"
+#include "core/boundedwait.h"
 #include "connection/unitclient.h"
 #include "tools/ping.h"
 #include "unit/announcement.h"

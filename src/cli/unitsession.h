@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/consoleoperator.h"
+#include "cli/consoleoperator.h"
 #include "connection/connectionmanager.h"
 #include "connection/unitcommands.h"
 #include "discovery/broadcast.h"

@@ -1,8 +1,8 @@
 #include "connection/connectionmanager.h"
 
-#include "app/boundedwait.h"
-#include "app/operator.h"
-#include "app/version.h"
+#include "core/boundedwait.h"
+#include "core/operator.h"
+#include "core/version.h"
 #include "connection/unitclient.h"
 #include "setup/setuprecord.h"
 #include "unit/announcement.h"

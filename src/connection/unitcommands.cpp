@@ -1,7 +1,7 @@
 #include "connection/unitcommands.h"
 
-#include "app/boundedwait.h"
-#include "app/operator.h"
+#include "core/boundedwait.h"
+#include "core/operator.h"
 #include "app/pagerules.h"
 #include "connection/connectionmanager.h"
 #include "connection/unitclient.h"

@@ -1,6 +1,6 @@
 #include "discovery/broadcast.h"
 
-#include "app/operator.h"
+#include "core/operator.h"
 
 #include <QHostAddress>
 #include <QNetworkInterface>

@@ -1,7 +1,7 @@
 #include "discovery/discoverycycle.h"
 
-#include "app/operator.h"
-#include "app/version.h"
+#include "core/operator.h"
+#include "core/version.h"
 #include "discovery/broadcast.h"
 #include "unit/announcement.h"
 #include "unit/unittable.h"

@@ -1,7 +1,7 @@
 #include "tools/ping.h"
 
-#include "app/boundedwait.h"
-#include "app/operator.h"
+#include "core/boundedwait.h"
+#include "core/operator.h"
 
 #include <QDeadlineTimer>
 #include <QRandomGenerator>
@@ -17,29 +17,6 @@
 namespace vork {
 
 namespace {
-
-bool parseIPv4(const QString &text, std::uint32_t &address)
-{
-    const QStringList parts = text.split(QLatin1Char('.'));
-    if (parts.size() != 4)
-        return false;
-    std::uint32_t a = 0;
-    for (const QString &part : parts) {
-        if (part.isEmpty() || part.size() > 3)
-            return false;
-        int value = 0;
-        for (QChar c : part) {
-            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-                return false;
-            value = value * 10 + (c.unicode() - '0');
-        }
-        if (value > 255)
-            return false;
-        a = (a << 8) | std::uint32_t(value);
-    }
-    address = a;
-    return true;
-}
 
 std::uint8_t byteAt(QByteArrayView p, qsizetype i)
 {
@@ -104,12 +81,6 @@ constexpr int receiveBuffer = 2048;
 constexpr int readsPerWake = 64;
 
 } // namespace
-
-bool isValidIPv4(const QString &text)
-{
-    std::uint32_t ignored = 0;
-    return parseIPv4(text, ignored);
-}
 
 namespace icmp {
 

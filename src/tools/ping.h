@@ -1,5 +1,8 @@
 #pragma once
 
+#include "core/address.h"
+#include "core/pinger.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QFlags>
@@ -10,20 +13,6 @@
 namespace vork {
 
 class Operator;
-
-// Dotted IPv4 text: exactly four decimal numbers 0..255. Stricter than
-// QHostAddress, which takes "10.0.5" as 10.0.0.5.
-bool isValidIPv4(const QString &text);
-
-// One reachability check. The connection manager and the ping tools hold
-// this interface, so tests can script any answer sequence.
-class Pinger
-{
-public:
-    virtual ~Pinger() = default;
-    // True when an echo reply arrived within timeoutMs. Never blocks the event loop.
-    virtual bool ping(const QString &host, int timeoutMs, bool busyCursor) = 0;
-};
 
 namespace icmp {
 

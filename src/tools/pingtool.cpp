@@ -1,6 +1,6 @@
 #include "tools/pingtool.h"
 
-#include "app/operator.h"
+#include "core/operator.h"
 #include "tools/ping.h"
 
 #include <QPointer>

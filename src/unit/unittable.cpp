@@ -1,6 +1,6 @@
 #include "unit/unittable.h"
 
-#include "app/operator.h"
+#include "core/operator.h"
 #include "connection/unitclient.h"
 
 #include <utility>

@@ -1,5 +1,5 @@
 // The main window against simulated units: start-up order, settings, pages, shutdown.
-#include "app/boundedwait.h"
+#include "core/boundedwait.h"
 #include "app/ui/guioperator.h"
 #include "app/ui/logwindow.h"
 #include "app/ui/mainwindow.h"

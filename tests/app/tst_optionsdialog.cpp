@@ -1,5 +1,5 @@
 // The options dialog, driven through its real widgets.
-#include "app/tones.h"
+#include "core/tones.h"
 #include "app/ui/optionsdialog.h"
 
 #include <QCheckBox>

@@ -1,8 +1,8 @@
 // The settings file (case-insensitive names, damaged files, atomic writes) and the tone rules.
-#include "app/inifile.h"
-#include "app/settings.h"
+#include "core/inifile.h"
+#include "core/settings.h"
 #include "recordingoperator.h"
-#include "app/tones.h"
+#include "core/tones.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
 // The command-line tool against simulated units on loopback.
-#include "app/boundedwait.h"
+#include "core/boundedwait.h"
 #include "simfleet.h"
 
 #include <QProcess>

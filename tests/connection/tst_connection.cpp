@@ -1,5 +1,5 @@
 // Connections, acknowledgement waits and reply blocks against scripted units on loopback.
-#include "app/boundedwait.h"
+#include "core/boundedwait.h"
 #include "connection/connectionmanager.h"
 #include "connection/unitclient.h"
 #include "connection/unitcommands.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/boundedwait.h"
+#include "core/boundedwait.h"
 #include "discovery/broadcast.h"
 #include "discovery/discoverycycle.h"
 #include "recordingoperator.h"

@@ -1,6 +1,6 @@
 // Listening-window rules of the UDP transport, against real sockets on loopback.
 #include "discovery/broadcast.h"
-#include "app/boundedwait.h"
+#include "core/boundedwait.h"
 #include "recordingoperator.h"
 
 #include <QElapsedTimer>

@@ -1,5 +1,5 @@
 // The "Discover " tab driven through its widgets against simulated units on loopback.
-#include "app/boundedwait.h"
+#include "core/boundedwait.h"
 #include "discovery/broadcast.h"
 #include "discovery/discoverycycle.h"
 #include "discovery/ui/discoverpage.h"

@@ -1,5 +1,5 @@
 // Whole discovery cycles against simulated units on loopback.
-#include "app/boundedwait.h"
+#include "core/boundedwait.h"
 #include "discovery/broadcast.h"
 #include "discovery/discoverycycle.h"
 #include "loopbackcycle.h"

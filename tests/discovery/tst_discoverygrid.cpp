@@ -1,5 +1,5 @@
 // The discovery list's model, delegate and view, without a network.
-#include "app/ui/colors.h"
+#include "core/ui/colors.h"
 #include "discovery/ui/discoverygrid.h"
 #include "discovery/ui/discoverygriddelegate.h"
 #include "discovery/ui/discoverygridmodel.h"

@@ -1,7 +1,7 @@
 // Fuzz entry for the settings file reader: any bytes parse, every value read
 // stays in its range, and what is written back reads back the same.
-#include "app/inifile.h"
-#include "app/settings.h"
+#include "core/inifile.h"
+#include "core/settings.h"
 
 #include <QByteArray>
 

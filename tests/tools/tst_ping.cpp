@@ -1,6 +1,6 @@
 // ICMP echo (reply parser, bounded wait, the real pinger on loopback), the
 // ping tools' controller and widgets, and `vork ping`.
-#include "app/boundedwait.h"
+#include "core/boundedwait.h"
 #include "recordingoperator.h"
 #include "tools/ping.h"
 #include "tools/pingtool.h"

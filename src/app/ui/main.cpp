@@ -1,7 +1,7 @@
-#include "app/boundedwait.h"
+#include "core/boundedwait.h"
 #include "app/startoptions.h"
 #include "app/ui/mainwindow.h"
-#include "app/version.h"
+#include "core/version.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/options.h"
+#include "core/options.h"
 #include "app/pagerules.h"
-#include "app/settings.h"
+#include "core/settings.h"
 #include "app/startoptions.h"
-#include "app/tones.h"
+#include "core/tones.h"
 #include "unit/unitrules.h"
 
 #include <QMainWindow>

@@ -1,6 +1,6 @@
 #include "app/ui/optionsdialog.h"
 
-#include "app/ui/colors.h"
+#include "core/ui/colors.h"
 
 #include <QCheckBox>
 #include <QColorDialog>

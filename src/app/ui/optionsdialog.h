@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/options.h"
-#include "app/tones.h"
+#include "core/options.h"
+#include "core/tones.h"
 
 #include <QColor>
 #include <QDialog>

@@ -1,6 +1,6 @@
 #include "discovery/ui/discoverpage.h"
 
-#include "app/operator.h"
+#include "core/operator.h"
 #include "discovery/broadcast.h"
 #include "discovery/discoverycycle.h"
 #include "discovery/ui/discoverygrid.h"

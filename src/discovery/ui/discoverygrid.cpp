@@ -1,7 +1,7 @@
 #include "discovery/ui/discoverygrid.h"
 
-#include "app/operator.h"
-#include "app/ui/colors.h"
+#include "core/operator.h"
+#include "core/ui/colors.h"
 #include "discovery/ui/discoverygriddelegate.h"
 #include "discovery/ui/discoverygridmodel.h"
 #include "discovery/unitcolumns.h"

@@ -1,7 +1,7 @@
 #include "discovery/ui/discoverygridmodel.h"
 
-#include "app/operator.h"
-#include "app/ui/colors.h"
+#include "core/operator.h"
+#include "core/ui/colors.h"
 #include "discovery/discoverycycle.h"
 #include "discovery/unitcolumns.h"
 #include "unit/unitrules.h"

@@ -1,6 +1,6 @@
 #include "discovery/ui/interfaceselector.h"
 
-#include "app/operator.h"
+#include "core/operator.h"
 #include "discovery/broadcast.h"
 
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #include "flash/ui/flashlogpane.h"
 
-#include "app/operator.h"
+#include "core/operator.h"
 
 #include <QContextMenuEvent>
 #include <QFileDialog>

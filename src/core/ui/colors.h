@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/options.h"
+#include "core/options.h"
 
 #include <QColor>
 

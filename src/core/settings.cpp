@@ -1,6 +1,6 @@
-#include "app/settings.h"
+#include "core/settings.h"
 
-#include "app/operator.h"
+#include "core/operator.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "app/boundedwait.h"
+#include "core/boundedwait.h"
 
 #include <QAbstractEventDispatcher>
 #include <QDeadlineTimer>

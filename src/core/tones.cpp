@@ -1,4 +1,4 @@
-#include "app/tones.h"
+#include "core/tones.h"
 
 namespace vork {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/inifile.h"
-#include "app/options.h"
+#include "core/inifile.h"
+#include "core/options.h"
 
 #include <QString>
 

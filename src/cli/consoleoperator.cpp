@@ -1,4 +1,4 @@
-#include "app/consoleoperator.h"
+#include "cli/consoleoperator.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/operator.h"
+#include "core/operator.h"
 
 #include <array>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/operator.h"
-#include "app/options.h"
+#include "core/operator.h"
+#include "core/options.h"
 
 #include <functional>
 

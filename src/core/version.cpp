@@ -1,4 +1,4 @@
-#include "app/version.h"
+#include "core/version.h"
 
 #include "buildinfo.h"
 #include "unit/announcement.h"

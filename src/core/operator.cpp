@@ -1,4 +1,4 @@
-#include "app/operator.h"
+#include "core/operator.h"
 
 #include <QLocale>
 #include <QRegularExpression>

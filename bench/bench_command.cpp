@@ -68,14 +68,14 @@ int main(int argc, char *argv[])
         out << "cannot connect" << Qt::endl;
         return 2;
     }
-    QTcpSocket *socket = table.unit(0).cs->socket();
+    QTcpSocket *socket = connection.socket(table.unit(0));
 
     // 'S' then 'Q' alternate, so the unit stays at command level between pairs.
     std::vector<double> command;
     QElapsedTimer t;
     for (int i = 0; i < rounds; ++i) {
         t.start();
-        const bool ok = connection.WaitForAck(socket, 3, i % 2 ? Command::Quit : Command::Setup);
+        const bool ok = connection.WaitForAck(socket, 3, i % 2 ? Command::Quit : Command::Setup) == AckResult::Ack;
         command.push_back(t.nsecsElapsed() / 1000.0);
         if (!ok) {
             out << "no ACK at round " << i << Qt::endl;

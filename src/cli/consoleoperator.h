@@ -20,6 +20,8 @@ public:
     void message(MessageKind kind, const QString &text) override;
     Answer ask(const QString &text) override;
     bool input(const QString &caption, const QString &prompt, QString &value) override;
+    using Operator::panel;
+    using Operator::setPanel;
     void setPanel(int panel, const QString &text) override;
     QString panel(int panel) const override;
     void setBusy(bool) override {}

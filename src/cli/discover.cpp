@@ -4,6 +4,7 @@
 #include "core/boundedwait.h"
 #include "discovery/broadcast.h"
 #include "discovery/discoverycycle.h"
+#include "services/unitservices.h"
 #include "discovery/unitcolumns.h"
 #include "unit/unitrules.h"
 #include "unit/unittable.h"
@@ -169,15 +170,16 @@ int discover(const QStringList &args)
     ConsoleOperator op;
     op.assumeYes = p.isSet(yes);
     op.verbose = p.isSet(verbose);
-    TBroadcast transport(op);
+    UnitServices services(op);
+    TBroadcast &transport = services.transport();
     if (p.isSet(localIp))
         transport.setLocalIP(p.value(localIp));
     transport.setLocalPort(lport);
     transport.setRemotePort(rport);
     transport.setTimeOut(window);
 
-    UnitTable units(op);
-    DiscoveryCycle cycle(op, transport, units);
+    UnitTable &units = services.units();
+    DiscoveryCycle &cycle = services.cycle();
     cycle.setSortOrder(order);
     cycle.setSyncClock(p.isSet(sync));
     if (!targets.isEmpty()) {
@@ -189,7 +191,6 @@ int discover(const QStringList &args)
             }
         };
     }
-    transport.setOnDataReceived([&](const QByteArray &b, int n, const QString &from) { cycle.dataReceived(b, n, from); });
 
     if (!cycle.start())
         return exitUsage;

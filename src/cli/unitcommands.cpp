@@ -1,6 +1,9 @@
 #include "cli/commands.h"
 #include "cli/unitsession.h"
 
+#include "connection/commandreplies.h"
+#include "connection/connectionmanager.h"
+#include "connection/unitcommands.h"
 #include "core/boundedwait.h"
 #include "discovery/unitcolumns.h"
 #include "unit/announcement.h"
@@ -8,6 +11,7 @@
 #include <QTcpSocket>
 
 #include <functional>
+#include <optional>
 #include <QTextStream>
 
 namespace vork::cli {
@@ -39,6 +43,12 @@ bool parse(QCommandLineParser &p, const QString &name, const QString &descriptio
         return false;
     }
     return true;
+}
+
+// ": connection lost" when a wait ended because the unit closed the connection.
+QString lostSuffix(ReplyWait end)
+{
+    return end == ReplyWait::Closed ? QStringLiteral(": ") + ConnectionManager::lostText() : QString();
 }
 
 int helpOrUsage(const QCommandLineParser &p)
@@ -128,33 +138,39 @@ int clock(const QStringList &args)
     const Spec spec{QStringLiteral("clock"), QStringLiteral("Reads (and with --set, sets) a unit's clock."), 0, true,
                     [&](QCommandLineParser &p) { p.addOption(set); }, {}};
     return runOnUnit(args, spec, [&](UnitSession &s, const QCommandLineParser &p, const QStringList &) {
+        // What the body listens to ends with it: a clock that comes after it never reaches it.
+        QObject scope;
         QDateTime got;
-        s.connection->clockReceived = [&](const QDateTime &t) { got = t; };
+        QObject::connect(&s.services.replies(), &CommandReplies::clockReceived, &scope,
+                         [&got](const QDateTime &t) { got = t; });
+        ConnectionManager &c = s.services.connections();
+        UnitCommands &commands = s.services.commands();
         int status = exitFailed;
-        if (!s.commands->enterSetupMode())
+        if (!commands.enterSetupMode())
             return status;
         bool setOk = true;
         if (p.isSet(set)) {
             setOk = false;
-            if (s.connection->WaitForAck(s.socket(), 3, Command::ClockSet)) {
+            if (c.WaitForAck(s.socket(), 3, Command::ClockSet) == AckResult::Ack) {
                 QByteArray bytes;
                 writeDtpack(bytes, dtpackFromDateTime(QDateTime::currentDateTime()));
-                s.socket()->write(bytes);
-                setOk = s.connection->WaitForAck(s.socket(), 3, Command::NoCommand);
+                if (QTcpSocket *socket = s.socket())
+                    socket->write(bytes);
+                setOk = c.WaitForAck(s.socket(), 3, Command::NoCommand) == AckResult::Ack;
             }
             if (!setOk)
                 s.op.error(QStringLiteral("The unit did not take the clock"));
         }
-        if (setOk && s.connection->WaitForAck(s.socket(), 3, Command::ClockRead)) {
-            wait::until([&] { return got.isValid(); }, 3000);
-            if (got.isValid()) {
-                QTextStream(stdout) << ConnectionManager::clockLabel(got).trimmed() << '\n';
+        if (setOk && c.WaitForAck(s.socket(), 3, Command::ClockRead) == AckResult::Ack) {
+            const ReplyWait end = c.waitForReply(s.unit(), [&] { return got.isValid(); }, 3000);
+            if (end == ReplyWait::Done) {
+                QTextStream(stdout) << CommandReplies::clockLabel(got).trimmed() << '\n';
                 status = exitOk;
             } else {
-                s.op.error(QStringLiteral("No clock received from Vork Unit ") + s.address);
+                s.op.error(QStringLiteral("No clock received from Vork Unit ") + s.address + lostSuffix(end));
             }
         }
-        s.commands->leaveSetupMode();
+        commands.leaveSetupMode();
         return status;
     });
 }
@@ -166,16 +182,20 @@ int checksum(const QStringList &args)
                     {}};
     return runOnUnit(args, spec, [](UnitSession &s, const QCommandLineParser &, const QStringList &) {
         s.op.quiet = true; // the result goes to stdout below
-        bool ready = false;
-        QObject::connect(s.connection.get(), &ConnectionManager::checksumReady, [&] { ready = true; });
-        if (!s.commands->checksum())
+        // What the body listens to ends with it: a result that comes after it never reaches it.
+        QObject scope;
+        std::optional<ChecksumResult> result;
+        QObject::connect(&s.services.replies(), &CommandReplies::checksumReady, &scope,
+                         [&result](const ChecksumResult &r) { result = r; });
+        if (!s.services.commands().checksum())
             return exitFailed;
-        wait::until([&] { return ready; }, ConnectionManager::checksumBusyMs + 5000);
-        if (!ready) {
-            s.op.error(QStringLiteral("No checksum received from Vork Unit ") + s.address);
+        const ReplyWait end = s.services.connections().waitForReply(
+            s.unit(), [&] { return result.has_value(); }, CommandReplies::checksumBusyMs + 5000);
+        if (end != ReplyWait::Done) {
+            s.op.error(QStringLiteral("No checksum received from Vork Unit ") + s.address + lostSuffix(end));
             return exitFailed;
         }
-        const ChecksumResult &r = s.connection->lastChecksum();
+        const ChecksumResult &r = *result;
         QTextStream(stdout) << "Checksum = " << QString::number(r.checksum, 16) << " Byte Count = "
                             << QString::number(r.byteCount, 16) << '\n'
                             << (r.ramMatches() ? QStringLiteral("RAM program matches FLASH")
@@ -190,7 +210,7 @@ int reboot(const QStringList &args)
 {
     const Spec spec{QStringLiteral("reboot"), QStringLiteral("Restarts a unit (asks unless --yes)."), 0, true, {}, {}};
     return runOnUnit(args, spec, [](UnitSession &s, const QCommandLineParser &, const QStringList &) {
-        if (!s.commands->reboot())
+        if (!s.services.commands().reboot())
             return exitFailed;
         QTextStream(stdout) << "Restart sent to Vork Unit " << s.address << '\n';
         return exitOk;
@@ -212,14 +232,20 @@ int erase(const QStringList &args)
     return runOnUnit(args, spec, [](UnitSession &s, const QCommandLineParser &, const QStringList &words) {
         UnitCommands::Erase kind = UnitCommands::Erase::Setup;
         eraseKind(words.first(), kind);
-        if (!s.commands->enterSetupMode())
+        UnitCommands &commands = s.services.commands();
+        if (!commands.enterSetupMode())
             return exitFailed;
         int status = exitFailed;
-        if (s.commands->erase(kind))
+        const std::optional<AckResult> answer = commands.erase(kind);
+        if (answer == AckResult::Ack)
             status = exitOk;
-        else if (s.connection->lastWaitWasNak())
+        else if (answer == AckResult::Nak)
             s.op.error(QStringLiteral("Vork Unit ") + s.address + QStringLiteral(" refused the erase"));
-        s.commands->leaveSetupMode();
+        else if (answer)
+            s.op.error(QStringLiteral("Vork Unit ") + s.address + QStringLiteral(" did not answer the erase")
+                       + (answer == AckResult::Closed ? QStringLiteral(": ") + ConnectionManager::lostText()
+                                                      : QString()));
+        commands.leaveSetupMode();
         if (status == exitOk)
             QTextStream(stdout) << "Erased " << words.first() << " of Vork Unit " << s.address << '\n';
         return status;

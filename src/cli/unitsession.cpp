@@ -1,7 +1,9 @@
 #include "cli/unitsession.h"
 
 #include "core/boundedwait.h"
-#include "connection/unitclient.h"
+#include "connection/connectionmanager.h"
+#include "discovery/broadcast.h"
+#include "unit/unittable.h"
 #include "tools/ping.h"
 #include "unit/announcement.h"
 
@@ -10,14 +12,16 @@
 
 namespace vork::cli {
 
-UnitSession::UnitSession() : transport(op), units(op)
+namespace {
+// --no-ping: the unit is taken as reachable.
+class NoPing : public Pinger
 {
-    pinger = std::make_unique<IcmpPinger>(op);
-    connection = std::make_unique<ConnectionManager>(op, units, variant, [this](const QString &host, int ms) {
-        return skipPing || pinger->ping(host, ms, false);
-    });
-    commands = std::make_unique<UnitCommands>(op, units, *connection);
-}
+public:
+    bool ping(const QString &, int, bool) override { return true; }
+};
+} // namespace
+
+UnitSession::UnitSession() : services(op), setupReply(op, services.connections().replies()) {}
 
 UnitSession::~UnitSession() = default;
 
@@ -52,7 +56,9 @@ bool UnitSession::configure(const QCommandLineParser &p, const QString &addr)
     address = addr;
     op.assumeYes = p.isSet(QStringLiteral("yes"));
     op.verbose = p.isSet(QStringLiteral("verbose"));
-    skipPing = p.isSet(QStringLiteral("no-ping"));
+    if (p.isSet(QStringLiteral("no-ping")))
+        services.setPinger(std::make_unique<NoPing>());
+    TBroadcast &transport = services.transport();
     if (!local.isEmpty())
         transport.setLocalIP(local);
     transport.setLocalPort(0);
@@ -62,6 +68,8 @@ bool UnitSession::configure(const QCommandLineParser &p, const QString &addr)
 
 bool UnitSession::identify()
 {
+    TBroadcast &transport = services.transport();
+    UnitTable &units = services.units();
     udppack found;
     bool have = false;
     transport.setOnDataReceived([&](const QByteArray &b, int n, const QString &from) {
@@ -75,8 +83,7 @@ bool UnitSession::identify()
     transport.setBroadCastIP(address);
     transport.SendBroadCast(discoveryQuery());
     wait::until([&] { return have || ended; }, waitMs + 1000);
-    transport.setOnDataReceived(nullptr);
-    transport.setOnDiscoveryComplete(nullptr);
+    services.routeTransportToCycle();
     if (!have) {
         op.error(QStringLiteral("No answer from Vork Unit ") + address);
         return false;
@@ -88,7 +95,7 @@ bool UnitSession::identify()
 
 bool UnitSession::connectUnit()
 {
-    if (!connection->Connect_or_timeout(3000)) {
+    if (!services.connections().Connect_or_timeout(3000)) {
         op.error(QStringLiteral("Failed to Connect to ") + address);
         return false;
     }
@@ -97,16 +104,22 @@ bool UnitSession::connectUnit()
 
 void UnitSession::closeUnit()
 {
+    UnitTable &units = services.units();
     if (units.isEmpty() || !unit().connected)
         return;
-    connection->Exit_socket(&unit());
+    services.connections().Exit_socket(&unit());
     // The unit closes its end after acknowledging; give it a moment, bounded.
     wait::until([&] { return units.isEmpty() || !unit().connected; }, 1000);
 }
 
+udppack &UnitSession::unit()
+{
+    return services.units().unit(0);
+}
+
 QTcpSocket *UnitSession::socket()
 {
-    return unit().cs ? unit().cs->socket() : nullptr;
+    return services.connections().socket(unit());
 }
 
 } // namespace vork::cli

@@ -1,19 +1,16 @@
 #pragma once
 
 #include "cli/consoleoperator.h"
-#include "connection/connectionmanager.h"
-#include "connection/unitcommands.h"
-#include "discovery/broadcast.h"
-#include "unit/unitrules.h"
-#include "unit/unittable.h"
+#include "services/unitservices.h"
+#include "setup/setupreply.h"
 
 #include <QCommandLineParser>
 #include <QString>
 
-#include <memory>
+class QTcpSocket;
 
 namespace vork {
-class Pinger;
+struct udppack;
 }
 
 namespace vork::cli {
@@ -36,19 +33,14 @@ public:
     bool connectUnit();
     void closeUnit();
 
-    udppack &unit() { return units.unit(0); }
+    udppack &unit();
     QTcpSocket *socket();
 
     ConsoleOperator op;
-    TBroadcast transport;
-    UnitTable units;
-    ProtocolVariant variant;
-    std::unique_ptr<Pinger> pinger;
-    std::unique_ptr<ConnectionManager> connection;
-    std::unique_ptr<UnitCommands> commands;
+    UnitServices services;
+    SetupReply setupReply;
     QString address;
     int waitMs = 1000;
-    bool skipPing = false;
 };
 
 constexpr int exitOk = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ports.h"
+
 #include <QByteArray>
 
 #include <cstdint>
@@ -72,7 +74,5 @@ inline QByteArray authenticationText()
 {
     return QByteArrayLiteral("KBmPQD");
 }
-
-constexpr quint16 commandPort = 3011;
 
 } // namespace vork

@@ -1,11 +1,14 @@
 #include "connection/unitclient.h"
 
+#include "connection/commands.h"
+
 #include <QTcpSocket>
 
 namespace vork {
 
-UnitClient::UnitClient(const QString &address, QObject *parent)
-    : QObject(parent), m_address(address), m_socket(new QTcpSocket(this))
+UnitClient::UnitClient(quint64 link, const QString &address, const ReplyRouter &router, QObject *parent)
+    : QObject(parent), m_link(link), m_address(address), m_port(commandPort), m_socket(new QTcpSocket(this)),
+      m_assembler(router)
 {
 }
 
@@ -18,6 +21,7 @@ bool UnitClient::isOpen() const
 
 void UnitClient::close()
 {
+    m_assembler.reset();
     if (m_socket->state() != QAbstractSocket::UnconnectedState)
         m_socket->abort();
 }

@@ -1,15 +1,17 @@
 #pragma once
 
+#include "connection/connectionmanager.h"
+
 #include <QObject>
 #include <QString>
 
-#include <functional>
+#include <optional>
 
 namespace vork {
 
-class ConnectionManager;
+class CommandReplies;
+class OperationGate;
 class Operator;
-class PageRules;
 class UnitTable;
 struct udppack;
 
@@ -20,16 +22,17 @@ class UnitCommands : public QObject
     Q_OBJECT
 public:
     enum class Erase { Setup, History, Persistent };
+    // How long the setup record may take to follow the acknowledgement of 'U'.
+    static constexpr int setupRecordWaitMs = 3000;
 
-    UnitCommands(Operator &op, UnitTable &units, ConnectionManager &connection, QObject *parent = nullptr);
+    UnitCommands(Operator &op, UnitTable &units, ConnectionManager &connections, CommandReplies &replies,
+                 OperationGate &gate, QObject *parent = nullptr);
 
-    // Plugs the mode changes into the page rules.
-    void attach(PageRules &rules);
-
-    bool erase(Erase what);
+    // The unit's answer, or nothing when the erase was not sent (declined, no unit, busy).
+    std::optional<AckResult> erase(Erase what);
     bool reboot();
     bool checksum();
-    // 'U': the unit answers with its setup record.
+    // 'U': the unit answers with its setup record; returns once the record came (or not).
     bool uploadSetup();
 
     bool enterHistoryMode();
@@ -37,33 +40,34 @@ public:
     bool enterSetupMode();
     bool leaveSetupMode();
 
-    // "Don't ask again." of the checksum question, kept for the run.
-    bool checksumDontAsk = false;
-    // Set by a setup download that switched DHCP on; cleared by every page change.
-    bool dhcpSwitched = false;
-    bool setupUploadOption = false;
-
-    // What the pages of later features plug in.
-    std::function<bool()> passwordCheck;          // the unit password; false when cancelled
-    std::function<void()> clearSetupEditor;
-    std::function<void(bool enabled)> timeButtonsEnabled;
-    std::function<void(bool show)> showFirewallBox;
-    std::function<void()> selectParametersTab;
-    std::function<void()> loadAdvancedDefaults;
-    std::function<void()> showDiscoveryPage;
-    std::function<void()> fullDiscovery;
-    std::function<void(const QString &ip)> unicastDiscovery;
+    // Run the setup upload as soon as setup mode is on (the " Setup Upload" option).
+    void setSetupUploadOption(bool on) { m_setupUpload = on; }
+    // A setup download switched DHCP on, so a reboot must search the whole network;
+    // every page change clears it.
+    void setDhcpSwitched(bool on) { m_dhcpSwitched = on; }
+    bool dhcpSwitched() const { return m_dhcpSwitched; }
 
     static QString eraseQuestion(Erase what);
     static QString rebootQuestion(const QString &address);
     static QString checksumQuestion();
 
+Q_SIGNALS:
+    // The unit was told to restart: find it again at target, or everywhere when fullDiscovery.
+    void rebooted(const QString &target, bool fullDiscovery);
+
 private:
     udppack *connectedCurrent() const;
+    bool upload(udppack &unit);
+    void lost(const QString &address);
 
     Operator &m_op;
     UnitTable &m_units;
-    ConnectionManager &m_connection;
+    ConnectionManager &m_connections;
+    CommandReplies &m_replies;
+    OperationGate &m_gate;
+    bool m_checksumDontAsk = false; // "Don't ask again." of the checksum question, for the run
+    bool m_dhcpSwitched = false;
+    bool m_setupUpload = false;
 };
 
 // The address text inside a setup record (offset 24, 16 bytes), or empty.

@@ -23,6 +23,16 @@ enum class MessageKind { Information, Warning, Error };
 
 enum class Answer { Yes, No, Cancel };
 
+// The status bar's panels.
+enum class Panel : int {
+    Status = 0,         // counts, progress, "Info Received"
+    Connection = 1,     // "Connected to " + address
+    Version = 2,        // the current unit's version
+    Description = 3,    // the current unit's description
+    ProgramVersion = 4, // this program's own version
+    Idle = 5,           // the current unit's idle text
+};
+
 // Everything core code says to or asks of the operator goes through here:
 // the GUI shows message boxes and the status bar, the command-line tool
 // prints, tests record and answer from a script.
@@ -53,6 +63,9 @@ public:
     virtual void setBusy(bool busy) = 0;
     // Let the interface handle pending events.
     virtual void breathe() = 0;
+
+    void setPanel(Panel p, const QString &text) { setPanel(static_cast<int>(p), text); }
+    QString panel(Panel p) const { return panel(static_cast<int>(p)); }
 
     void information(const QString &text) { message(MessageKind::Information, text); }
     void warning(const QString &text) { message(MessageKind::Warning, text); }

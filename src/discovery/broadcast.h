@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ports.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QPointer>
@@ -65,8 +67,8 @@ private:
 
     Operator &m_op;
     QString m_localIP;
-    int m_localPort = 3009;
-    int m_remotePort = 3010;
+    int m_localPort = utilityUdpPort;
+    int m_remotePort = unitUdpPort;
     QString m_broadcastIP = QStringLiteral("255.255.255.255");
     int m_timeOut = 500;
     DiscoveryComplete m_onComplete;

@@ -49,13 +49,8 @@ bool DiscoveryCycle::start()
     Q_EMIT verifyEnabled(false);
     m_transport.setOnDiscoveryComplete([this] { windowEnded(); });
 
-    // Enter in the ping field pings instead of searching.
-    if (pingFieldHasFocus && pingFieldHasFocus())
-        return false;
-
-    netstatWait.cancel();
-    restoreWait.cancel();
-    ramZeroWait.cancel();
+    for (ResultWait &w : m_waits)
+        w.cancel();
 
     m_op.tone(Tone::DiscoveryStart);
     m_listComplete = m_sort == SortOrder::None;
@@ -82,19 +77,16 @@ bool DiscoveryCycle::start()
 
 void DiscoveryCycle::dataReceived(const QByteArray &buff, int count, const QString &sender)
 {
-    if (ramZeroWait.active && sender == ramZeroWait.address) {
-        ramZeroWait.active = false;
-        ramZeroWait.result = buff.isEmpty() ? 0 : static_cast<std::uint8_t>(buff[0]);
-        return;
+    for (ResultKind kind : {ResultKind::RamZero, ResultKind::Restore}) {
+        ResultWait &w = wait(kind);
+        if (w.active && sender == w.address) {
+            w.active = false;
+            w.result = buff.isEmpty() ? 0 : static_cast<std::uint8_t>(buff[0]);
+            return;
+        }
     }
-    if (restoreWait.active && sender == restoreWait.address) {
-        restoreWait.active = false;
-        restoreWait.result = buff.isEmpty() ? 0 : static_cast<std::uint8_t>(buff[0]);
-        return;
-    }
-    if (netstatWait.active && sender == netstatWait.address) {
-        if (netstatReceived)
-            netstatReceived(buff, count < 0 ? netstatFailedCount : count, sender);
+    if (const ResultWait &w = wait(ResultKind::Netstat); w.active && sender == w.address) {
+        Q_EMIT netstatReceived(buff, count < 0 ? netstatFailedCount : count, sender);
         return;
     }
 
@@ -104,14 +96,14 @@ void DiscoveryCycle::dataReceived(const QByteArray &buff, int count, const QStri
                  + QString::number(count));
     } else {
         decodeAnnouncement(buff, count, announced);
-        if (factoryResetWait) {
-            factoryResetWait = false;
-            if (announced.mac.compare(factoryResetMac, Qt::CaseInsensitive) == 0) {
+        if (m_factoryResetWait) {
+            m_factoryResetWait = false;
+            if (announced.mac.compare(m_factoryResetMac, Qt::CaseInsensitive) == 0) {
                 const QString text = QStringLiteral("Factory Reset Successful for ") + announced.mac;
                 m_op.information(text);
                 m_op.log(text);
             }
-            factoryResetMac.clear();
+            m_factoryResetMac.clear();
         } else {
             m_op.log(QStringLiteral("BroadCast Msg Received From ") + announced.ip + QStringLiteral(" BC:")
                      + QString::number(count));
@@ -119,31 +111,41 @@ void DiscoveryCycle::dataReceived(const QByteArray &buff, int count, const QStri
         m_units.enterAnnouncement(announced, sender);
     }
 
-    if (pendingUnicastTarget == sender)
-        pendingUnicastTarget.clear();
-    m_op.setPanel(0, m_sort == SortOrder::None
+    if (m_unicastTarget == sender)
+        m_unicastTarget.clear();
+    m_op.setPanel(Panel::Status, m_sort == SortOrder::None
                          ? countText()
                          : QStringLiteral(" Sorting...") + QString::number(m_units.count()));
-    m_op.setPanel(4, ProgramVersion::current().text(true));
+    m_op.setPanel(Panel::ProgramVersion, ProgramVersion::current().text(true));
     m_op.breathe();
 
-    if (count >= announcement::oldSize && setIpConfirm)
-        setIpConfirm(announced, sender);
+    if (count >= announcement::oldSize)
+        Q_EMIT announcementReceived(announced, sender);
+}
+
+void DiscoveryCycle::awaitResult(ResultKind kind, const QString &address)
+{
+    ResultWait &w = wait(kind);
+    w.active = true;
+    w.address = address;
+    w.result = 0;
+}
+
+void DiscoveryCycle::awaitFactoryReset(const QString &mac)
+{
+    m_factoryResetWait = true;
+    m_factoryResetMac = mac;
 }
 
 void DiscoveryCycle::windowEnded()
 {
-    if (!endToneSuppressed)
+    if (!m_endToneSuppressed)
         m_op.tone(Tone::DiscoveryEnd);
-    endToneSuppressed = false;
+    m_endToneSuppressed = false;
 
     m_collecting = false;
-    const bool stillListing = listBroadcastPending && listBroadcastPending();
     sortList();
-    Q_EMIT windowFinished(!stillListing);
-
-    if (setIpFinish)
-        setIpFinish();
+    Q_EMIT windowFinished(true);
     Q_EMIT verifyEnabled(m_units.count() > 0);
 
     if (m_units.duplicate()) {
@@ -161,8 +163,8 @@ void DiscoveryCycle::sortList()
         m_units.sort(m_sort);
     m_listComplete = true;
     Q_EMIT listSorted();
-    m_op.setPanel(0, countText());
-    if (m_units.isEmpty() && !(setIpInProgress && setIpInProgress()))
+    m_op.setPanel(Panel::Status, countText());
+    if (m_units.isEmpty() && !m_quietWhenEmpty)
         m_op.information(noneFoundText());
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "unit/records.h"
 #include "unit/unitsort.h"
 
 #include <QDateTime>
 #include <QObject>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 
@@ -51,25 +53,25 @@ public:
     void windowEnded();
     void sortList();
 
-    ResultWait ramZeroWait;
-    ResultWait restoreWait;
-    ResultWait netstatWait;
+    // Requests answered by a one-byte datagram from one address (RAM zero, restore)
+    // or by a table (netstat): the next datagram from that address is theirs.
+    enum class ResultKind { RamZero, Restore, Netstat };
+    void awaitResult(ResultKind kind, const QString &address);
+    void cancelResult(ResultKind kind) { wait(kind).cancel(); }
+    const ResultWait &result(ResultKind kind) const { return m_waits[static_cast<int>(kind)]; }
     // Factory reset by MAC: the next announcement ends the wait.
-    bool factoryResetWait = false;
-    QString factoryResetMac;
+    void awaitFactoryReset(const QString &mac);
     // A unit queried by unicast; cleared by any datagram from it.
-    QString pendingUnicastTarget;
+    void expectUnicastAnswer(const QString &address) { m_unicastTarget = address; }
+    QString unicastPending() const { return m_unicastTarget; }
     // The next window end plays no tone.
-    bool endToneSuppressed = false;
+    void suppressNextEndTone() { m_endToneSuppressed = true; }
+    bool endToneSuppressed() const { return m_endToneSuppressed; }
+    // While an address change waits for its unit, an empty list is no news.
+    void setQuietWhenEmpty(bool quiet) { m_quietWhenEmpty = quiet; }
 
-    // Hooks for the features that ride on the cycle.
-    std::function<bool()> pingFieldHasFocus;
+    // The list's targets when "Use List" is on (the window's discovery list).
     std::function<void(const QByteArray &query)> sendToTargets;
-    std::function<bool()> listBroadcastPending;
-    std::function<void(const QByteArray &buff, int count, const QString &sender)> netstatReceived;
-    std::function<void(const udppack &announced, const QString &sender)> setIpConfirm;
-    std::function<void()> setIpFinish;
-    std::function<bool()> setIpInProgress;
     // The PC clock for the clock-sync query (tests give a fixed one).
     std::function<QDateTime()> clock;
 
@@ -83,6 +85,10 @@ Q_SIGNALS:
     void windowFinished(bool animationStops);
     void listSorted();
     void verifyEnabled(bool on);
+    // A datagram of the netstat request being awaited (count 500 when the read failed).
+    void netstatReceived(const QByteArray &buff, int count, const QString &sender);
+    // Every announcement, after it entered the table (an address change watches for its unit).
+    void announcementReceived(const vork::udppack &announced, const QString &sender);
 
 private:
     QString countText() const;
@@ -95,6 +101,13 @@ private:
     bool m_useList = false;
     bool m_collecting = false;
     bool m_listComplete = true;
+    ResultWait &wait(ResultKind kind) { return m_waits[static_cast<int>(kind)]; }
+    std::array<ResultWait, 3> m_waits;
+    bool m_factoryResetWait = false;
+    QString m_factoryResetMac;
+    QString m_unicastTarget;
+    bool m_endToneSuppressed = false;
+    bool m_quietWhenEmpty = false;
 };
 
 } // namespace vork

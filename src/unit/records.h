@@ -8,7 +8,6 @@
 
 namespace vork {
 
-class UnitClient;
 
 // Date and time as the units encode it; eight zero bytes mean "no time".
 struct dtpack
@@ -66,7 +65,8 @@ struct udppack
     bool selected = false;
     bool connected = false;
     std::uint16_t FlashState = 0;
-    QPointer<UnitClient> cs;
+    // Key of this unit's TCP client on the connection side; follows the record through sorts. 0: none yet.
+    quint64 link = 0;
     std::uint8_t update = 0;
 
     std::array<QString, 8> LastRead;

@@ -1,7 +1,6 @@
 #include "unit/unittable.h"
 
 #include "core/operator.h"
-#include "connection/unitclient.h"
 
 #include <utility>
 
@@ -28,12 +27,8 @@ int UnitTable::indexOf(const udppack *unit) const
 
 void UnitTable::clear()
 {
-    if (m_current && m_current->cs) {
-        if (closeCurrentConnection)
-            closeCurrentConnection();
-        if (m_current && m_current->cs)
-            m_current->cs->close();
-    }
+    // The connection side closes the current unit with the close command and drops every client.
+    Q_EMIT aboutToClear();
     for (int i = 0; i < statusPanelCount; ++i)
         m_op.setPanel(i, QString());
     releaseSelectAll();
@@ -41,9 +36,7 @@ void UnitTable::clear()
         udppack *u = m_psvrks[static_cast<std::size_t>(i)];
         if (!u)
             continue;
-        if (u->cs)
-            u->cs->close();
-        if (!m_autoUpdateTab)
+        if (!m_selectionHeld)
             u->update = 0;
         m_psvrks[static_cast<std::size_t>(i)] = nullptr;
     }
@@ -94,19 +87,14 @@ int UnitTable::enterAnnouncement(const udppack &announced, const QString &sender
         }
         index = m_count++;
         udppack &slot = unit(index);
-        if (!m_autoUpdateTab)
+        if (!m_selectionHeld)
             slot.selected = false;
         slot.connected = false;
         // Nothing of the slot's previous unit may show up as this unit's state.
         slot.FlashState = 0;
         slot.resetReaderTexts();
-        // A reused slot's old client goes once its queued events are done.
-        if (slot.cs) {
-            slot.cs->close();
-            slot.cs->deleteLater();
-        }
-        slot.cs = new UnitClient(sender, this);
-        Q_EMIT clientCreated(slot.cs);
+        // A fresh key: a client of the slot's previous unit never serves this one.
+        slot.link = ++m_lastLink;
     }
 
     udppack &entry = unit(index);
@@ -126,12 +114,12 @@ int UnitTable::findByIP(const QString &ip) const
     return -1;
 }
 
-int UnitTable::findBySocket(const UnitClient *client) const
+int UnitTable::findByLink(quint64 link) const
 {
-    if (!client)
+    if (link == 0)
         return -1;
     for (int i = 0; i < m_count; ++i)
-        if (unit(i).cs == client)
+        if (unit(i).link == link)
             return i;
     return -1;
 }

@@ -7,12 +7,10 @@
 #include <QStringList>
 
 #include <array>
-#include <functional>
 
 namespace vork {
 
 class Operator;
-class UnitClient;
 
 // Every unit found by the last discovery cycle, the display-order and active
 // lists walked by the pages, the current unit and the selection.
@@ -46,17 +44,17 @@ public:
     // The current unit, or the manually entered record when there is none.
     udppack &currentOrManual() { return m_current ? *m_current : m_mansvrk; }
 
-    // The discovery page's "Auto Update " tab keeps update marks and selections across a rediscovery.
-    void setAutoUpdateTabShowing(bool showing) { m_autoUpdateTab = showing; }
-    bool autoUpdateTabShowing() const { return m_autoUpdateTab; }
+    // While an automatic update owns the selection, update marks and selections survive a
+    // rediscovery and a disconnect.
+    void setSelectionHeld(bool held) { m_selectionHeld = held; }
+    bool selectionHeld() const { return m_selectionHeld; }
 
     void clear();
-    // How clear() closes the current unit's open connection (with the close command); else dropped.
-    std::function<void()> closeCurrentConnection;
     // Adds or updates the unit that answered from sender; returns its index, or -1 when the table is full.
     int enterAnnouncement(const udppack &announced, const QString &sender);
     int findByIP(const QString &ip) const;
-    int findBySocket(const UnitClient *client) const;
+    // The unit whose TCP client has this key, -1 when none.
+    int findByLink(quint64 link) const;
     int selectedCount() const;
 
     // Duplicate-address bookkeeping of the running cycle.
@@ -82,12 +80,13 @@ public:
     void sort(SortOrder order);
 
 Q_SIGNALS:
+    // Before the records go: open connections are closed while the units are still known.
+    void aboutToClear();
     void cleared();
     void unitEntered(int index, bool added);
     void selectionChanged();
     void selectAllChanged(bool down);
     void tableFull(const QString &sender);
-    void clientCreated(vork::UnitClient *client);
 
 private:
 
@@ -99,7 +98,8 @@ private:
     udppack *m_current = nullptr;
     int m_connectedIndex = -1;
     udppack m_mansvrk;
-    bool m_autoUpdateTab = false;
+    bool m_selectionHeld = false;
+    quint64 m_lastLink = 0;
     bool m_selectAll = false;
     bool m_fullLogged = false;
 

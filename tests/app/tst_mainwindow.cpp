@@ -6,6 +6,8 @@
 #include "app/ui/optionsdialog.h"
 #include "app/ui/pagecontrol.h"
 #include "connection/unitclient.h"
+#include "connection/unitselection.h"
+#include "services/unitservices.h"
 #include "discovery/broadcast.h"
 #include "discovery/discoverycycle.h"
 #include "discovery/ui/discoverpage.h"
@@ -42,6 +44,21 @@
 using namespace vork;
 
 namespace {
+
+// A page whose operation runs: it holds its page and refuses a close.
+class RunningPage : public PageController
+{
+public:
+    RunningPage(Page p, const QString &refusal) : m_page(p), m_refusal(refusal) {}
+    Page page() const override { return m_page; }
+    bool holdsPage() const override { return running; }
+    QString closeRefusal() const override { return running ? m_refusal : QString(); }
+    bool running = true;
+
+private:
+    Page m_page;
+    QString m_refusal;
+};
 
 // Simulated units on 127.0.5.x; the window searches only them.
 class Fixture
@@ -320,19 +337,24 @@ void TestMainWindow::closeRefusedWhileFlashing()
     f.window->units().enterAnnouncement(u, QStringLiteral("127.0.0.1"));
     udppack &entry = f.window->units().unit(0);
     f.window->units().setCurrent(&entry);
-    entry.cs->socket()->connectToHost(QHostAddress(QStringLiteral("127.0.0.1")), server.serverPort());
-    QVERIFY(wait::until([&] { return entry.cs->isOpen(); }, 2000));
+    UnitClient *client = f.window->connection().client(entry);
+    client->socket()->connectToHost(QHostAddress(QStringLiteral("127.0.0.1")), server.serverPort());
+    QVERIFY(wait::until([&] { return client->isOpen(); }, 2000));
 
-    f.window->flashRunning = [] { return true; };
-    f.window->historyExportRunning = [] { return true; };
+    RunningPage flash(Page::Flash, QStringLiteral("Cannot close while flashing"));
+    RunningPage history(Page::History, QStringLiteral("Cannot close while retrieving history records"));
+    f.window->pageRules().add(flash);
+    f.window->pageRules().add(history);
     QVERIFY(!f.window->close());
     QVERIFY(f.window->op().logLines().last().startsWith(QStringLiteral("Cannot close while flashing  ")));
     QCOMPARE(f.fileBytes(), before);
 
     // Without the connection the close goes ahead.
-    entry.cs->close();
+    client->close();
     QVERIFY(f.window->close());
     QVERIFY(f.fileBytes() != before);
+    f.window->pageRules().remove(flash);
+    f.window->pageRules().remove(history);
 }
 
 void TestMainWindow::closeWritesTheSettings()
@@ -356,24 +378,24 @@ void TestMainWindow::pageChangesByClickAndRefusal()
     QCOMPARE(f.window->pages()->currentIndex(), int(Page::Setup));
     QCOMPARE(f.window->pageRules().current(), Page::Setup);
 
-    bool flashing = true;
-    f.window->pageRules().hooks.flashRunning = [&] { return flashing; };
+    RunningPage flash(Page::Flash, QStringLiteral("Cannot close while flashing"));
+    f.window->pageRules().add(flash);
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(int(Page::NS)).center());
     QCOMPARE(f.window->pages()->currentIndex(), int(Page::Setup));
 
-    flashing = false;
+    flash.running = false;
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(int(Page::Discover)).center());
     QCOMPARE(f.window->pages()->currentIndex(), int(Page::Discover));
 
-    // The DISCOVER tabs hold while an automatic update runs.
+    // The DISCOVER tabs hold while a running operation (an automatic update) holds its page.
     QTabBar *tabs = f.window->discoverTabs()->tabBar();
-    bool updating = true;
-    f.window->autoUpdateRunning = [&] { return updating; };
+    flash.running = true;
     QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(2).center());
     QCOMPARE(f.window->discoverTabs()->currentIndex(), 0);
-    updating = false;
+    flash.running = false;
     QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(2).center());
     QCOMPARE(f.window->discoverTabs()->currentIndex(), 2);
+    f.window->pageRules().remove(flash);
 }
 
 void TestMainWindow::logWindowShowsLinesAndClears()
@@ -457,7 +479,7 @@ void TestMainWindow::searchClosesTheOpenConnectionWithTheCloseCommand()
     f.window->setPinger(std::make_unique<AlwaysReachable>());
     f.window->show();
     addScriptedUnit(*f.window, QStringLiteral("127.0.10.4"), fake);
-    QVERIFY(f.window->connection().clickConnect(QStringLiteral("127.0.10.4")));
+    QVERIFY(f.window->services().selection().clickConnect(QStringLiteral("127.0.10.4")));
     QTest::mouseClick(f.window->discoverPage()->searchButton(), Qt::LeftButton);
     QVERIFY(wait::until([&] { return fake.received.endsWith('C'); }, 3000));
     QVERIFY(wait::until([&] { return !f.window->cycle().collecting(); }, 3000));

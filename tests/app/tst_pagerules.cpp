@@ -1,62 +1,95 @@
 // Page change refusals, forced returns, and the order of leave and enter actions.
-#include "app/pagerules.h"
+#include "connection/connectionmanager.h"
+#include "connection/operation.h"
+#include "connection/unitclient.h"
+#include "core/boundedwait.h"
+#include "core/pinger.h"
 #include "recordingoperator.h"
-#include "unit/unitrules.h"
+#include "services/pagerules.h"
+#include "services/unitservices.h"
 #include "unit/unittable.h"
 
+#include <QHostAddress>
+#include <QTcpServer>
 #include <QTest>
+
+#include <memory>
+#include <vector>
 
 using namespace vork;
 
 namespace {
 
+class Reachable : public Pinger
+{
+public:
+    bool ping(const QString &, int, bool) override { return true; }
+};
+
+// A page's controller that records what the rules ask of it.
+class FakePage : public PageController
+{
+public:
+    FakePage(Page p, QStringList &calls) : m_page(p), m_calls(calls) {}
+    Page page() const override { return m_page; }
+    bool allowsChange(Page, Page) override { return !refuses; }
+    bool holdsPage() const override { return holds; }
+    QString closeRefusal() const override { return holds ? QStringLiteral("busy ") + pageCaption(m_page) : QString(); }
+    void pageChanged(Page, Page to) override { m_calls << pageCaption(m_page) + QStringLiteral(" heard ") + pageCaption(to); }
+    void left(Page) override { m_calls << QStringLiteral("leave ") + pageCaption(m_page); }
+    void entered(Page) override { m_calls << QStringLiteral("enter ") + pageCaption(m_page); }
+    void closingUnit() override { m_calls << QStringLiteral("closing ") + pageCaption(m_page); }
+
+    bool refuses = false;
+    bool holds = false;
+
+private:
+    Page m_page;
+    QStringList &m_calls;
+};
+
 struct Fixture
 {
-    Fixture() : units(op), rules(op, units, variant)
+    Fixture() : services(op), rules(services)
     {
-        PageHooks &h = rules.hooks;
-        h.historyImportOpen = [this] { return flags.contains(QStringLiteral("import")); };
-        h.historyExportRunning = [this] { return flags.contains(QStringLiteral("export")); };
-        h.forceReadTestRunning = [this] { return flags.contains(QStringLiteral("forceread")); };
-        h.flashRunning = [this] { return flags.contains(QStringLiteral("flash")); };
-        h.autoUpdateRunning = [this] { return flags.contains(QStringLiteral("autoupdate")); };
-        h.historyRetrievalRunning = [this] { return flags.contains(QStringLiteral("retrieval")); };
-        h.currentUnitConnected = [this] { return flags.contains(QStringLiteral("connected")); };
-        h.showForceReadTab = [this] { calls << QStringLiteral("forceReadTab"); };
-        h.clearNetstatGrid = [this] { calls << QStringLiteral("clearNetstat"); };
-        h.closeHistorySearch = [this] { calls << QStringLiteral("closeSearch"); };
-        h.showSetupGroup = [this](bool standard) { calls << (standard ? QStringLiteral("stdGroup") : QStringLiteral("eipGroup")); };
-        h.monitoredUnitCount = [this] { return monitored; };
-        h.closeCurrentConnection = [this] { calls << QStringLiteral("closeConnection"); };
+        services.setPinger(std::make_unique<Reachable>());
         for (int p = 0; p < pageCount; ++p) {
-            h.leave[p] = [this, p] { calls << QStringLiteral("leave ") + pageCaption(Page(p)); };
-            h.enter[p] = [this, p] { calls << QStringLiteral("enter ") + pageCaption(Page(p)); };
+            pages.push_back(std::make_unique<FakePage>(Page(p), calls));
+            rules.add(*pages.back());
         }
     }
-    void addCurrentUnit()
+    FakePage &page(Page p) { return *pages[static_cast<std::size_t>(p)]; }
+    void addCurrentUnit(const QString &address = QStringLiteral("10.0.0.9"))
     {
         udppack a;
         a.mac = QStringLiteral("0050C2000001");
-        units.enterAnnouncement(a, QStringLiteral("10.0.0.9"));
-        units.setCurrent(&units.unit(0));
+        services.units().enterAnnouncement(a, address);
+        services.units().setCurrent(&services.units().unit(0));
+    }
+    // The current unit connected to a listener on loopback.
+    bool connectCurrent(QTcpServer &server, const QString &address)
+    {
+        if (!server.listen(QHostAddress(address), commandPort))
+            return false;
+        addCurrentUnit(address);
+        return services.connections().Connect_or_timeout(2000);
+    }
+    QStringList heard() const { return calls.filter(QStringLiteral(" heard ")); }
+    QStringList actions() const
+    {
+        QStringList out;
+        for (const QString &c : calls)
+            if (!c.contains(QStringLiteral(" heard ")))
+                out << c;
+        return out;
     }
 
     RecordingOperator op;
-    UnitTable units;
-    ProtocolVariant variant;
+    UnitServices services;
     PageRules rules;
-    QStringList flags;
     QStringList calls;
-    int monitored = 0;
+    std::vector<std::unique_ptr<FakePage>> pages;
 };
-
-Page pageNamed(const QString &name)
-{
-    for (int p = 0; p < pageCount; ++p)
-        if (pageCaption(Page(p)) == name)
-            return Page(p);
-    return Page::Help;
-}
 
 } // namespace
 
@@ -66,138 +99,146 @@ class TestPageRules : public QObject
 private Q_SLOTS:
     void requests_data();
     void requests();
+    void noChangeWhileAnOperationRuns();
     void leavingNsRestoresOrClearsPanels();
-    void runningOperationsForceTheirPage_data();
-    void runningOperationsForceTheirPage();
+    void heldPagesComeBack_data();
+    void heldPagesComeBack();
     void leaveActionsNeedACurrentUnit();
-    void backToDiscoverAfterMonitoringSeveralUnits_data();
-    void backToDiscoverAfterMonitoringSeveralUnits();
-    void setupShowsTheGroupOfTheLastUnitAsked();
+    void everyPageHearsOfEveryChange();
+    void closingTheUnitLeavesTheShowingPagesMode();
 };
 
 void TestPageRules::requests_data()
 {
-    QTest::addColumn<QString>("from");
-    QTest::addColumn<QString>("to");
-    QTest::addColumn<QString>("flags");
+    QTest::addColumn<int>("from");
+    QTest::addColumn<int>("to");
+    QTest::addColumn<int>("refusing"); // -1: none
+    QTest::addColumn<int>("holding");  // -1: none
     QTest::addColumn<bool>("allowed");
-    QTest::newRow("free change") << "DISCOVER" << "SETUP" << "" << true;
-    QTest::newRow("import window open") << "DISCOVER" << "SETUP" << "import" << false;
-    QTest::newRow("export running") << "DISCOVER" << "NS" << "export" << false;
-    QTest::newRow("force read test") << "MONITOR" << "DISCOVER" << "forceread" << false;
-    QTest::newRow("force read test elsewhere does not matter") << "SETUP" << "DISCOVER" << "forceread" << true;
-    QTest::newRow("flash holds every page") << "FLASH" << "DISCOVER" << "flash" << false;
-    QTest::newRow("auto update holds every page") << "FLASH" << "SETUP" << "autoupdate" << false;
-    QTest::newRow("leaving history while retrieving") << "HISTORY" << "DISCOVER" << "retrieval" << false;
-    QTest::newRow("leaving history when idle") << "HISTORY" << "DISCOVER" << "" << true;
-    QTest::newRow("leaving history during a flash") << "HISTORY" << "FLASH" << "flash" << true;
+    const int none = -1;
+    QTest::newRow("free change") << int(Page::Discover) << int(Page::Setup) << none << none << true;
+    QTest::newRow("same page") << int(Page::Setup) << int(Page::Setup) << int(Page::History) << none << true;
+    QTest::newRow("any page may refuse") << int(Page::Discover) << int(Page::Setup) << int(Page::History) << none
+                                         << false;
+    QTest::newRow("a held page is not left") << int(Page::Flash) << int(Page::Discover) << none << int(Page::Flash)
+                                             << false;
+    QTest::newRow("a held page holds every page") << int(Page::Discover) << int(Page::Setup) << none
+                                                  << int(Page::Flash) << false;
 }
 
 void TestPageRules::requests()
 {
-    QFETCH(QString, from);
-    QFETCH(QString, to);
-    QFETCH(QString, flags);
+    QFETCH(int, from);
+    QFETCH(int, to);
+    QFETCH(int, refusing);
+    QFETCH(int, holding);
     QFETCH(bool, allowed);
     Fixture f;
-    f.flags = flags.split(QLatin1Char(','), Qt::SkipEmptyParts);
-    QCOMPARE(f.rules.requestChange(pageNamed(from), pageNamed(to)), allowed);
-    const bool forceRead = flags == QLatin1String("forceread") && from == QLatin1String("MONITOR");
-    QCOMPARE(f.op.messageTexts(MessageKind::Warning),
-             forceRead ? QStringList{PageRules::forceReadWarning()} : QStringList{});
-    QCOMPARE(f.calls.contains(QStringLiteral("forceReadTab")), forceRead);
-    QCOMPARE(f.calls.contains(QStringLiteral("closeSearch")), from == QLatin1String("HISTORY"));
+    if (refusing >= 0)
+        f.page(Page(refusing)).refuses = true;
+    if (holding >= 0)
+        f.page(Page(holding)).holds = true;
+    QCOMPARE(f.rules.requestChange(Page(from), Page(to)), allowed);
+    QCOMPARE(f.rules.anyHeld(), holding >= 0);
+    QCOMPARE(f.rules.closeRefusal().isEmpty(), holding < 0);
+    QVERIFY(f.actions().isEmpty()); // a request runs no leave or enter action
+}
+
+void TestPageRules::noChangeWhileAnOperationRuns()
+{
+    Fixture f;
+    {
+        ScopedOperation running(f.services.operations(), f.op, QStringLiteral("Checksum"));
+        QVERIFY(running.admitted());
+        QVERIFY(!f.rules.requestChange(Page::Discover, Page::Setup));
+        QVERIFY(f.op.logged(OperationGate::refusalText(QStringLiteral("Page change"), QStringLiteral("Checksum"))));
+    }
+    QVERIFY(f.rules.requestChange(Page::Discover, Page::Setup));
 }
 
 void TestPageRules::leavingNsRestoresOrClearsPanels()
 {
     Fixture f;
-    f.addCurrentUnit();
+    QTcpServer server;
+    QVERIFY(f.connectCurrent(server, QStringLiteral("127.0.10.1")));
     for (int p = 0; p < statusPanelCount; ++p)
         f.op.setPanel(p, QStringLiteral("text"));
-    f.flags << QStringLiteral("connected");
     QVERIFY(f.rules.requestChange(Page::NS, Page::Discover));
-    QCOMPARE(f.op.panels[1], QStringLiteral("Connected to 10.0.0.9"));
+    QCOMPARE(f.op.panels[1], QStringLiteral("Connected to 127.0.10.1"));
     QCOMPARE(f.op.panels[2], QStringLiteral("text"));
 
-    f.flags.clear();
+    f.services.connections().existingClient(f.services.units().unit(0))->close();
     QVERIFY(f.rules.requestChange(Page::NS, Page::Discover));
     for (int p : {1, 2, 3, 5})
         QVERIFY(f.op.panels[p].isEmpty());
     QCOMPARE(f.op.panels[0], QStringLiteral("text"));
-    QCOMPARE(f.calls, QStringList{QStringLiteral("clearNetstat")});
 }
 
-void TestPageRules::runningOperationsForceTheirPage_data()
+void TestPageRules::heldPagesComeBack_data()
 {
-    QTest::addColumn<QString>("flags");
-    QTest::addColumn<QString>("to");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("idle") << "" << "SETUP" << "SETUP";
-    QTest::newRow("retrieval") << "retrieval" << "SETUP" << "HISTORY";
-    QTest::newRow("flash") << "flash" << "DISCOVER" << "FLASH";
-    QTest::newRow("auto update") << "autoupdate" << "MONITOR" << "FLASH";
+    QTest::addColumn<int>("holding"); // -1: none
+    QTest::addColumn<int>("to");
+    QTest::addColumn<int>("shown");
+    QTest::newRow("idle") << -1 << int(Page::Setup) << int(Page::Setup);
+    QTest::newRow("history retrieval") << int(Page::History) << int(Page::Setup) << int(Page::History);
+    QTest::newRow("flash") << int(Page::Flash) << int(Page::Discover) << int(Page::Flash);
 }
 
-void TestPageRules::runningOperationsForceTheirPage()
+void TestPageRules::heldPagesComeBack()
 {
-    QFETCH(QString, flags);
-    QFETCH(QString, to);
-    QFETCH(QString, shown);
+    QFETCH(int, holding);
+    QFETCH(int, to);
+    QFETCH(int, shown);
     Fixture f;
-    f.flags = flags.split(QLatin1Char(','), Qt::SkipEmptyParts);
-    QCOMPARE(pageCaption(f.rules.changed(Page::Discover, pageNamed(to))), shown);
-    // A forced return runs no enter action of the page that was refused.
-    QCOMPARE(f.calls.contains(QStringLiteral("enter ") + to), shown == to);
+    f.addCurrentUnit();
+    if (holding >= 0)
+        f.page(Page(holding)).holds = true;
+    QCOMPARE(f.rules.changed(Page::Discover, Page(to)), Page(shown));
+    // A forced return runs no leave or enter action at all.
+    if (shown == to)
+        QCOMPARE(f.actions(), (QStringList{QStringLiteral("leave DISCOVER"), QStringLiteral("enter ") + pageCaption(Page(to))}));
+    else
+        QVERIFY(f.actions().isEmpty());
 }
 
 void TestPageRules::leaveActionsNeedACurrentUnit()
 {
     Fixture f;
     f.rules.changed(Page::Setup, Page::Monitor);
-    QVERIFY(!f.calls.contains(QStringLiteral("leave SETUP")));
-    QVERIFY(f.calls.contains(QStringLiteral("enter MONITOR")));
+    QCOMPARE(f.actions(), QStringList{QStringLiteral("enter MONITOR")});
 
     f.addCurrentUnit();
     f.calls.clear();
     f.rules.changed(Page::Setup, Page::History);
-    QCOMPARE(f.calls, (QStringList{QStringLiteral("leave SETUP"), QStringLiteral("enter HISTORY")}));
+    QCOMPARE(f.actions(), (QStringList{QStringLiteral("leave SETUP"), QStringLiteral("enter HISTORY")}));
     QCOMPARE(f.rules.current(), Page::History);
+
+    // Opened again for a new current unit: entered once more, nothing left.
+    f.calls.clear();
+    f.rules.changed(Page::History, Page::History);
+    QCOMPARE(f.actions(), QStringList{QStringLiteral("enter HISTORY")});
 }
 
-void TestPageRules::backToDiscoverAfterMonitoringSeveralUnits_data()
+void TestPageRules::everyPageHearsOfEveryChange()
 {
-    QTest::addColumn<int>("monitored");
-    QTest::addColumn<bool>("closes");
-    QTest::newRow("one unit") << 1 << false;
-    QTest::newRow("two units") << 2 << true;
-}
-
-void TestPageRules::backToDiscoverAfterMonitoringSeveralUnits()
-{
-    QFETCH(int, monitored);
-    QFETCH(bool, closes);
     Fixture f;
     f.addCurrentUnit();
-    f.monitored = monitored;
     f.rules.changed(Page::Monitor, Page::Discover);
-    QStringList expected{QStringLiteral("leave MONITOR")};
-    if (closes)
-        expected << QStringLiteral("closeConnection");
-    expected << QStringLiteral("enter DISCOVER");
-    QCOMPARE(f.calls, expected);
-    QCOMPARE(f.units.psvrks(0), &f.units.unit(0)); // the discovery list was rebuilt
+    QCOMPARE(f.heard().size(), pageCount);
+    // Heard before anything is left or entered.
+    QVERIFY(f.calls.indexOf(QStringLiteral("leave MONITOR")) >= pageCount);
+    QCOMPARE(f.services.units().psvrks(0), &f.services.units().unit(0)); // the discovery list was rebuilt
 }
 
-void TestPageRules::setupShowsTheGroupOfTheLastUnitAsked()
+void TestPageRules::closingTheUnitLeavesTheShowingPagesMode()
 {
     Fixture f;
-    udppack eip;
-    eip.ver.vnum = {5, 0, 3};
-    eip.ncp = 0;
-    f.variant.isStandard(&eip);
+    QTcpServer server;
+    QVERIFY(f.connectCurrent(server, QStringLiteral("127.0.10.2")));
     f.rules.changed(Page::Discover, Page::Setup);
-    QCOMPARE(f.calls.first(), QStringLiteral("eipGroup"));
+    f.calls.clear();
+    f.services.connections().CloseSocket();
+    QCOMPARE(f.actions(), QStringList{QStringLiteral("closing SETUP")});
 }
 
 QTEST_GUILESS_MAIN(TestPageRules)

@@ -1,6 +1,12 @@
 // Connections, acknowledgement waits and reply blocks against scripted units on loopback.
 #include "core/boundedwait.h"
+#include "connection/commandreplies.h"
 #include "connection/connectionmanager.h"
+#include "connection/replyassembler.h"
+#include "connection/unitselection.h"
+#include "core/pinger.h"
+#include "services/unitservices.h"
+#include "setup/setupreply.h"
 #include "connection/unitclient.h"
 #include "connection/unitcommands.h"
 #include "fakeunit.h"
@@ -32,22 +38,41 @@ udppack unitRecord(int version, int model = 0)
     return u;
 }
 
-// A table with one unit at address, current, and a manager whose ping answers
-// from the given attempt on (0 = never).
+// Answers the reachability check from a script.
+class ScriptedPinger : public Pinger
+{
+public:
+    explicit ScriptedPinger(std::function<bool()> answer) : m_answer(std::move(answer)) {}
+    bool ping(const QString &, int, bool) override { return m_answer(); }
+
+private:
+    std::function<bool()> m_answer;
+};
+
+// The unit services with one unit at address, current, whose ping answers
+// from the given attempt on (0 = never), and what its replies delivered.
 struct Fixture
 {
     explicit Fixture(const QString &addr, int version = 316, int model = 0, int answerFromAttempt = 1)
-        : units(op), address(addr)
+        : services(op), units(services.units()), manager(&services.connections()),
+          setup(op, services.connections().replies()), address(addr)
     {
-        manager = std::make_unique<ConnectionManager>(op, units, variant, [this, answerFromAttempt](const QString &, int) {
+        services.setPinger(std::make_unique<ScriptedPinger>([this, answerFromAttempt] {
             ++pings;
             return answerFromAttempt > 0 && pings >= answerFromAttempt;
-        });
+        }));
         units.enterAnnouncement(unitRecord(version, model), addr);
         units.setCurrent(&units.unit(0));
+        QObject::connect(&setup, &SetupReply::received, &setup, [this](const QByteArray &record, int n) {
+            setupRecord = record;
+            setupLength = n;
+        });
+        QObject::connect(&services.replies(), &CommandReplies::clockReceived, &setup,
+                         [this](const QDateTime &t) { clock = t; });
     }
     udppack &unit() { return units.unit(0); }
-    QTcpSocket *socket() { return unit().cs->socket(); }
+    UnitCommands &commands() { return services.commands(); }
+    QTcpSocket *socket() { return manager->socket(unit()); }
     bool connectNow(int timeoutMs = 5) { return manager->Connect_or_timeout(timeoutMs); }
     bool logged(const QString &line) const { return op.logs.contains(line); }
     bool waitLogged(const QString &line, int ms = 2000)
@@ -56,11 +81,15 @@ struct Fixture
     }
 
     RecordingOperator op;
-    UnitTable units;
-    ProtocolVariant variant;
+    UnitServices services;
+    UnitTable &units;
+    ConnectionManager *manager;
+    SetupReply setup;
     QString address;
     int pings = 0;
-    std::unique_ptr<ConnectionManager> manager;
+    QByteArray setupRecord;
+    int setupLength = 0;
+    QDateTime clock;
 };
 
 QByteArray block(char type, const QByteArray &body)
@@ -82,6 +111,7 @@ class TestConnection : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void clientsFollowTheTable();
     void alreadyConnectedNeedsNoTraffic();
     void reachabilityAttempts_data();
     void reachabilityAttempts();
@@ -117,6 +147,42 @@ private Q_SLOTS:
     void garbageFromTheUnitIsSurvived_data();
     void garbageFromTheUnitIsSurvived();
 };
+
+void TestConnection::clientsFollowTheTable()
+{
+    RecordingOperator op;
+    QList<QPointer<UnitClient>> clients;
+    {
+        UnitServices services(op);
+        UnitTable &t = services.units();
+        ConnectionManager &c = services.connections();
+        for (int cycle = 0; cycle < 3; ++cycle) {
+            t.clear();
+            for (int i = 0; i < 3; ++i) {
+                udppack u = unitRecord(300);
+                u.mac = QStringLiteral("0050C2AABB1") + QString::number(i);
+                QCOMPARE(t.enterAnnouncement(u, QStringLiteral("127.0.9.%1").arg(i + 1)), i);
+            }
+            for (int i = 0; i < 3; ++i) {
+                UnitClient *client = c.client(t.unit(i));
+                QVERIFY(client);
+                QCOMPARE(client->address(), QStringLiteral("127.0.9.%1").arg(i + 1));
+                QCOMPARE(client->port(), quint16(3011));
+                QVERIFY(!client->isOpen());
+                QCOMPARE(c.client(t.unit(i)), client); // one per unit
+            }
+            // The clients of the previous cycle are gone once deferred deletions ran.
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QCOMPARE(services.findChildren<UnitClient *>().size(), 3);
+        }
+        clients = {c.client(t.unit(0)), c.client(t.unit(1))};
+        udppack stranger = unitRecord(300); // not in the table: no client
+        QVERIFY(!c.client(stranger));
+    }
+    // They go with the services.
+    QVERIFY(!clients[0]);
+    QVERIFY(!clients[1]);
+}
 
 void TestConnection::alreadyConnectedNeedsNoTraffic()
 {
@@ -217,7 +283,7 @@ void TestConnection::waitForAckForms()
     QVERIFY(f.connectNow());
     QVERIFY(wait::until([&] { return fake.peer; }, 1000));
     fake.sendLater(50, QByteArray(1, char(ACK)));
-    QVERIFY(f.manager->WaitForAck(f.socket(), 3, command));
+    QCOMPARE(f.manager->WaitForAck(f.socket(), 3, command), AckResult::Ack);
     QCOMPARE(fake.received, sent);
     QCOMPARE(f.logged(QStringLiteral("Wait for Ack with no command")), command == ' ');
     QCOMPARE(f.logged(QStringLiteral("Wait for Ack from Vork Unit 127.0.8.6")), command != ' ');
@@ -234,7 +300,7 @@ void TestConnection::bytesBeforeTheAckAreConsumed()
     fake.onBytes = [&](const QByteArray &) {
         fake.send(block('V', QByteArray("\x05\x00\x03\x07\x03\x14\x13\x01", 8)) + QByteArray(1, char(ACK)));
     };
-    QVERIFY(f.manager->WaitForAck(f.socket(), 3, 'S'));
+    QCOMPARE(f.manager->WaitForAck(f.socket(), 3, 'S'), AckResult::Ack);
     wait::delay(100);
     QVERIFY(f.op.logs.filter(QStringLiteral("Version Data Received")).isEmpty());
 }
@@ -246,16 +312,14 @@ void TestConnection::silentUnitEndsTheWaitAndFlushes()
     QVERIFY(f.connectNow());
     QElapsedTimer t;
     t.start();
-    QVERIFY(!f.manager->WaitForAck(f.socket(), 1, 'S'));
+    QCOMPARE(f.manager->WaitForAck(f.socket(), 1, 'S'), AckResult::TimedOut);
     QVERIFY(t.elapsed() >= 950 && t.elapsed() < 2000);
-    QVERIFY(!f.manager->lastWaitWasNak());
     QVERIFY(f.logged(QStringLiteral("Did not receive an Ack from Vork Unit 127.0.8.8")));
 
     // A NAK ends the wait at once, with false and no message of its own.
     fake.onBytes = [&](const QByteArray &) { fake.send(QByteArray(1, char(NAK))); };
     f.op.logs.clear();
-    QVERIFY(!f.manager->WaitForAck(f.socket(), 3, 'S'));
-    QVERIFY(f.manager->lastWaitWasNak());
+    QCOMPARE(f.manager->WaitForAck(f.socket(), 3, 'S'), AckResult::Nak);
     QVERIFY(f.op.logs.filter(QStringLiteral("Did not receive")).isEmpty());
 }
 
@@ -269,7 +333,7 @@ void TestConnection::windowStaysAliveDuringAWait()
     int clicks = 0;
     connect(&button, &QPushButton::clicked, this, [&] { ++clicks; });
     QTimer::singleShot(150, &button, [&] { QTest::mouseClick(&button, Qt::LeftButton); });
-    QVERIFY(!f.manager->WaitForAck(f.socket(), 1, 'S'));
+    QCOMPARE(f.manager->WaitForAck(f.socket(), 1, 'S'), AckResult::TimedOut);
     QCOMPARE(clicks, 1);
 }
 
@@ -311,8 +375,7 @@ void TestConnection::clockBlocks()
     QFETCH(QString, label);
     FakeUnit fake(QStringLiteral("127.0.8.11"));
     Fixture f(QStringLiteral("127.0.8.11"), 300);
-    QDateTime got;
-    f.manager->clockReceived = [&](const QDateTime &t) { got = t; };
+    const QDateTime &got = f.clock;
     QVERIFY(f.connectNow());
     QVERIFY(wait::until([&] { return fake.peer; }, 1000));
     fake.send(block('T', bytes) + QByteArray(1, char(NAK))); // the NAK shows the block was read in full
@@ -340,7 +403,7 @@ void TestConnection::checksumTexts()
     QFETCH(QString, verdict);
     FakeUnit fake(QStringLiteral("127.0.8.12"));
     Fixture f(QStringLiteral("127.0.8.12"), 300);
-    UnitCommands commands(f.op, f.units, *f.manager);
+    UnitCommands &commands = f.commands();
     QVERIFY(f.connectNow());
     QVERIFY(wait::until([&] { return fake.peer; }, 1000));
     fake.onBytes = [&](const QByteArray &b) {
@@ -357,15 +420,14 @@ void TestConnection::checksumTexts()
              QStringList{QStringLiteral("Checksum = beef Byte Count = 10000\n\r") + verdict});
     QVERIFY(f.logged(QStringLiteral("Checksum data for 0050C2AABB01: Checksum = beef Byte Count = 10000")));
     QCOMPARE(f.op.busyDepth, 0);
-    QCOMPARE(f.manager->lastChecksum().byteCount, 0x10000u);
+    QCOMPARE(f.services.replies().lastChecksum().byteCount, 0x10000u);
 }
 
 void TestConnection::blocksAreAssembled()
 {
     FakeUnit fake(QStringLiteral("127.0.8.13"));
     Fixture f(QStringLiteral("127.0.8.13"), 502);
-    int setupLength = 0;
-    f.manager->setupReceived = [&](const QByteArray &, int n) { setupLength = n; };
+    const int &setupLength = f.setupLength;
     QVERIFY(f.connectNow());
     QVERIFY(wait::until([&] { return fake.peer; }, 1000));
     // A setup record split in two, then a clock and a version block in one write.
@@ -398,8 +460,7 @@ void TestConnection::olderUnitsShorterSetupRecord()
 {
     FakeUnit fake(QStringLiteral("127.0.8.15"));
     Fixture f(QStringLiteral("127.0.8.15"), 264); // sends 232 bytes
-    int setupLength = 0;
-    f.manager->setupReceived = [&](const QByteArray &, int n) { setupLength = n; };
+    const int &setupLength = f.setupLength;
     QVERIFY(f.connectNow());
     QVERIFY(wait::until([&] { return fake.peer; }, 1000));
     fake.send(QByteArray(1, 'S') + QByteArray(232, '\x22'));
@@ -407,15 +468,14 @@ void TestConnection::olderUnitsShorterSetupRecord()
     QCOMPARE(setupLength, 232);
     // Fewer bytes than its version gives is a broken record, not an old one.
     fake.send(QByteArray(1, 'S') + QByteArray(200, '\x22'));
-    QVERIFY(f.waitLogged(QStringLiteral("Incomplete 'S' reply from Vork Unit 127.0.8.15 dropped: 200 of 243 bytes"), 3000));
+    QVERIFY(f.waitLogged(QStringLiteral("Incomplete 'S' reply from Vork Unit 127.0.8.15 dropped: 200 of 232 bytes"), 3000));
 }
 
 void TestConnection::olderLayoutMovedOnReception()
 {
     FakeUnit fake(QStringLiteral("127.0.8.28"));
     Fixture f(QStringLiteral("127.0.8.28"), 499);
-    QByteArray got;
-    f.manager->setupReceived = [&](const QByteArray &record, int) { got = record; };
+    const QByteArray &got = f.setupRecord;
     QVERIFY(f.connectNow());
     QVERIFY(wait::until([&] { return fake.peer; }, 1000));
     QByteArray record(243, '\0');
@@ -439,22 +499,21 @@ void TestConnection::versionBlock()
     QVERIFY(wait::until([&] { return fake.peer; }, 1000));
     fake.send(block('V', QByteArray("\x05\x00\x01\x05\x03\x14\x0C\x02", 8)));
     QVERIFY(f.waitLogged(QStringLiteral("Version Data Received for 127.0.8.16 Version 5.0.1 Build Date MAR-05-2012")));
-    QCOMPARE(f.manager->lastVersion().size(), 8);
+    QCOMPARE(f.services.replies().lastVersion().size(), 8);
 }
 
 void TestConnection::replyRightAfterTheAck()
 {
     FakeUnit fake(QStringLiteral("127.0.8.25"));
     Fixture f(QStringLiteral("127.0.8.25"), 300);
-    QDateTime got;
-    f.manager->clockReceived = [&](const QDateTime &t) { got = t; };
+    const QDateTime &got = f.clock;
     QVERIFY(f.connectNow());
     QVERIFY(wait::until([&] { return fake.peer; }, 1000));
     // The block comes in the same write as the ACK: it waits for the dispatcher.
     fake.onBytes = [&](const QByteArray &) {
         fake.send(QByteArray(1, char(ACK)) + block('T', clockBytes(5, 4, 13, 9, 4, 12, 26, 20)));
     };
-    QVERIFY(f.manager->WaitForAck(f.socket(), 3, 'T'));
+    QCOMPARE(f.manager->WaitForAck(f.socket(), 3, 'T'), AckResult::Ack);
     QVERIFY(wait::until([&] { return got.isValid(); }, 2000));
     QCOMPARE(got, QDateTime(QDate(2026, 12, 9), QTime(13, 4, 5)));
 }
@@ -485,10 +544,10 @@ void TestConnection::secondClickDisconnects()
 {
     FakeUnit fake(QStringLiteral("127.0.8.18"));
     Fixture f(QStringLiteral("127.0.8.18"), 300);
-    QVERIFY(f.manager->clickConnect(QStringLiteral("127.0.8.18")));
+    QVERIFY(f.services.selection().clickConnect(QStringLiteral("127.0.8.18")));
     QCOMPARE(f.units.connectedIndex(), 0);
     QVERIFY(wait::until([&] { return fake.peer; }, 1000));
-    QVERIFY(!f.manager->clickConnect(QStringLiteral("127.0.8.18")));
+    QVERIFY(!f.services.selection().clickConnect(QStringLiteral("127.0.8.18")));
     QVERIFY(f.logged(QStringLiteral("Waiting for socket disconnect")));
     QVERIFY(wait::until([&] { return !f.unit().connected; }, 2000));
     QCOMPARE(fake.connections, 1); // not reopened
@@ -498,7 +557,7 @@ void TestConnection::secondClickDisconnects()
 void TestConnection::failedClickShowsFailure()
 {
     Fixture f(QStringLiteral("127.0.8.19"), 300, 0, 0); // never answers ping
-    QVERIFY(!f.manager->clickConnect(QStringLiteral("127.0.8.19")));
+    QVERIFY(!f.services.selection().clickConnect(QStringLiteral("127.0.8.19")));
     QCOMPARE(f.op.panels[1], QStringLiteral("Failed to Connect to 127.0.8.19"));
 }
 
@@ -526,12 +585,12 @@ void TestConnection::eraseAnswers()
     QFETCH(QString, line);
     FakeUnit fake(QStringLiteral("127.0.8.20"));
     Fixture f(QStringLiteral("127.0.8.20"), 300);
-    UnitCommands commands(f.op, f.units, *f.manager);
+    UnitCommands &commands = f.commands();
     QVERIFY(f.connectNow());
     QVERIFY(wait::until([&] { return fake.peer; }, 1000));
     fake.onBytes = [&](const QByteArray &) { fake.send(QByteArray(1, answer)); };
     f.op.answers = {Answer::Yes};
-    QCOMPARE(commands.erase(UnitCommands::Erase(what)), answer == char(ACK));
+    QCOMPARE(commands.erase(UnitCommands::Erase(what)) == AckResult::Ack, answer == char(ACK));
     QCOMPARE(f.op.questions, QStringList{UnitCommands::eraseQuestion(UnitCommands::Erase(what))});
     QVERIFY2(f.logged(line), qPrintable(f.op.logs.join(QLatin1Char('\n'))));
     QCOMPARE(f.op.tones.contains(Tone::Error), errorTone);
@@ -555,8 +614,8 @@ void TestConnection::closeWithoutAckClosesOnlyThatUnit()
     // Unit 0 never acknowledges the close; unit 1 stays open.
     QVERIFY(!f.manager->Exit_socket(&f.units.unit(0)));
     QVERIFY(f.logged(QStringLiteral("Vork Unit failed to Respond to Close Socket Command")));
-    QVERIFY(!f.units.unit(0).cs->isOpen());
-    QVERIFY(f.units.unit(1).cs->isOpen());
+    QVERIFY(!f.manager->isOpen(&f.units.unit(0)));
+    QVERIFY(f.manager->isOpen(&f.units.unit(1)));
     // Closing locally is a disconnect like any other: the unit's state follows.
     QVERIFY(wait::until([&] { return !f.units.unit(0).connected; }, 1000));
     QVERIFY(f.logged(QStringLiteral("Disconnected from Vork Unit 127.0.8.21")));
@@ -581,9 +640,9 @@ void TestConnection::rebootTakesTheRecordsAddressOnlyFromThisConnection()
     QFETCH(QString, target);
     FakeUnit fake(QStringLiteral("127.0.8.23"));
     Fixture f(QStringLiteral("127.0.8.23"), 502);
-    UnitCommands commands(f.op, f.units, *f.manager);
+    UnitCommands &commands = f.commands();
     QString asked;
-    commands.unicastDiscovery = [&](const QString &ip) { asked = ip; };
+    QObject::connect(&commands, &UnitCommands::rebooted, &commands, [&](const QString &ip, bool) { asked = ip; });
     QVERIFY(f.connectNow());
     QVERIFY(wait::until([&] { return fake.peer; }, 1000));
     QByteArray record(243, '\0');
@@ -591,7 +650,7 @@ void TestConnection::rebootTakesTheRecordsAddressOnlyFromThisConnection()
     fake.send(QByteArray(1, 'S') + record);
     QVERIFY(f.waitLogged(QStringLiteral("Config File Received ( 243 Bytes ) for 127.0.8.23")));
     if (reconnect) {
-        f.unit().cs->close();
+        f.manager->existingClient(f.unit())->close();
         QVERIFY(wait::until([&] { return !f.unit().connected; }, 1000));
         QVERIFY(f.connectNow());
     }
@@ -607,7 +666,7 @@ void TestConnection::checksumAskOnce()
 {
     FakeUnit fake(QStringLiteral("127.0.8.24"));
     Fixture f(QStringLiteral("127.0.8.24"), 300);
-    UnitCommands commands(f.op, f.units, *f.manager);
+    UnitCommands &commands = f.commands();
     QVERIFY(f.connectNow());
     QVERIFY(wait::until([&] { return fake.peer; }, 1000));
     fake.onBytes = [&](const QByteArray &) { fake.send(QByteArray(1, char(ACK))); };
@@ -626,8 +685,8 @@ void TestConnection::checksumWithoutResultRestoresTheCursor()
 {
     FakeUnit fake(QStringLiteral("127.0.8.26"));
     Fixture f(QStringLiteral("127.0.8.26"), 300);
-    UnitCommands commands(f.op, f.units, *f.manager);
-    f.manager->setChecksumBusyLimit(300);
+    UnitCommands &commands = f.commands();
+    f.services.replies().setChecksumBusyLimit(300);
     QVERIFY(f.connectNow());
     QVERIFY(wait::until([&] { return fake.peer; }, 1000));
     fake.onBytes = [&](const QByteArray &) { fake.send(QByteArray(1, char(ACK))); }; // acknowledged, never computed
@@ -665,12 +724,12 @@ void TestConnection::garbageFromTheUnitIsSurvived()
         wait::delay(5);
     }
     // Whatever was half-assembled runs out within its bound; nothing is left waiting.
-    wait::delay(ConnectionManager::blockAssemblyMs + 300);
+    wait::delay(ReplyAssembler::blockLimitMs + 300);
     QVERIFY(!f.units.isEmpty());
     // If the connection is still open, it still answers a command.
     if (fake.peer && f.unit().connected) {
         fake.onBytes = [&](const QByteArray &) { fake.send(QByteArray(1, char(ACK))); };
-        QVERIFY(f.manager->WaitForAck(f.socket(), 3, 'S'));
+        QCOMPARE(f.manager->WaitForAck(f.socket(), 3, 'S'), AckResult::Ack);
     }
 }
 

@@ -269,7 +269,7 @@ void TestDiscoveryCycle::noUnitFound()
 
     // Not while a set-IP operation is in progress.
     f.op.messages.clear();
-    f.cycle->setIpInProgress = [] { return true; };
+    f.cycle->setQuietWhenEmpty(true);
     QVERIFY(f.run());
     QVERIFY(f.op.messages.isEmpty());
 }
@@ -297,14 +297,16 @@ void TestDiscoveryCycle::receiveRuleOrder()
     Fixture f;
     const QString sender = QStringLiteral("10.0.0.7");
     int gotNetstat = -2;
-    f.cycle->netstatReceived = [&](const QByteArray &, int n, const QString &) { gotNetstat = n; };
+    QObject::connect(f.cycle.get(), &DiscoveryCycle::netstatReceived,
+                     [&](const QByteArray &, int n, const QString &) { gotNetstat = n; });
+    using Kind = DiscoveryCycle::ResultKind;
     if (wait == QLatin1String("ram"))
-        f.cycle->ramZeroWait = {true, sender, 0};
+        f.cycle->awaitResult(Kind::RamZero, sender);
     else if (wait == QLatin1String("restore"))
-        f.cycle->restoreWait = {true, sender, 0};
+        f.cycle->awaitResult(Kind::Restore, sender);
     else if (wait == QLatin1String("netstat"))
-        f.cycle->netstatWait = {true, sender, 0};
-    f.cycle->pendingUnicastTarget = sender;
+        f.cycle->awaitResult(Kind::Netstat, sender);
+    f.cycle->expectUnicastAnswer(sender);
 
     SimUnit u = makeUnit(sender, QStringLiteral("direct"));
     const QByteArray announced = encodeAnnouncement(u.record(QDateTime::currentDateTime(), 100));
@@ -316,13 +318,13 @@ void TestDiscoveryCycle::receiveRuleOrder()
     QCOMPARE(f.units->count(), units);
     QCOMPARE(gotNetstat, netstatCount);
     if (wait == QLatin1String("ram")) {
-        QVERIFY(!f.cycle->ramZeroWait.active);
-        QCOMPARE(f.cycle->ramZeroWait.result, std::uint8_t(0x5A));
+        QVERIFY(!f.cycle->result(Kind::RamZero).active);
+        QCOMPARE(f.cycle->result(Kind::RamZero).result, std::uint8_t(0x5A));
     }
     if (wait == QLatin1String("restore"))
-        QCOMPARE(f.cycle->restoreWait.result, std::uint8_t(0x5A));
+        QCOMPARE(f.cycle->result(Kind::Restore).result, std::uint8_t(0x5A));
     // Only the announcement rules clear a pending unicast target.
-    QCOMPARE(f.cycle->pendingUnicastTarget.isEmpty(), wait.isEmpty());
+    QCOMPARE(f.cycle->unicastPending().isEmpty(), wait.isEmpty());
     if (wait.isEmpty() && count < 0)
         QVERIFY(f.op.logged(QStringLiteral("Deficient BroadCast Msg Received From 10.0.0.7 BC: -1")));
 }
@@ -332,10 +334,10 @@ void TestDiscoveryCycle::endToneSuppression()
     Fixture f;
     f.add(makeUnit(unitAddress(95), QStringLiteral("tone")));
     QVERIFY(f.startFleet());
-    f.cycle->endToneSuppressed = true;
+    f.cycle->suppressNextEndTone();
     QVERIFY(f.run());
     QVERIFY(!f.op.tones.contains(Tone::DiscoveryEnd));
-    QVERIFY(!f.cycle->endToneSuppressed);
+    QVERIFY(!f.cycle->endToneSuppressed());
     f.op.tones.clear();
     QVERIFY(f.run());
     QVERIFY(f.op.tones.contains(Tone::DiscoveryEnd));

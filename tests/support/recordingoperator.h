@@ -34,6 +34,8 @@ public:
         return ask(text);
     }
     bool input(const QString &caption, const QString &prompt, QString &value) override;
+    using Operator::panel;
+    using Operator::setPanel;
     void setPanel(int panel, const QString &text) override;
     QString panel(int panel) const override;
     void setBusy(bool busy) override { busyDepth += busy ? 1 : -1; }

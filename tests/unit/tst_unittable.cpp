@@ -3,7 +3,6 @@
 
 #include "unit/unittable.h"
 
-#include "connection/unitclient.h"
 #include "recordingoperator.h"
 
 #include <QtTest>
@@ -44,11 +43,6 @@ void fill(UnitTable &t, int n)
 {
     for (int i = 0; i < n; ++i)
         QCOMPARE(t.enterAnnouncement(announced(macOf(i)), loopback(i)), i);
-}
-
-void disposeDeferred()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 // Table indexes of the active list, in order.
@@ -118,12 +112,11 @@ private Q_SLOTS:
     void duplicates_data();
     void duplicates();
     void capacity();
-    void clientPerEntry();
-    void reusedSlotDisposesOldClient();
-    void clientsNotLeaked();
+    void linkPerEntry();
+    void reusedSlotGetsAFreshLink();
     void clearTable();
     void findByIP();
-    void findBySocketOnlyValidEntries();
+    void findByLinkOnlyValidEntries();
     void toggleSelection_data();
     void toggleSelection();
     void toggleOutOfRange();
@@ -160,7 +153,7 @@ void TestUnitTable::enterAndUpdate()
     e.update = 1;
     e.LastRead[2] = QStringLiteral("42");
     e.Monitor = true;
-    QPointer<UnitClient> client = e.cs;
+    const quint64 link = e.link;
 
     udppack second = announced(macOf(1), QStringLiteral("Renamed"));
     second.selected = false; // announcements carry no program state
@@ -176,7 +169,7 @@ void TestUnitTable::enterAndUpdate()
     QCOMPARE(e.update, std::uint8_t(1));
     QCOMPARE(e.LastRead[2], QStringLiteral("42"));
     QVERIFY(!e.Monitor);
-    QCOMPARE(e.cs.data(), client.data());
+    QCOMPARE(e.link, link); // the same unit keeps its client
     QVERIFY(!t.duplicate());
 
     QCOMPARE(entered.size(), 2);
@@ -266,74 +259,40 @@ void TestUnitTable::capacity()
     QCOMPARE(op.logs.size(), 2);
 }
 
-void TestUnitTable::clientPerEntry()
+void TestUnitTable::linkPerEntry()
 {
     RecordingOperator op;
     UnitTable t(op);
     fill(t, 3);
-    QSet<UnitClient *> seen;
+    QSet<quint64> seen;
     for (int i = 0; i < 3; ++i) {
-        UnitClient *c = t.unit(i).cs;
-        QVERIFY(c);
-        QCOMPARE(c->address(), loopback(i)); // the sender, not the text inside
-        QCOMPARE(c->port(), quint16(3011));
-        QVERIFY(!c->isOpen());
-        seen.insert(c);
+        QVERIFY(t.unit(i).link != 0);
+        seen.insert(t.unit(i).link);
     }
     QCOMPARE(seen.size(), 3);
 }
-
-void TestUnitTable::reusedSlotDisposesOldClient()
+void TestUnitTable::reusedSlotGetsAFreshLink()
 {
     RecordingOperator op;
     UnitTable t(op);
     fill(t, 2);
-    QPointer<UnitClient> old0 = t.unit(0).cs;
-    QPointer<UnitClient> old1 = t.unit(1).cs;
+    const quint64 old0 = t.unit(0).link;
+    const quint64 old1 = t.unit(1).link;
     t.unit(0).FlashState = 3;
     t.unit(0).LastErr[4] = QStringLiteral("E12");
+    QSignalSpy aboutToClear(&t, &UnitTable::aboutToClear);
 
     t.clear();
+    QCOMPARE(aboutToClear.size(), 1);
     QCOMPARE(t.enterAnnouncement(announced(macOf(9)), QStringLiteral("127.0.0.99")), 0);
-    // A new unit in the slot inherits nothing of the old unit's state.
+    // A new unit in the slot inherits nothing of the old unit's state, nor its client.
     QCOMPARE(t.unit(0).FlashState, std::uint16_t(0));
     QVERIFY(t.unit(0).LastErr[4].isEmpty());
-    QPointer<UnitClient> fresh = t.unit(0).cs;
-    QVERIFY(fresh);
-    QVERIFY(fresh != old0);
-    QCOMPARE(fresh->address(), QStringLiteral("127.0.0.99"));
-    // Not deleted under a caller that may still be in one of its events...
-    QVERIFY(old0);
-    disposeDeferred();
-    // ...but gone once deferred deletions run.
-    QVERIFY(!old0);
-    QVERIFY(fresh);
-    // The slot beyond count keeps its client until it is reused.
-    QVERIFY(old1);
+    QVERIFY(t.unit(0).link != 0);
+    QVERIFY(t.unit(0).link != old0);
+    QVERIFY(t.unit(0).link != old1);
+    QCOMPARE(t.findByLink(old0), -1);
 }
-
-void TestUnitTable::clientsNotLeaked()
-{
-    RecordingOperator op;
-    UnitTable t(op);
-    for (int cycle = 0; cycle < 5; ++cycle) {
-        t.clear();
-        fill(t, 3);
-        disposeDeferred();
-    }
-    QCOMPARE(t.findChildren<UnitClient *>().size(), 3);
-
-    // Clients live with the table and go with it.
-    QList<QPointer<UnitClient>> clients;
-    {
-        UnitTable t2(op);
-        fill(t2, 2);
-        clients = {t2.unit(0).cs, t2.unit(1).cs};
-    }
-    QVERIFY(!clients[0]);
-    QVERIFY(!clients[1]);
-}
-
 void TestUnitTable::clearTable()
 {
     RecordingOperator op;
@@ -380,28 +339,24 @@ void TestUnitTable::findByIP()
     QCOMPARE(t.findByIP(QString()), -1);
 }
 
-void TestUnitTable::findBySocketOnlyValidEntries()
+void TestUnitTable::findByLinkOnlyValidEntries()
 {
     RecordingOperator op;
     UnitTable t(op);
     fill(t, 3);
-    QPointer<UnitClient> c2 = t.unit(2).cs;
+    const quint64 link2 = t.unit(2).link;
     for (int i = 0; i < 3; ++i)
-        QCOMPARE(t.findBySocket(t.unit(i).cs), i);
-    QCOMPARE(t.findBySocket(nullptr), -1);
-    UnitClient stranger(QStringLiteral("127.0.0.9"));
-    QCOMPARE(t.findBySocket(&stranger), -1);
+        QCOMPARE(t.findByLink(t.unit(i).link), i);
+    QCOMPARE(t.findByLink(0), -1);
+    QCOMPARE(t.findByLink(link2 + 1000), -1);
 
-    // After a new cycle with one unit, slot 2 still holds its old client object.
+    // After a new cycle with one unit, slot 2 still holds its old record: not found.
     t.clear();
     fill(t, 1);
-    disposeDeferred();
-    QVERIFY(c2);
-    QCOMPARE(t.unit(2).cs.data(), c2.data());
-    QCOMPARE(t.findBySocket(c2), -1);
-    QCOMPARE(t.findBySocket(t.unit(0).cs), 0);
+    QCOMPARE(t.unit(2).link, link2);
+    QCOMPARE(t.findByLink(link2), -1);
+    QCOMPARE(t.findByLink(t.unit(0).link), 0);
 }
-
 void TestUnitTable::toggleSelection_data()
 {
     QTest::addColumn<bool>("selected");
@@ -674,9 +629,12 @@ void TestUnitTable::sortMovesStateWithRecords()
     RecordingOperator op;
     UnitTable t(op);
     fillKeyed(t, SortOrder::Description, {QStringLiteral("C"), QStringLiteral("B"), QStringLiteral("A")});
-    QList<QPointer<UnitClient>> clients;
-    for (int i = 0; i < 3; ++i)
-        clients.append(t.unit(i).cs);
+    QList<quint64> links;
+    QStringList addresses;
+    for (int i = 0; i < 3; ++i) {
+        links.append(t.unit(i).link);
+        addresses.append(t.unit(i).ip);
+    }
     t.unit(0).connected = true;
     t.unit(0).selected = true;
     t.setConnectedIndex(0);
@@ -691,13 +649,12 @@ void TestUnitTable::sortMovesStateWithRecords()
     QCOMPARE(t.connectedIndex(), 2);
     // The current unit follows its record, not its slot.
     QCOMPARE(t.current(), &t.unit(2));
-    // Client objects travel with their units and are found by socket and address.
+    // Client keys travel with their units and are found by key and address.
     for (int before = 0; before < 3; ++before) {
         const int after = 2 - before;
-        QCOMPARE(t.unit(after).cs.data(), clients[before].data());
-        QCOMPARE(t.findBySocket(clients[before]), after);
-        QCOMPARE(t.findByIP(clients[before]->address()), after);
-        QCOMPARE(t.unit(after).ip, clients[before]->address());
+        QCOMPARE(t.unit(after).link, links[before]);
+        QCOMPARE(t.findByLink(links[before]), after);
+        QCOMPARE(t.findByIP(addresses[before]), after);
     }
 }
 
@@ -713,7 +670,7 @@ void TestUnitTable::autoUpdateTab()
     QFETCH(bool, tab);
     RecordingOperator op;
     UnitTable t(op);
-    t.setAutoUpdateTabShowing(tab);
+    t.setSelectionHeld(tab);
     fill(t, 3);
     t.unit(0).selected = true;
     t.unit(0).update = 1;

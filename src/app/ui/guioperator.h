@@ -31,6 +31,8 @@ public:
     Answer ask(const QString &text) override;
     Answer askYesNo(const QString &title, const QString &text, bool &dontAskAgain) override;
     bool input(const QString &caption, const QString &prompt, QString &value) override;
+    using Operator::panel;
+    using Operator::setPanel;
     void setPanel(int panel, const QString &text) override;
     QString panel(int panel) const override;
     void setPanelHint(int panel, const QString &hint);

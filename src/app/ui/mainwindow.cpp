@@ -1,11 +1,16 @@
 #include "app/ui/mainwindow.h"
 
 #include "core/ui/colors.h"
+#include "connection/operation.h"
+#include "connection/unitselection.h"
+#include "core/ports.h"
+#include "services/unitservices.h"
 #include "app/ui/guioperator.h"
 #include "app/ui/hinttiming.h"
 #include "app/ui/logwindow.h"
 #include "app/ui/optionsdialog.h"
 #include "app/ui/pagecontrol.h"
+#include "app/ui/pagelist.h"
 #include "app/ui/toneplayer.h"
 #include "core/version.h"
 #include "connection/connectionmanager.h"
@@ -62,42 +67,26 @@ MainWindow::MainWindow(const StartOptions &start, const QString &programDir, QWi
     for (const QString &note : start.notes)
         m_op->log(note);
 
-    // The broadcast transport, configured before anything can send.
-    m_transport = new TBroadcast(*m_op, this);
-    m_transport->setBroadCastIP(QStringLiteral("255.255.255.255"));
-    m_transport->setLocalPort(3009);
-    m_transport->setRemotePort(3010);
-    m_transport->setTimeOut(500);
+    // Everything that talks to units, configured before anything can send.
+    m_services = new UnitServices(*m_op, this);
 
     m_interfaces = TBroadcast::GetInterfaceList();
     if (m_interfaces.isEmpty())
         m_op->error(QStringLiteral("No Network Interfaces detected!"));
 
-    m_units = new UnitTable(*m_op, this);
-    m_cycle = new DiscoveryCycle(*m_op, *m_transport, *m_units, this);
-    m_transport->setOnDiscoveryComplete([this] { m_cycle->windowEnded(); });
-    m_transport->setOnDataReceived(
-        [this](const QByteArray &b, int n, const QString &from) { m_cycle->dataReceived(b, n, from); });
     m_targets = start.targets;
-    m_cycle->sendToTargets = [this](const QByteArray &query) { sendToTargets(query); };
+    cycle().sendToTargets = [this](const QByteArray &query) { sendToTargets(query); };
 
-    m_pageRules = std::make_unique<PageRules>(*m_op, *m_units, m_variant);
-    m_pageRules->hooks.normalCursor = [] {
-        while (QApplication::overrideCursor())
-            QApplication::restoreOverrideCursor();
-    };
-    m_pageRules->hooks.currentUnitConnected = [this] {
-        udppack *u = m_units->current();
-        return u && u->cs && u->cs->isOpen();
-    };
-    m_pageRules->hooks.repaintStatusBar = [this] { statusBar()->update(); };
+    m_pageRules = std::make_unique<PageRules>(*m_services);
+    for (const PageRow &row : pageRows()) {
+        if (!row.controller)
+            continue;
+        m_controllers.push_back(row.controller(*m_services));
+        m_pageRules->add(*m_controllers.back());
+    }
 
     m_pinger = std::make_unique<IcmpPinger>(*m_op);
-    m_pingTool = new PingTool(*m_op, *m_pinger, this); // the operator's own pings always use ICMP
-    m_connection = new ConnectionManager(*m_op, *m_units, m_variant, [this](const QString &host, int ms) {
-        return (m_connectionPinger ? m_connectionPinger.get() : m_pinger.get())->ping(host, ms, true);
-    }, this);
-    m_commands = new UnitCommands(*m_op, *m_units, *m_connection, this);
+    m_pingTool = new PingTool(*m_op, *m_pinger, this);
 
     buildPages();
     buildConnection();
@@ -112,28 +101,56 @@ MainWindow::MainWindow(const StartOptions &start, const QString &programDir, QWi
     resize(1000, 640);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    // The page rules hold the controllers by reference.
+    m_pageRules.reset();
+}
+
+TBroadcast &MainWindow::transport()
+{
+    return m_services->transport();
+}
+
+UnitTable &MainWindow::units()
+{
+    return m_services->units();
+}
+
+DiscoveryCycle &MainWindow::cycle()
+{
+    return m_services->cycle();
+}
+
+ConnectionManager &MainWindow::connection()
+{
+    return m_services->connections();
+}
+
+UnitCommands &MainWindow::unitCommands()
+{
+    return m_services->commands();
+}
 
 void MainWindow::buildPages()
 {
     m_pages = new PageControl(this);
     auto *discoverTabs = new PageControl(m_pages);
-    // No tab change while an automatic update runs.
-    discoverTabs->setRequest([this](int, int) { return !(autoUpdateRunning && autoUpdateRunning()); });
+    // No tab change while a running operation holds its page (an automatic update).
+    discoverTabs->setRequest([this](int, int) { return !m_pageRules->anyHeld(); });
     m_discoverTabs = discoverTabs;
     auto *discoverTab = new QWidget(m_discoverTabs);
     auto *discoverLayout = new QVBoxLayout(discoverTab);
     discoverLayout->setContentsMargins(0, 0, 0, 0);
-    m_discoverPage = new DiscoverPage(*m_op, *m_transport, *m_units, *m_cycle, discoverTab);
+    m_discoverPage = new DiscoverPage(*m_op, transport(), units(), cycle(), discoverTab);
     m_discoverPage->setPingBar(new PingWidget(*m_pingTool, PingTool::Place::Toolbar, m_discoverPage));
     discoverLayout->addWidget(m_discoverPage, 1);
     discoverLayout->addWidget(buildUnitBar());
     m_discoverTabs->addTab(discoverTab, QStringLiteral("Discover "));
     for (const char *tab : {"Discover List ", "Manual ", "Set IP Address ", "Auto Update "})
         m_discoverTabs->addTab(new QWidget(m_discoverTabs), QString::fromLatin1(tab));
-    m_pages->addTab(m_discoverTabs, pageCaption(Page::Discover));
-    for (int p = 1; p < pageCount; ++p)
-        m_pages->addTab(new QWidget(m_pages), pageCaption(Page(p)));
+    for (const PageRow &row : pageRows())
+        m_pages->addTab(row.widget ? row.widget(*m_services, m_pages) : m_discoverTabs, pageCaption(row.page));
     setCentralWidget(m_pages);
 
     m_pages->setRequest([this](int from, int to) { return m_pageRules->requestChange(Page(from), Page(to)); });
@@ -146,7 +163,7 @@ void MainWindow::buildPages()
         m_settingsFile->writeNow(QStringLiteral("Options"), QStringLiteral("DiscoverOnStart"), on);
     });
     // Column widths follow the texts once a list is complete.
-    connect(m_cycle, &DiscoveryCycle::listSorted, this, &MainWindow::applyColumnRule);
+    connect(&cycle(), &DiscoveryCycle::listSorted, this, &MainWindow::applyColumnRule);
     connect(m_discoverPage->sortChoice(), &QComboBox::currentIndexChanged, this,
             [this](int index) { m_settings.sortType = index; });
 }
@@ -165,7 +182,7 @@ QWidget *MainWindow::buildUnitBar()
         layout->addWidget(b);
     }
     layout->addStretch(1);
-    m_interfaceSelector = new InterfaceSelector(*m_op, *m_transport, m_interfaces, bar);
+    m_interfaceSelector = new InterfaceSelector(*m_op, transport(), m_interfaces, bar);
     layout->addWidget(m_interfaceSelector);
     connect(m_interfaceSelector, &InterfaceSelector::picked, this, [this](const QString &address) {
         m_settings.localInterface = address;
@@ -176,24 +193,8 @@ QWidget *MainWindow::buildUnitBar()
 
 void MainWindow::buildConnection()
 {
-    const auto showing = [this](Page p) { return m_pages->currentIndex() == int(p); };
-    m_connection->historyPageShowing = [showing] { return showing(Page::History); };
-    m_connection->setupPageShowing = [showing] { return showing(Page::Setup); };
-    m_connection->autoUpdateTabShowing = [this] { return m_discoverTabs->currentIndex() == 4; };
-    m_connection->leaveMode = [this, showing] {
-        if (showing(Page::Setup))
-            m_commands->leaveSetupMode();
-        else if (showing(Page::History))
-            m_commands->leaveHistoryMode();
-    };
-    m_commands->attach(*m_pageRules);
-    m_commands->showDiscoveryPage = [this] { m_pages->requestPage(int(Page::Discover)); };
-    m_commands->fullDiscovery = [this] { m_cycle->start(); };
-    m_commands->unicastDiscovery = [this](const QString &ip) {
-        m_cycle->pendingUnicastTarget = ip;
-        m_transport->setBroadCastIP(ip);
-        m_transport->SendBroadCast(discoveryQuery());
-    };
+    UnitCommands &commands = m_services->commands();
+    connect(&commands, &UnitCommands::rebooted, this, [this] { m_pages->requestPage(int(Page::Discover)); });
     m_pingTool->showing = [this] {
         if (m_pages->currentIndex() != int(Page::Discover))
             return PingTool::Showing::Elsewhere;
@@ -202,18 +203,22 @@ void MainWindow::buildConnection()
         return m_discoverTabs->currentIndex() == 0 ? PingTool::Showing::DiscoverTab : PingTool::Showing::Elsewhere;
     };
 
-    connect(m_connection, &ConnectionManager::unitActionsEnabled, this, [this](bool on) {
-        for (QPushButton *b : {m_disconnect, m_reboot, m_checksum})
-            b->setEnabled(on);
+    ConnectionManager &connections = m_services->connections();
+    connect(&connections, &ConnectionManager::unitActionsEnabled, this, [this](bool on) {
+        m_anyConnected = on;
+        updateUnitActions();
     });
-    connect(m_connection, &ConnectionManager::unitChanged, this,
+    // While one operation runs, nothing may start another inside its waits.
+    connect(&m_services->operations(), &OperationGate::busyChanged, this, &MainWindow::updateUnitActions);
+    connect(&connections, &ConnectionManager::unitChanged, this,
             [this](int) { m_discoverPage->grid()->viewport()->update(); });
-    connect(m_disconnect, &QPushButton::clicked, this, [this] { m_connection->CloseSocket(); });
-    connect(m_reboot, &QPushButton::clicked, this, [this] { m_commands->reboot(); });
-    connect(m_checksum, &QPushButton::clicked, this, [this] { m_commands->checksum(); });
+    connect(m_disconnect, &QPushButton::clicked, this, [this] { m_services->connections().CloseSocket(); });
+    connect(m_reboot, &QPushButton::clicked, this, [this] { m_services->commands().reboot(); });
+    connect(m_checksum, &QPushButton::clicked, this, [this] { m_services->commands().checksum(); });
 
     DiscoveryGrid *grid = m_discoverPage->grid();
-    connect(grid, &DiscoveryGrid::connectRequested, this, [this](const QString &ip) { m_connection->clickConnect(ip); });
+    connect(grid, &DiscoveryGrid::connectRequested, this,
+            [this](const QString &ip) { m_services->selection().clickConnect(ip); });
     for (GridCommand c : {GridCommand::Configure, GridCommand::History, GridCommand::Webpage, GridCommand::Connect,
                           GridCommand::Disconnect})
         grid->setCommandEnabled(c, true);
@@ -221,12 +226,20 @@ void MainWindow::buildConnection()
             [this](GridCommand c, const QString &ip) { gridCommand(int(c), ip); });
 }
 
+void MainWindow::updateUnitActions()
+{
+    const bool on = m_anyConnected && !m_services->operations().busy();
+    for (QPushButton *b : {m_disconnect, m_reboot, m_checksum})
+        b->setEnabled(on);
+}
+
 void MainWindow::gridCommand(int command, const QString &ip)
 {
     const auto c = GridCommand(command);
-    if (!m_connection->prepareMenuUnit(ip, c == GridCommand::Disconnect,
-                                       c == GridCommand::Configure || c == GridCommand::History
-                                           || c == GridCommand::Connect))
+    UnitSelection &selection = m_services->selection();
+    if (!selection.prepareMenuUnit(ip, c == GridCommand::Disconnect,
+                                   c == GridCommand::Configure || c == GridCommand::History
+                                       || c == GridCommand::Connect))
         return;
     switch (c) {
     case GridCommand::Configure:
@@ -238,12 +251,9 @@ void MainWindow::gridCommand(int command, const QString &ip)
     case GridCommand::Webpage:
         QDesktopServices::openUrl(QUrl(QStringLiteral("http://") + ip + QLatin1Char('/')));
         break;
-    case GridCommand::Disconnect: {
-        const int i = m_units->findByIP(ip);
-        if (i >= 0 && m_units->unit(i).cs && m_units->unit(i).cs->isOpen())
-            m_units->unit(i).cs->close();
+    case GridCommand::Disconnect:
+        selection.disconnectUnit(ip);
         return;
-    }
     default:
         break;
     }
@@ -254,7 +264,7 @@ void MainWindow::gridCommand(int command, const QString &ip)
 
 void MainWindow::setPinger(std::unique_ptr<Pinger> pinger)
 {
-    m_connectionPinger = std::move(pinger);
+    m_services->setPinger(std::move(pinger));
 }
 
 void MainWindow::buildCorner()
@@ -307,8 +317,9 @@ void MainWindow::applySettings(const StartOptions &start)
 {
     // The interface last chosen, while it is still there (the selector bound the first one).
     m_interfaceSelector->applyStored(m_settings.localInterface);
-    m_transport->setLocalPort(m_settings.localPort);
-    m_transport->setTimeOut(m_settings.wait);
+    transport().setLocalPort(m_settings.localPort);
+    transport().setTimeOut(m_settings.wait);
+    unitCommands().setSetupUploadOption(m_settings.options.SetupUpload);
     m_discoverPage->markTransportChoices();
 
     setUseList(m_settings.useList, false);
@@ -330,7 +341,7 @@ void MainWindow::setUseList(bool on, bool write)
 {
     m_settings.useList = on;
     m_settings.options.UseList = on;
-    m_cycle->setUseList(on);
+    cycle().setUseList(on);
     m_discoverPage->setUseList(on);
     m_discoverTabs->setTabVisible(1, on);
     if (write)
@@ -355,12 +366,12 @@ void MainWindow::sendToTargets(const QByteArray &query)
     // Until the discovery list is built, the targets come from the command line.
     if (m_targets.isEmpty()) {
         m_op->log(QStringLiteral("No addresses to search: the discovery list is empty"));
-        QTimer::singleShot(0, m_cycle, &DiscoveryCycle::windowEnded);
+        QTimer::singleShot(0, &cycle(), &DiscoveryCycle::windowEnded);
         return;
     }
     for (const QString &t : std::as_const(m_targets)) {
-        m_transport->setBroadCastIP(t);
-        m_transport->SendBroadCast(query);
+        transport().setBroadCastIP(t);
+        transport().SendBroadCast(query);
     }
 }
 
@@ -385,8 +396,8 @@ void MainWindow::firstActivation()
         m_settings.colors = colors;
         m_discoverPage->gridModel().setColors(colors);
     }
-    if (m_pages->currentIndex() == int(Page::Discover) && m_units->isEmpty() && m_settings.discoverOnStart)
-        m_cycle->start();
+    if (m_pages->currentIndex() == int(Page::Discover) && units().isEmpty() && m_settings.discoverOnStart)
+        cycle().start();
 }
 
 void MainWindow::openOptions()
@@ -412,6 +423,7 @@ void MainWindow::openOptions()
         m_settings.loadOnStart = back.loadListOnStart;
         m_settings.loadOnStartFile = back.listFile;
     }
+    unitCommands().setSetupUploadOption(m_settings.options.SetupUpload);
     m_discoverPage->gridModel().setOptions(m_settings.options);
     m_discoverPage->grid()->viewport()->update();
 }
@@ -421,7 +433,10 @@ void MainWindow::pageChanged(int index)
     if (m_forcingPage)
         return;
     const int from = m_currentPage;
+    while (QApplication::overrideCursor())
+        QApplication::restoreOverrideCursor();
     const Page shown = m_pageRules->changed(Page(from), Page(index));
+    statusBar()->update();
     m_currentPage = int(shown);
     if (int(shown) != index) {
         m_forcingPage = true;
@@ -432,8 +447,9 @@ void MainWindow::pageChanged(int index)
 
 void MainWindow::discoverTabChanged(int index)
 {
+    // The automatic update keeps its selection through a rediscovery and a disconnect.
     const bool autoUpdate = index == 4;
-    m_units->setAutoUpdateTabShowing(autoUpdate);
+    units().setSelectionHeld(autoUpdate);
     if (autoUpdate)
         m_discoverPage->grid()->setColumnWidth(2, 55);
 }
@@ -441,25 +457,17 @@ void MainWindow::discoverTabChanged(int index)
 Settings MainWindow::collectExitSettings() const
 {
     Settings s = m_settings;
-    s.localPort = m_transport->LocalPort();
-    s.wait = m_transport->TimeOut();
-    s.sortType = static_cast<int>(m_cycle->sortOrder());
+    s.localPort = m_services->transport().LocalPort();
+    s.wait = m_services->transport().TimeOut();
+    s.sortType = static_cast<int>(m_services->cycle().sortOrder());
     return s;
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    udppack *unit = m_units->current();
-    const bool connected = unit && unit->cs && unit->cs->isOpen();
-    const auto running = [](const std::function<bool()> &f) { return f && f(); };
+    const bool connected = m_services->connections().isOpen(units().current());
     if (connected) {
-        QString refusal;
-        if (running(flashRunning))
-            refusal = QStringLiteral("Cannot close while flashing");
-        else if (running(historyExportRunning))
-            refusal = QStringLiteral("Cannot close while retrieving history records");
-        else if (running(autoUpdateRunning))
-            refusal = QStringLiteral("Cannot close while updating VORk units");
+        const QString refusal = m_pageRules->closeRefusal();
         if (!refusal.isEmpty()) {
             m_op->log(refusal);
             event->ignore();
@@ -467,7 +475,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
         }
     }
     m_op->setBusy(true);
-    m_connection->CloseSocket();
+    m_services->connections().CloseSocket();
     m_settingsFile->writeAtExit(collectExitSettings());
     m_op->setBusy(false);
     m_log->close();

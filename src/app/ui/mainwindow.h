@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/options.h"
-#include "app/pagerules.h"
+#include "services/pagerules.h"
 #include "core/settings.h"
 #include "app/startoptions.h"
 #include "core/tones.h"
@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QPushButton;
 class QTabWidget;
@@ -20,6 +21,8 @@ namespace vork {
 
 class ConnectionManager;
 class DiscoverPage;
+class PageController;
+class UnitServices;
 class IcmpPinger;
 class InterfaceSelector;
 class PingTool;
@@ -48,11 +51,12 @@ public:
     ~MainWindow() override;
 
     GuiOperator &op() { return *m_op; }
-    TBroadcast &transport() { return *m_transport; }
-    UnitTable &units() { return *m_units; }
-    DiscoveryCycle &cycle() { return *m_cycle; }
-    ConnectionManager &connection() { return *m_connection; }
-    UnitCommands &unitCommands() { return *m_commands; }
+    UnitServices &services() { return *m_services; }
+    TBroadcast &transport();
+    UnitTable &units();
+    DiscoveryCycle &cycle();
+    ConnectionManager &connection();
+    UnitCommands &unitCommands();
     PingTool &pingTool() { return *m_pingTool; }
     QPushButton *disconnectButton() const { return m_disconnect; }
     QPushButton *rebootButton() const { return m_reboot; }
@@ -78,10 +82,6 @@ public:
 
     // Opens the options dialog and applies it on Done.
     void openOptions();
-    // The long operations that refuse a close while the current unit is connected.
-    std::function<bool()> flashRunning;
-    std::function<bool()> historyExportRunning;
-    std::function<bool()> autoUpdateRunning;
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -100,7 +100,7 @@ private:
     void setUseList(bool on, bool write);
     void setBeep(bool on, bool write);
     void sendToTargets(const QByteArray &query);
-    void pageAboutToChangeHooks();
+    void updateUnitActions();
     void pageChanged(int index);
     void discoverTabChanged(int index);
     void applyColumnRule();
@@ -109,17 +109,13 @@ private:
     GuiOperator *m_op;
     std::unique_ptr<Tones> m_tones;
     TonePlayer *m_tonePlayer;
-    ProtocolVariant m_variant;
     Settings m_settings;
     std::unique_ptr<SettingsFile> m_settingsFile;
-    TBroadcast *m_transport;
-    UnitTable *m_units;
-    DiscoveryCycle *m_cycle;
-    std::unique_ptr<Pinger> m_pinger;
-    std::unique_ptr<Pinger> m_connectionPinger;
-    ConnectionManager *m_connection;
-    UnitCommands *m_commands;
+    UnitServices *m_services;
+    std::unique_ptr<Pinger> m_pinger; // the operator's own pings always use ICMP
     PingTool *m_pingTool;
+    std::vector<std::unique_ptr<PageController>> m_controllers;
+    bool m_anyConnected = false;
     QPushButton *m_disconnect;
     QPushButton *m_reboot;
     QPushButton *m_checksum;

@@ -1,6 +1,7 @@
 #include "discovery/ui/discoverpage.h"
 
 #include "core/operator.h"
+#include "core/ports.h"
 #include "discovery/broadcast.h"
 #include "discovery/discoverycycle.h"
 #include "discovery/ui/discoverygrid.h"
@@ -33,7 +34,7 @@ constexpr WaitChoice waitChoices[] = {
     {"0.25 seconds", 250}, {"0.5 Seconds (default)", 500}, {"1 second", 1000},
     {"2 seconds", 2000},   {"4 seconds", 4000},            {"8 seconds", 8000},
 };
-constexpr int fixedPort = 3010;
+constexpr int fixedPort = unitUdpPort;
 constexpr int specifyPortValue = 44819;
 constexpr int sortChoices = 8;
 } // namespace

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDeadlineTimer>
+
+#include <cstdint>
+
+class QIODevice;
+
+namespace vork {
+
+class ReplyRouter;
+struct udppack;
+
+// One unit's byte stream cut into acknowledgements and complete reply blocks.
+// A block must arrive whole within one limit counted from its type byte, however
+// the bytes trickle in; sizes that come from the stream are capped by their sink.
+class ReplyAssembler
+{
+public:
+    static constexpr int blockLimitMs = 1000;
+
+    struct Step
+    {
+        enum Kind {
+            Nothing,   // no byte to read, or a block still incomplete
+            Ack,
+            Nak,
+            Undefined, // a byte no sink claims
+            Block,     // a complete block: type and bytes
+            Oversized, // the stream announced a block beyond its sink's cap: dropped
+        };
+        Kind kind = Nothing;
+        std::uint8_t type = 0;
+        QByteArray bytes;
+        int announced = 0; // Oversized: the size the stream asked for
+    };
+
+    explicit ReplyAssembler(const ReplyRouter &router) : m_router(router) {}
+
+    // Reads what the next step needs from in.
+    Step step(QIODevice &in, const udppack &unit);
+
+    bool inBlock() const { return m_type != 0; }
+    std::uint8_t blockType() const { return m_type; }
+    int received() const { return static_cast<int>(m_bytes.size()); }
+    int needed() const { return m_need; }
+    // Milliseconds left for the block in progress (0 when none or expired).
+    int remainingMs() const;
+    bool expired() const { return inBlock() && m_deadline.hasExpired(); }
+    // Forgets any block in progress.
+    void reset();
+
+private:
+    const ReplyRouter &m_router;
+    std::uint8_t m_type = 0;
+    int m_need = 0;
+    bool m_sizeKnown = false;
+    QByteArray m_bytes;
+    QDeadlineTimer m_deadline;
+};
+
+} // namespace vork

@@ -1,0 +1,72 @@
+#include "services/unitservices.h"
+
+#include "connection/commandreplies.h"
+#include "connection/connectionmanager.h"
+#include "connection/operation.h"
+#include "connection/unitcommands.h"
+#include "connection/unitselection.h"
+#include "core/operator.h"
+#include "core/ports.h"
+#include "discovery/broadcast.h"
+#include "discovery/discoverycycle.h"
+#include "tools/ping.h"
+#include "unit/announcement.h"
+#include "unit/unittable.h"
+
+namespace vork {
+
+UnitServices::UnitServices(Operator &op, QObject *parent)
+    : QObject(parent), m_op(op), m_pinger(std::make_unique<IcmpPinger>(op))
+{
+    m_transport = new TBroadcast(op, this);
+    m_transport->setBroadCastIP(QStringLiteral("255.255.255.255"));
+    m_transport->setLocalPort(utilityUdpPort);
+    m_transport->setRemotePort(unitUdpPort);
+    m_transport->setTimeOut(500);
+
+    m_units = new UnitTable(op, this);
+    m_cycle = new DiscoveryCycle(op, *m_transport, *m_units, this);
+    routeTransportToCycle();
+
+    m_gate = new OperationGate(this);
+    m_connections = new ConnectionManager(op, *m_units, m_variant, [this](const QString &host, int ms) {
+        return m_pinger->ping(host, ms, true);
+    }, this);
+    m_replies = new CommandReplies(op, *m_units, *m_connections, this);
+    m_commands = new UnitCommands(op, *m_units, *m_connections, *m_replies, *m_gate, this);
+    m_selection = std::make_unique<UnitSelection>(op, *m_units, *m_connections, *m_gate);
+    connect(m_commands, &UnitCommands::rebooted, this, &UnitServices::rediscover);
+}
+
+UnitServices::~UnitServices()
+{
+    m_transport->setOnDataReceived(nullptr);
+    m_transport->setOnDiscoveryComplete(nullptr);
+}
+
+void UnitServices::setPinger(std::unique_ptr<Pinger> pinger)
+{
+    if (pinger)
+        m_pinger = std::move(pinger);
+}
+
+void UnitServices::routeTransportToCycle()
+{
+    m_transport->setOnDiscoveryComplete([this] { m_cycle->windowEnded(); });
+    m_transport->setOnDataReceived(
+        [this](const QByteArray &b, int n, const QString &from) { m_cycle->dataReceived(b, n, from); });
+}
+
+void UnitServices::rediscover(const QString &target, bool everywhere)
+{
+    // A unit whose new address is unknown (DHCP) is searched for everywhere.
+    if (everywhere) {
+        m_cycle->start();
+        return;
+    }
+    m_cycle->expectUnicastAnswer(target);
+    m_transport->setBroadCastIP(target);
+    m_transport->SendBroadCast(discoveryQuery());
+}
+
+} // namespace vork

@@ -1,5 +1,7 @@
 #include "recordingoperator.h"
 
+#include "core/boundedwait.h"
+
 #include <QCoreApplication>
 
 namespace vork {
@@ -7,6 +9,14 @@ namespace vork {
 Answer RecordingOperator::ask(const QString &text)
 {
     questions.append(text);
+    // A real question box runs the event loop while it is open: the unit may
+    // drop the link and the operator may click elsewhere meanwhile.
+    if (whileAsking) {
+        const auto action = whileAsking;
+        action();
+    }
+    if (questionOpenMs > 0)
+        wait::delay(questionOpenMs);
     return answers.isEmpty() ? Answer::Cancel : answers.takeFirst();
 }
 

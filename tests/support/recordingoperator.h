@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
 
 namespace vork {
 
@@ -53,6 +54,9 @@ public:
     QStringList questions;
     QStringList questionTitles;
     bool tickDontAskAgain = false; // the operator ticks "Don't ask again." on the next Yes/No
+    // While a question is open: this runs, then the event loop runs for questionOpenMs.
+    std::function<void()> whileAsking;
+    int questionOpenMs = 0;
     QList<Answer> answers;        // consumed in order; Cancel once exhausted
     QStringList inputs;           // consumed in order; an exhausted script cancels
     QStringList inputPrompts;

@@ -1,9 +1,17 @@
 #include "core/version.h"
 
 #include "buildinfo.h"
-#include "unit/announcement.h"
 
 namespace vork {
+
+QString monthAbbreviation(int month)
+{
+    static const char *const names[12] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
+                                          "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
+    if (month < 1 || month > 12)
+        return {};
+    return QString::fromLatin1(names[month - 1]);
+}
 
 ProgramVersion ProgramVersion::current()
 {

@@ -5,6 +5,10 @@
 
 namespace vork {
 
+// "JAN" to "DEC" for months 1 to 12, empty for any other number: unit build dates
+// and the program's own version text use the same names.
+QString monthAbbreviation(int month);
+
 // The program's own version and build date, from the build.
 struct ProgramVersion
 {

@@ -40,15 +40,6 @@ void udppack::resetReaderTexts()
         texts->fill(QString());
 }
 
-QString monthAbbreviation(int month)
-{
-    static const char *const names[12] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
-                                          "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
-    if (month < 1 || month > 12)
-        return {};
-    return QString::fromLatin1(names[month - 1]);
-}
-
 QString buildDateText(const vpack &v)
 {
     return monthAbbreviation(v.vbld[1]) + QLatin1Char('-')

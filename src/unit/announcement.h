@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/version.h"
+
 #include "unit/records.h"
 
 #include <QByteArray>
@@ -51,7 +53,6 @@ void writeDtpack(QByteArray &out, const dtpack &d);
 
 // "MAR-07-2019"; an unknown month gives an empty abbreviation.
 QString buildDateText(const vpack &v);
-QString monthAbbreviation(int month);
 QString versionText(const vpack &v);
 
 // Clock comparison: sets dateoff and minutesoff of unit from unit.dt against now.

@@ -187,8 +187,10 @@ int checksum(const QStringList &args)
         std::optional<ChecksumResult> result;
         QObject::connect(&s.services.replies(), &CommandReplies::checksumReady, &scope,
                          [&result](const ChecksumResult &r) { result = r; });
-        if (!s.services.commands().checksum())
+        if (!s.services.commands().checksum()) {
+            s.op.error(QStringLiteral("Vork Unit ") + s.address + QStringLiteral(" did not take the checksum request"));
             return exitFailed;
+        }
         const ReplyWait end = s.services.connections().waitForReply(
             s.unit(), [&] { return result.has_value(); }, CommandReplies::checksumBusyMs + 5000);
         if (end != ReplyWait::Done) {

@@ -66,6 +66,7 @@ private Q_SLOTS:
     void unitCommands_data();
     void unitCommands();
     void eraseRefusedByTheUnit();
+    void lateRepliesEndCleanly();
 };
 
 void TestVorkCli::discoverListsTheTargets()
@@ -165,6 +166,23 @@ void TestVorkCli::eraseRefusedByTheUnit()
                         QStringLiteral("--no-ping"), QStringLiteral("127.0.11.2")});
     QCOMPARE(r.status, 1);
     QVERIFY(r.err.contains(QStringLiteral("refused the erase")));
+}
+
+void TestVorkCli::lateRepliesEndCleanly()
+{
+    // The unit acknowledges 'X' after the wait gave up and sends its result 0.3 s
+    // later, while the tool is already closing: the result must reach nothing.
+    Fleet f;
+    QVERIFY(f.started);
+    sim::SimCommandFaults faults;
+    faults.delayMs = 5300;
+    f.fleet.server(0).setCommandFaults(faults);
+    const Run r = runVork({QStringLiteral("checksum"), QStringLiteral("--yes"), QStringLiteral("--no-ping"),
+                           QStringLiteral("127.0.11.2")},
+                          30000);
+    QCOMPARE(r.status, 1); // -1 would be a crash
+    QVERIFY2(r.err.contains(QStringLiteral("Vork Unit 127.0.11.2 did not take the checksum request")), qPrintable(r.err));
+    QVERIFY(r.out.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestVorkCli)

@@ -47,8 +47,7 @@ void PingTool::press(Place place)
     State &s = state(place);
     s.pingEnabled = false;
     Q_EMIT changed(place);
-    if (closeTelnet)
-        closeTelnet();
+    Q_EMIT telnetCloseRequested();
 
     if (!isValidIPv4(s.address)) {
         m_op.log(invalidAddressText());

@@ -50,8 +50,6 @@ public:
 
     // Asked when the reset timer fires; the discovery tab by default.
     std::function<Showing()> showing;
-    // Closes the console's telnet socket when it is open; set by whoever owns it.
-    std::function<void()> closeTelnet;
 
 Q_SIGNALS:
     // Something shown at this place changed; views re-read the state.
@@ -60,6 +58,8 @@ Q_SIGNALS:
     void focusConnect();
     // The reset fired while the "Manual " tab was not showing: the general time-out.
     void timedOut();
+    // A ping starts: the console's telnet connection, when one is open, closes first.
+    void telnetCloseRequested();
 
 private:
     struct State

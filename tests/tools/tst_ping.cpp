@@ -468,7 +468,7 @@ void TestPing::toolbarPress()
     pinger.answers = {answer};
     PingTool tool(op, pinger);
     int telnetClosed = 0;
-    tool.closeTelnet = [&] { ++telnetClosed; };
+    QObject::connect(&tool, &PingTool::telnetCloseRequested, &tool, [&] { ++telnetClosed; });
     bool enabledDuringPing = true;
     pinger.during = [&] { enabledDuringPing = tool.pingEnabled(PingTool::Place::Toolbar); };
 

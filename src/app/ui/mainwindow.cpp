@@ -96,8 +96,8 @@ MainWindow::MainWindow(const StartOptions &start, const QString &programDir, QWi
 
     readSettings(programDir, start);
     applySettings(start);
-    m_op->setPanel(4, ProgramVersion::current().text(true));
-    m_op->setPanelHint(4, windowTitle() + QStringLiteral(" version: ") + ProgramVersion::current().fileVersion());
+    m_op->setPanel(Panel::ProgramVersion, ProgramVersion::current().text(true));
+    m_op->setPanelHint(int(Panel::ProgramVersion), windowTitle() + QStringLiteral(" version: ") + ProgramVersion::current().fileVersion());
     resize(1000, 640);
 }
 

@@ -246,8 +246,8 @@ void DiscoveryGrid::pointerAt(const QPoint &pos)
         setPointerCursor(Qt::ArrowCursor);
         return;
     }
-    if (column == Ver && m_op.panel(1).isEmpty())
-        m_op.setPanel(2, unit->cpui ? QString::number(unit->cpui) + QLatin1Char('%') : QString());
+    if (column == Ver && m_op.panel(Panel::Connection).isEmpty())
+        m_op.setPanel(Panel::Version, unit->cpui ? QString::number(unit->cpui) + QLatin1Char('%') : QString());
     if (!m_helpShowing)
         highlightRow(row);
     m_showHint = column == Description;

@@ -6,7 +6,7 @@ namespace vork {
 
 std::pair<int, int> TOptions::tone(Tone kind) const
 {
-    const ToneSpec &t = toneSpec(kind);
+    const ToneInfo &t = toneInfo(kind);
     return {this->*t.hz, this->*t.len};
 }
 

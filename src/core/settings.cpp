@@ -50,7 +50,7 @@ std::vector<SettingRow> buildRows()
         {"Flash", "Path Current", &S::flashPathCurrent},
         {"Path", "ImportDir", &S::importDir, whenChanged},
     };
-    for (const ToneSpec &t : toneSpecs) {
+    for (const ToneInfo &t : toneTable) {
         rows.push_back({"Options", t.hzKey, t.hz});
         // The ping tones share their length: one key.
         const SettingField len = t.len;

@@ -10,7 +10,7 @@ namespace vork {
 
 // One feedback tone: what the Sounds tab shows, where its values live and
 // under which [Options] keys Vork.ini keeps them.
-struct ToneSpec
+struct ToneInfo
 {
     Tone kind;
     const char *caption;   // the Sounds tab's label
@@ -24,7 +24,7 @@ struct ToneSpec
 
 // Every tone, in the Sounds tab's order. Both ping tones share one length
 // (PingLen, key PINGl), so that member appears twice.
-inline constexpr std::array<ToneSpec, 10> toneSpecs{{
+inline constexpr std::array<ToneInfo, 10> toneTable{{
     {Tone::DiscoveryStart, "Discovery Start", &TOptions::DiscoveryStartHZ, &TOptions::DiscoveryStartLen,
      "DISCSTARTf", "DISCSTARTl", "DiscoveryStartHZ", "DiscoveryStartLen"},
     {Tone::DiscoveryEnd, "Discovery End", &TOptions::DiscoveryEndHZ, &TOptions::DiscoveryEndLen, "DISCENDf",
@@ -47,12 +47,12 @@ inline constexpr std::array<ToneSpec, 10> toneSpecs{{
 }};
 
 // The row of a tone kind; any unknown kind is a button.
-constexpr const ToneSpec &toneSpec(Tone kind)
+constexpr const ToneInfo &toneInfo(Tone kind)
 {
-    for (const ToneSpec &t : toneSpecs)
+    for (const ToneInfo &t : toneTable)
         if (t.kind == kind)
             return t;
-    return toneSpec(Tone::Button);
+    return toneInfo(Tone::Button);
 }
 
 // Decides whether a feedback tone plays and with which frequency and length:

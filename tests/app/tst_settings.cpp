@@ -461,10 +461,10 @@ void TestSettings::keysAndMembersAreDistinct()
     // Every tone kind once; frequencies on keys of their own, lengths shared
     // exactly where the member is shared.
     QSet<int> kinds;
-    for (const ToneSpec &t : toneSpecs) {
+    for (const ToneInfo &t : toneTable) {
         kinds.insert(int(t.kind));
-        QCOMPARE(toneSpec(t.kind).hzKey, t.hzKey);
-        for (const ToneSpec &u : toneSpecs) {
+        QCOMPARE(toneInfo(t.kind).hzKey, t.hzKey);
+        for (const ToneInfo &u : toneTable) {
             if (&t == &u)
                 continue;
             QVERIFY2(qstricmp(t.hzKey, u.hzKey) != 0 && qstricmp(t.hzKey, u.lenKey) != 0, t.hzKey);
@@ -473,7 +473,7 @@ void TestSettings::keysAndMembersAreDistinct()
         }
         QVERIFY(findSettingRow(t.hz) && findSettingRow(t.len));
     }
-    QCOMPARE(kinds.size(), int(toneSpecs.size()));
+    QCOMPARE(kinds.size(), int(toneTable.size()));
     QCOMPARE(kinds, (QSet<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
 }
 
@@ -506,7 +506,7 @@ void TestSettings::toneKindsUseTheirOwnKeys()
     QCOMPARE(s.options.tone(kind), (std::pair{1234, 56}));
     // No other tone moved, but for the length both ping tones share.
     const TOptions defaults;
-    for (const ToneSpec &other : toneSpecs) {
+    for (const ToneInfo &other : toneTable) {
         if (other.kind == kind)
             continue;
         const bool sharesLength = qstricmp(other.lenKey, lenKey.constData()) == 0;

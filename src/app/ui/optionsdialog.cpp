@@ -176,7 +176,7 @@ QWidget *OptionsDialog::buildSounds()
     grid->addWidget(new QLabel(QStringLiteral("Length (ms)"), page), 0, 2);
 
     int row = 1;
-    for (const ToneSpec &t : toneSpecs) {
+    for (const ToneInfo &t : toneTable) {
         auto *label = new QLabel(latin(t.caption), page);
         label->setObjectName(QStringLiteral("toneLabel%1").arg(static_cast<int>(t.kind)));
         label->setToolTip(QStringLiteral("Click to hear this tone, double-click to restore its frequency"));

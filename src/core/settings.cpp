@@ -1,194 +1,195 @@
 #include "core/settings.h"
 
 #include "core/operator.h"
+#include "core/tones.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <algorithm>
+#include <functional>
+
 namespace vork {
 
 namespace {
 
-const QString secLocal = QStringLiteral("Local Interface");
-const QString secUdp = QStringLiteral("UDP");
-const QString secSort = QStringLiteral("Sort");
-const QString secOptions = QStringLiteral("Options");
-const QString secFlash = QStringLiteral("Flash");
-const QString secColors = QStringLiteral("Colors");
-const QString secPath = QStringLiteral("Path");
+constexpr auto whenChanged = SettingRow::WhenChanged;
 
-// Options keys that are integers, with their TOptions field.
-struct IntKey
+std::vector<SettingRow> buildRows()
 {
-    const char *key;
-    int TOptions::*field;
-};
-constexpr IntKey toneKeys[] = {
-    {"DISCSTARTf", &TOptions::DiscoveryStartHZ}, {"DISCSTARTl", &TOptions::DiscoveryStartLen},
-    {"DISCENDf", &TOptions::DiscoveryEndHZ},     {"DISCENDl", &TOptions::DiscoveryEndLen},
-    {"CONNECTf", &TOptions::ConnectHZ},          {"CONNECTl", &TOptions::ConnectLen},
-    {"DISCONNECTf", &TOptions::DisConnectHZ},    {"DISCONNECTl", &TOptions::DisConnectLen},
-    {"PINGFNDf", &TOptions::PingFoundHZ},        {"PINGNOTFNDf", &TOptions::PingNotFoundHZ},
-    {"PINGl", &TOptions::PingLen},               {"ERRORf", &TOptions::ErrorHZ},
-    {"ERRORl", &TOptions::ErrorLen},             {"BUTTONf", &TOptions::ButtonHZ},
-    {"BUTTONl", &TOptions::buttonLen},           {"CHECKf", &TOptions::CheckBoxHZ},
-    {"CHECKl", &TOptions::CheckBoxLen},          {"KEYf", &TOptions::KeyClickHZ},
-    {"KEYl", &TOptions::KeyClickLen},            {"TimeWarnMin", &TOptions::TimeWarnLow},
-    {"TimeWarnMax", &TOptions::TimeWarnHigh},    {"RebootWarn", &TOptions::RebootWarn},
-};
-
-struct BoolKey
-{
-    const char *key;
-    bool TOptions::*field;
-};
-constexpr BoolKey optionFlags[] = {
-    {"DateWarn", &TOptions::CritDate},           {"WarnFontBlack", &TOptions::WarnFontBlk},
-    {"CritFontBlack", &TOptions::CritFontBlk},   {"WinTelnet", &TOptions::WinTelnet},
-    {"ShowModelIcon", &TOptions::DisplayModelIcon}, {"UploadSetup", &TOptions::SetupUpload},
-    {"UploadHistory", &TOptions::HistoryUpload}, {"AutoUpdate", &TOptions::AutoUpdate},
-};
-
-struct ColorKey
-{
-    const char *key;
-    StoredColor GridColors::*field;
-};
-constexpr ColorKey colorKeys[] = {
-    {"Grid", &GridColors::Grid},           {"GridFont", &GridColors::GridFont},
-    {"GridFixed", &GridColors::GridFixed}, {"GridFixedFont", &GridColors::GridFixedFont},
-    {"GridMark", &GridColors::GridMark},
-};
-struct ColorFlag
-{
-    const char *key;
-    bool GridColors::*field;
-};
-constexpr ColorFlag colorFlags[] = {
-    {"ShowBox", &GridColors::ShowBox},         {"GridLines", &GridColors::GridLines},
-    {"GridHeaderBold", &GridColors::GridHeaderBold}, {"GridHeaderLines", &GridColors::GridHeaderLines},
-    {"GridBold", &GridColors::GridBold},
-};
-
-QString k(const char *key)
-{
-    return QString::fromLatin1(key);
+    using S = Settings;
+    using O = TOptions;
+    using C = GridColors;
+    std::vector<SettingRow> rows = {
+        {"Local Interface", "IPAddress", &S::localInterface, whenChanged},
+        {"UDP", "LocalPort", &S::localPort, SettingRow::AtExit, 0, 65535},
+        {"UDP", "Wait", &S::wait, SettingRow::AtExit, 1, 60000},
+        {"Sort", "type", &S::sortType, SettingRow::AtExit, 0, 7},
+        {"Options", "Use List", &S::useList},
+        {"Options", "LoadOnStart", &S::loadOnStart},
+        {"Options", "LoadOnStartFile", &S::loadOnStartFile},
+        {"Options", "beep", &S::beep},
+        {"Options", "DiscoverOnStart", &S::discoverOnStart},
+        {"Options", "TalkL", &S::talkL},
+        {"Options", "Announce", &S::announce},
+        {"Options", "TalkP", &S::talkP},
+        {"Options", "TalkE", &S::talkE},
+        {"Options", "TalkEP", &S::talkEP},
+        {"Options", "HundThou", &S::hundThou},
+        {"Options", "Personality", &S::personality},
+        {"Options", "FSpeed", &S::fspeed},
+        {"Options", "MonType", &S::monType},
+        {"Options", "MonTitle", &S::monTitle},
+        {"Options", "MonID", &S::monID},
+        {"Options", "RRinterval", &S::rrInterval, whenChanged}, // the report window's
+        {"Options", "HistTalkCnt", &S::histTalkCnt},
+        {"Options", "UseRefreshBTN", &S::useRefreshBtn},
+        {"Options", "AlarmAllRdrs", &S::alarmAllRdrs},
+        {"Flash", "Path", &S::flashPath},
+        {"Flash", "Path Current", &S::flashPathCurrent},
+        {"Path", "ImportDir", &S::importDir, whenChanged},
+    };
+    for (const ToneInfo &t : toneTable) {
+        rows.push_back({"Options", t.hzKey, t.hz});
+        // The ping tones share their length: one key.
+        const SettingField len = t.len;
+        if (std::none_of(rows.begin(), rows.end(), [&](const SettingRow &r) { return r.field == len; }))
+            rows.push_back({"Options", t.lenKey, t.len});
+    }
+    const std::vector<SettingRow> rest = {
+        {"Options", "TimeWarnMin", &O::TimeWarnLow},
+        {"Options", "TimeWarnMax", &O::TimeWarnHigh},
+        {"Options", "RebootWarn", &O::RebootWarn},
+        {"Options", "DateWarn", &O::CritDate},
+        {"Options", "WarnFontBlack", &O::WarnFontBlk},
+        {"Options", "CritFontBlack", &O::CritFontBlk},
+        {"Options", "WinTelnet", &O::WinTelnet},
+        {"Options", "ShowModelIcon", &O::DisplayModelIcon},
+        {"Options", "UploadSetup", &O::SetupUpload},
+        {"Options", "UploadHistory", &O::HistoryUpload},
+        {"Options", "AutoUpdate", &O::AutoUpdate},
+        {"Options", "WarnColor", &O::Warncolor},
+        {"Options", "CritColor", &O::CritColor},
+        // The grid colours window writes these itself (writeColors).
+        {"Colors", "Grid", &C::Grid, whenChanged},
+        {"Colors", "GridFont", &C::GridFont, whenChanged},
+        {"Colors", "GridFixed", &C::GridFixed, whenChanged},
+        {"Colors", "GridFixedFont", &C::GridFixedFont, whenChanged},
+        {"Colors", "GridMark", &C::GridMark, whenChanged},
+        {"Colors", "ShowBox", &C::ShowBox, whenChanged},
+        {"Colors", "GridLines", &C::GridLines, whenChanged},
+        {"Colors", "GridHeaderBold", &C::GridHeaderBold, whenChanged},
+        {"Colors", "GridHeaderLines", &C::GridHeaderLines, whenChanged},
+        {"Colors", "GridBold", &C::GridBold, whenChanged},
+    };
+    rows.insert(rows.end(), rest.begin(), rest.end());
+    return rows;
 }
 
-StoredColor colorValue(const IniFile &ini, const QString &section, const QString &key, StoredColor fallback)
+QString latin(const char *text)
 {
-    bool ok = false;
-    const qlonglong v = ini.value(section, key).toLongLong(&ok);
-    return ok ? static_cast<StoredColor>(v) & 0x00FFFFFFu : fallback;
+    return QString::fromLatin1(text);
 }
 
-QString colorText(StoredColor c)
+void readRow(const IniFile &ini, const SettingRow &row, Settings &s)
 {
-    return QString::number(c & 0x00FFFFFFu);
+    const QString section = latin(row.section);
+    const QString key = latin(row.key);
+    static const Settings defaults;
+    std::visit([&](auto member) {
+        auto &value = settingRef(s, member);
+        using T = std::remove_reference_t<decltype(value)>;
+        if constexpr (std::is_same_v<T, bool>) {
+            value = ini.boolValue(section, key, value);
+        } else if constexpr (std::is_same_v<T, int>) {
+            value = ini.intValue(section, key, value);
+            if (value < row.min || value > row.max)
+                value = settingRef(defaults, member);
+        } else if constexpr (std::is_same_v<T, StoredColor>) {
+            bool ok = false;
+            const qlonglong v = ini.value(section, key).toLongLong(&ok);
+            if (ok)
+                value = static_cast<StoredColor>(v) & 0x00FFFFFFu;
+        } else {
+            static_assert(std::is_same_v<T, QString>);
+            value = ini.value(section, key, value);
+        }
+    }, row.field);
+}
+
+void writeRows(IniFile &ini, const Settings &s, const std::function<bool(const SettingRow &)> &which)
+{
+    for (const SettingRow &row : settingRows()) {
+        if (which(row))
+            ini.setValue(latin(row.section), latin(row.key),
+                         visitSetting(s, row.field, [](const auto &value) { return settingText(value); }));
+    }
 }
 
 } // namespace
 
+const std::vector<SettingRow> &settingRows()
+{
+    static const std::vector<SettingRow> rows = buildRows();
+    return rows;
+}
+
+const SettingRow *findSettingRow(const SettingField &field)
+{
+    for (const SettingRow &row : settingRows())
+        if (row.field == field)
+            return &row;
+    return nullptr;
+}
+
+QString settingText(bool value)
+{
+    return value ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+QString settingText(int value)
+{
+    return QString::number(value);
+}
+
+QString settingText(StoredColor value)
+{
+    return QString::number(value & 0x00FFFFFFu);
+}
+
+QString settingText(const QString &value)
+{
+    return value;
+}
+
 void readSettings(const IniFile &ini, Settings &s)
 {
-    s.localInterface = ini.value(secLocal, QStringLiteral("IPAddress"), s.localInterface);
-    s.localPort = ini.intValue(secUdp, QStringLiteral("LocalPort"), s.localPort);
-    if (s.localPort < 0 || s.localPort > 65535)
-        s.localPort = 0;
-    s.wait = ini.intValue(secUdp, QStringLiteral("Wait"), s.wait);
-    if (s.wait <= 0 || s.wait > 60000)
-        s.wait = 500;
-    s.sortType = ini.intValue(secSort, QStringLiteral("type"), s.sortType);
-    if (s.sortType < 0 || s.sortType > 7)
-        s.sortType = 0;
-
-    s.useList = ini.boolValue(secOptions, QStringLiteral("Use List"), s.useList);
-    s.loadOnStart = ini.boolValue(secOptions, QStringLiteral("LoadOnStart"), s.loadOnStart);
-    s.loadOnStartFile = ini.value(secOptions, QStringLiteral("LoadOnStartFile"), s.loadOnStartFile);
-    s.beep = ini.boolValue(secOptions, QStringLiteral("beep"), s.beep);
-    s.discoverOnStart = ini.boolValue(secOptions, QStringLiteral("DiscoverOnStart"), s.discoverOnStart);
-    s.talkL = ini.boolValue(secOptions, QStringLiteral("TalkL"), s.talkL);
-    s.announce = ini.boolValue(secOptions, QStringLiteral("Announce"), s.announce);
-    s.talkP = ini.boolValue(secOptions, QStringLiteral("TalkP"), s.talkP);
-    s.talkE = ini.boolValue(secOptions, QStringLiteral("TalkE"), s.talkE);
-    s.talkEP = ini.boolValue(secOptions, QStringLiteral("TalkEP"), s.talkEP);
-    s.hundThou = ini.boolValue(secOptions, QStringLiteral("HundThou"), s.hundThou);
-    s.personality = ini.intValue(secOptions, QStringLiteral("Personality"), s.personality);
-    s.fspeed = ini.intValue(secOptions, QStringLiteral("FSpeed"), s.fspeed);
-    s.monType = ini.intValue(secOptions, QStringLiteral("MonType"), s.monType);
-    s.monTitle = ini.intValue(secOptions, QStringLiteral("MonTitle"), s.monTitle);
-    s.monID = ini.intValue(secOptions, QStringLiteral("MonID"), s.monID);
-    s.rrInterval = ini.intValue(secOptions, QStringLiteral("RRinterval"), s.rrInterval);
-    s.histTalkCnt = ini.intValue(secOptions, QStringLiteral("HistTalkCnt"), s.histTalkCnt);
-    s.useRefreshBtn = ini.boolValue(secOptions, QStringLiteral("UseRefreshBTN"), s.useRefreshBtn);
-    s.alarmAllRdrs = ini.boolValue(secOptions, QStringLiteral("AlarmAllRdrs"), s.alarmAllRdrs);
-    s.flashPath = ini.value(secFlash, QStringLiteral("Path"), s.flashPath);
-    s.flashPathCurrent = ini.value(secFlash, QStringLiteral("Path Current"), s.flashPathCurrent);
-    s.importDir = ini.value(secPath, QStringLiteral("ImportDir"), s.importDir);
-
+    for (const SettingRow &row : settingRows())
+        readRow(ini, row, s);
+    // The main window's toggles are kept once in the file; the options dialog edits copies.
     TOptions &o = s.options;
-    for (const IntKey &key : toneKeys)
-        o.*key.field = ini.intValue(secOptions, k(key.key), o.*key.field);
-    for (const BoolKey &key : optionFlags)
-        o.*key.field = ini.boolValue(secOptions, k(key.key), o.*key.field);
-    o.Warncolor = colorValue(ini, secOptions, QStringLiteral("WarnColor"), o.Warncolor);
-    o.CritColor = colorValue(ini, secOptions, QStringLiteral("CritColor"), o.CritColor);
     o.Feedback = s.beep;
     o.DiscoverOnStart = s.discoverOnStart;
     o.UseList = s.useList;
     o.LoadListOnStart = s.loadOnStart;
     o.DiscoveryList = s.loadOnStartFile;
-
-    for (const ColorKey &key : colorKeys)
-        s.colors.*key.field = colorValue(ini, secColors, k(key.key), s.colors.*key.field);
-    for (const ColorFlag &key : colorFlags)
-        s.colors.*key.field = ini.boolValue(secColors, k(key.key), s.colors.*key.field);
 }
 
 void writeExitKeys(IniFile &ini, const Settings &s)
 {
     ini.removeSection(QStringLiteral("UDPmasks"));
-    ini.setInt(secUdp, QStringLiteral("LocalPort"), s.localPort);
-    ini.setInt(secUdp, QStringLiteral("Wait"), s.wait);
-    ini.setInt(secSort, QStringLiteral("type"), s.sortType);
-    ini.setBool(secOptions, QStringLiteral("Use List"), s.useList);
-    ini.setBool(secOptions, QStringLiteral("LoadOnStart"), s.loadOnStart);
-    ini.setValue(secOptions, QStringLiteral("LoadOnStartFile"), s.loadOnStartFile);
-    ini.setBool(secOptions, QStringLiteral("beep"), s.beep);
-    ini.setBool(secOptions, QStringLiteral("DiscoverOnStart"), s.discoverOnStart);
-    ini.setBool(secOptions, QStringLiteral("TalkL"), s.talkL);
-    ini.setBool(secOptions, QStringLiteral("Announce"), s.announce);
-    ini.setBool(secOptions, QStringLiteral("TalkP"), s.talkP);
-    ini.setBool(secOptions, QStringLiteral("TalkE"), s.talkE);
-    ini.setBool(secOptions, QStringLiteral("TalkEP"), s.talkEP);
-    ini.setBool(secOptions, QStringLiteral("HundThou"), s.hundThou);
-    ini.setInt(secOptions, QStringLiteral("Personality"), s.personality);
-    ini.setInt(secOptions, QStringLiteral("FSpeed"), s.fspeed);
-    ini.setInt(secOptions, QStringLiteral("MonType"), s.monType);
-    ini.setInt(secOptions, QStringLiteral("MonTitle"), s.monTitle);
-    ini.setInt(secOptions, QStringLiteral("MonID"), s.monID);
-    ini.setInt(secOptions, QStringLiteral("HistTalkCnt"), s.histTalkCnt);
-    ini.setBool(secOptions, QStringLiteral("UseRefreshBTN"), s.useRefreshBtn);
-    ini.setBool(secOptions, QStringLiteral("AlarmAllRdrs"), s.alarmAllRdrs);
-    ini.setValue(secFlash, QStringLiteral("Path"), s.flashPath);
-    ini.setValue(secFlash, QStringLiteral("Path Current"), s.flashPathCurrent);
-
-    const TOptions &o = s.options;
-    for (const IntKey &key : toneKeys)
-        ini.setInt(secOptions, k(key.key), o.*key.field);
-    for (const BoolKey &key : optionFlags)
-        ini.setBool(secOptions, k(key.key), o.*key.field);
-    ini.setValue(secOptions, QStringLiteral("WarnColor"), colorText(o.Warncolor));
-    ini.setValue(secOptions, QStringLiteral("CritColor"), colorText(o.CritColor));
+    writeRows(ini, s, [](const SettingRow &row) { return row.written == SettingRow::AtExit; });
 }
 
 void writeColorKeys(IniFile &ini, const GridColors &c)
 {
-    for (const ColorKey &key : colorKeys)
-        ini.setValue(secColors, k(key.key), colorText(c.*key.field));
-    for (const ColorFlag &key : colorFlags)
-        ini.setBool(secColors, k(key.key), c.*key.field);
+    Settings s;
+    s.colors = c;
+    writeRows(ini, s, [](const SettingRow &row) {
+        return std::holds_alternative<StoredColor GridColors::*>(row.field)
+            || std::holds_alternative<bool GridColors::*>(row.field);
+    });
 }
 
 SettingsFile::SettingsFile(Operator &op, const QString &path) : m_op(op), m_ini(path) {}
@@ -237,7 +238,15 @@ void SettingsFile::writeNow(const QString &section, const QString &key, const QS
 
 void SettingsFile::writeNow(const QString &section, const QString &key, bool value)
 {
-    writeNow(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+    writeNow(section, key, settingText(value));
+}
+
+bool SettingsFile::writeRow(const SettingRow *row, const QString &text)
+{
+    if (!row)
+        return false;
+    m_ini.setValue(latin(row->section), latin(row->key), text);
+    return save();
 }
 
 bool SettingsFile::writeAtExit(const Settings &s)
@@ -254,7 +263,7 @@ void SettingsFile::writeColors(const GridColors &c)
 
 void SettingsFile::writeRRInterval(int value)
 {
-    writeNow(secOptions, QStringLiteral("RRinterval"), QString::number(value));
+    writeNow(&Settings::rrInterval, value);
 }
 
 } // namespace vork

@@ -5,6 +5,11 @@
 
 #include <QString>
 
+#include <limits>
+#include <type_traits>
+#include <variant>
+#include <vector>
+
 namespace vork {
 
 class Operator;
@@ -42,6 +47,62 @@ struct Settings
     GridColors colors;
 };
 
+// The member a Vork.ini key reads into and writes from.
+using SettingField = std::variant<bool Settings::*, int Settings::*, QString Settings::*, bool TOptions::*,
+                                  int TOptions::*, StoredColor TOptions::*, bool GridColors::*,
+                                  StoredColor GridColors::*>;
+
+// One Vork.ini key. Reading, writing at exit, writing on change and the range
+// checks all go through these rows, so a key is spelled in one place.
+struct SettingRow
+{
+    // Most keys are written at exit; a few are written by whoever changes them,
+    // the moment they change, and left alone at exit.
+    enum Written { AtExit, WhenChanged };
+
+    const char *section;
+    const char *key;
+    SettingField field;
+    Written written = AtExit;
+    // Integers outside [min, max] read as the member's default.
+    int min = std::numeric_limits<int>::min();
+    int max = std::numeric_limits<int>::max();
+};
+
+// Every key, in the order a new file lists them.
+const std::vector<SettingRow> &settingRows();
+// The row of a member; nullptr for a member Vork.ini does not keep.
+const SettingRow *findSettingRow(const SettingField &field);
+
+// The member a pointer names inside s (s may be const).
+template<class S, class T, class Owner>
+auto &settingRef(S &s, T Owner::*member)
+{
+    static_assert(std::is_same_v<std::remove_const_t<S>, Settings>);
+    if constexpr (std::is_same_v<Owner, Settings>)
+        return s.*member;
+    else if constexpr (std::is_same_v<Owner, TOptions>)
+        return s.options.*member;
+    else {
+        static_assert(std::is_same_v<Owner, GridColors>);
+        return s.colors.*member;
+    }
+}
+
+// Calls fn with a reference to the member field names inside s.
+template<class S, class Fn>
+decltype(auto) visitSetting(S &s, const SettingField &field, Fn &&fn)
+{
+    return std::visit([&](auto member) -> decltype(auto) { return fn(settingRef(s, member)); }, field);
+}
+
+// The text Vork.ini holds for a value: integers in decimal, flags as 1 or 0,
+// colours without their top byte.
+QString settingText(bool value);
+QString settingText(int value);
+QString settingText(StoredColor value);
+QString settingText(const QString &value);
+
 // Vork.ini: where it lives, reading it at start-up, writing keys as they
 // change and the rest at exit. Every write replaces the file atomically; a
 // failed write is logged and never stops the program.
@@ -63,6 +124,13 @@ public:
     // A key written at the moment it changes.
     void writeNow(const QString &section, const QString &key, const QString &value);
     void writeNow(const QString &section, const QString &key, bool value);
+    // The same through the key table: writeNow(&Settings::beep, on). False, and
+    // nothing written, for a member the table does not keep or a failed write.
+    template<class Owner, class T>
+    bool writeNow(T Owner::*member, const std::type_identity_t<T> &value)
+    {
+        return writeRow(findSettingRow(SettingField(member)), settingText(value));
+    }
     // Every key written at exit; drops the obsolete "UDPmasks" section.
     bool writeAtExit(const Settings &s);
     // The grid colours window and the report window write their own keys.
@@ -74,6 +142,7 @@ public:
 
 private:
     bool save();
+    bool writeRow(const SettingRow *row, const QString &text);
 
     Operator &m_op;
     IniFile m_ini;
@@ -82,7 +151,9 @@ private:
 
 // Reads the values of s from ini (defaults stay for missing or malformed keys).
 void readSettings(const IniFile &ini, Settings &s);
+// The rows written at exit; drops the obsolete "UDPmasks" section.
 void writeExitKeys(IniFile &ini, const Settings &s);
+// The [Colors] rows.
 void writeColorKeys(IniFile &ini, const GridColors &c);
 
 } // namespace vork

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTabBar>
@@ -152,6 +153,7 @@ private Q_SLOTS:
     void checkBoxesMapToFields();
     void spinBoxesMapToFields_data();
     void spinBoxesMapToFields();
+    void soundsTabHasOneSpinBoxPerStoredValue();
     void toneChangedSurvivesDoneAndShowsOnReopening();
     void openingCopiesTheMainToggles();
     void cancelLeavesOptionsUntouched();
@@ -303,6 +305,25 @@ void TestOptionsDialog::spinBoxesMapToFields()
     TOptions want = before;
     want.*field = expected;
     QCOMPARE(differences(b.options, want), QStringList());
+}
+
+void TestOptionsDialog::soundsTabHasOneSpinBoxPerStoredValue()
+{
+    Bench b;
+    b.open();
+    // Ten frequencies and nine lengths: both ping tones share one length box.
+    const QList<QSpinBox *> spins = b.dialog.tabs()->widget(OptionsDialog::SoundsTab)->findChildren<QSpinBox *>();
+    QStringList names;
+    for (const QSpinBox *spin : spins)
+        names << spin->objectName();
+    names.sort();
+    QCOMPARE(names.size(), 19);
+    QCOMPARE(names.count(QStringLiteral("PingLen")), 1);
+    names.removeDuplicates();
+    QCOMPARE(names.size(), 19);
+    QCOMPARE(b.dialog.tabs()->widget(OptionsDialog::SoundsTab)->findChildren<QLabel *>(
+                 QRegularExpression(QStringLiteral("^toneLabel\\d$"))).size(),
+             10);
 }
 
 void TestOptionsDialog::toneChangedSurvivesDoneAndShowsOnReopening()

@@ -5,10 +5,69 @@
 #include "core/tones.h"
 
 #include <QFile>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
+
 using namespace vork;
+
+using IntSetting = int Settings::*;
+using FileWriter = std::function<bool(SettingsFile &)>;
+Q_DECLARE_METATYPE(IntSetting)
+Q_DECLARE_METATYPE(FileWriter)
+Q_DECLARE_METATYPE(vork::Tone)
+
+namespace {
+
+QString latin(const char *text)
+{
+    return QString::fromLatin1(text);
+}
+
+QString rowName(const SettingRow &row)
+{
+    return latin(row.section) + QLatin1Char('/') + latin(row.key);
+}
+
+// A value unlike the member's default, and inside its row's range.
+void changeValue(Settings &s, const SettingRow &row)
+{
+    visitSetting(s, row.field, [&](auto &value) {
+        using T = std::remove_reference_t<decltype(value)>;
+        if constexpr (std::is_same_v<T, bool>)
+            value = !value;
+        else if constexpr (std::is_same_v<T, int>)
+            value = value == row.max ? row.min : row.max < 100000 ? row.max : value + 17;
+        else if constexpr (std::is_same_v<T, StoredColor>)
+            value = (value ^ 0x00A5C3E1u) & 0x00FFFFFFu;
+        else
+            value = QStringLiteral("/sites/north/") + latin(row.key);
+    });
+}
+
+// The keys whose values differ, so a failure names them.
+QStringList differences(const Settings &a, const Settings &b)
+{
+    QStringList out;
+    for (const SettingRow &row : settingRows()) {
+        const auto text = [&](const Settings &s) {
+            return visitSetting(s, row.field, [](const auto &v) { return settingText(v); });
+        };
+        if (text(a) != text(b))
+            out << rowName(row);
+    }
+    return out;
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
 
 class TestSettings : public QObject
 {
@@ -26,6 +85,17 @@ private Q_SLOTS:
     void sortTypeGoesBackToItsOwnSection();
     void exitWriteKeepsChangedValuesAndDropsObsoleteSection();
     void failedExitWriteIsLogged();
+    void everyKeyReadsBackWhatWasWritten_data();
+    void everyKeyReadsBackWhatWasWritten();
+    void exitWriteLeavesKeysWrittenOnChange_data();
+    void exitWriteLeavesKeysWrittenOnChange();
+    void integersOutOfRangeReadAsTheirDefault_data();
+    void integersOutOfRangeReadAsTheirDefault();
+    void typedWriteNowKeepsTheFilesSpelling_data();
+    void typedWriteNowKeepsTheFilesSpelling();
+    void keysAndMembersAreDistinct();
+    void toneKindsUseTheirOwnKeys_data();
+    void toneKindsUseTheirOwnKeys();
     void tonesPlayOnlyWhenAllowed_data();
     void tonesPlayOnlyWhenAllowed();
     void toneKindsMapToTheirFields();
@@ -213,6 +283,242 @@ void TestSettings::failedExitWriteIsLogged()
     QVERIFY(!file.writeAtExit(s));
     QCOMPARE(op.logs.size(), 1);
     QVERIFY(op.logs.first().startsWith(QStringLiteral("Cannot write settings file ")));
+}
+
+void TestSettings::everyKeyReadsBackWhatWasWritten_data()
+{
+    QTest::addColumn<int>("row");
+    const auto &rows = settingRows();
+    for (int i = 0; i < int(rows.size()); ++i)
+        QTest::addRow("%s/%s", rows[i].section, rows[i].key) << i;
+}
+
+void TestSettings::everyKeyReadsBackWhatWasWritten()
+{
+    QFETCH(int, row);
+    const SettingRow &r = settingRows().at(row);
+    QTemporaryDir dir;
+    RecordingOperator op;
+    const QString path = dir.filePath(QStringLiteral("Vork.ini"));
+
+    SettingsFile file(op, path);
+    Settings want;
+    QVERIFY(!file.read(want));
+    changeValue(want, r);
+    QCOMPARE(differences(want, Settings{}), QStringList{rowName(r)});
+    if (r.written == SettingRow::AtExit)
+        QVERIFY(file.writeAtExit(want));
+    else // written by whoever changes it, through the typed call
+        QVERIFY(std::visit([&](auto member) { return file.writeNow(member, settingRef(want, member)); }, r.field));
+
+    // Only this key moved away from its default, in the file and read back.
+    SettingsFile again(op, path);
+    Settings back;
+    QVERIFY(again.read(back));
+    QCOMPARE(differences(back, want), QStringList());
+    QVERIFY(op.logs.isEmpty());
+}
+
+void TestSettings::exitWriteLeavesKeysWrittenOnChange_data()
+{
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    const std::pair<const char *, const char *> keys[] = {
+        {"Local Interface", "IPAddress"}, {"Options", "RRinterval"}, {"Path", "ImportDir"},
+        {"Colors", "Grid"},               {"Colors", "GridMark"},   {"Colors", "ShowBox"},
+        {"Colors", "GridBold"},
+    };
+    for (const auto &[section, key] : keys)
+        QTest::addRow("%s/%s", section, key) << latin(section) << latin(key);
+}
+
+void TestSettings::exitWriteLeavesKeysWrittenOnChange()
+{
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    // A file that holds the key already keeps its value; a new file never gets it.
+    IniFile held;
+    held.parse(QByteArray("[") + section.toLatin1() + "]\n" + key.toLatin1() + "=4\n");
+    IniFile fresh;
+    Settings s;
+    for (const SettingRow &row : settingRows())
+        changeValue(s, row);
+    writeExitKeys(held, s);
+    writeExitKeys(fresh, s);
+    QCOMPARE(held.value(section, key), QStringLiteral("4"));
+    QVERIFY(!fresh.hasKey(section, key));
+    // The keys written at exit did go in.
+    QCOMPARE(fresh.value(QStringLiteral("Options"), QStringLiteral("beep")), QStringLiteral("1"));
+    QCOMPARE(fresh.value(QStringLiteral("UDP"), QStringLiteral("Wait")), QStringLiteral("60000"));
+}
+
+void TestSettings::integersOutOfRangeReadAsTheirDefault_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<IntSetting>("field");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("port below") << QByteArray("[udp]\nlocalport=-1\n") << &Settings::localPort << 0;
+    QTest::newRow("port above") << QByteArray("[udp]\nlocalport=65536\n") << &Settings::localPort << 0;
+    QTest::newRow("port highest") << QByteArray("[udp]\nlocalport=65535\n") << &Settings::localPort << 65535;
+    QTest::newRow("wait zero") << QByteArray("[UDP]\nWait=0\n") << &Settings::wait << 500;
+    QTest::newRow("wait above") << QByteArray("[UDP]\nWait=60001\n") << &Settings::wait << 500;
+    QTest::newRow("wait lowest") << QByteArray("[UDP]\nWait=1\n") << &Settings::wait << 1;
+    QTest::newRow("wait highest") << QByteArray("[UDP]\nWait=60000\n") << &Settings::wait << 60000;
+    QTest::newRow("sort below") << QByteArray("[Sort]\ntype=-1\n") << &Settings::sortType << 0;
+    QTest::newRow("sort above") << QByteArray("[Sort]\ntype=8\n") << &Settings::sortType << 0;
+    QTest::newRow("sort highest") << QByteArray("[Sort]\ntype=7\n") << &Settings::sortType << 7;
+    // Without a range any number is kept.
+    QTest::newRow("interval unchecked") << QByteArray("[Options]\nRRinterval=-40\n") << &Settings::rrInterval << -40;
+    QTest::newRow("personality unchecked") << QByteArray("[Options]\nPersonality=99999\n") << &Settings::personality
+                                           << 99999;
+}
+
+void TestSettings::integersOutOfRangeReadAsTheirDefault()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(IntSetting, field);
+    QFETCH(int, expected);
+    IniFile ini;
+    ini.parse(file);
+    Settings s;
+    readSettings(ini, s);
+    QCOMPARE(s.*field, expected);
+    // Nothing else moved.
+    Settings want;
+    want.*field = expected;
+    QCOMPARE(differences(s, want), QStringList());
+}
+
+void TestSettings::typedWriteNowKeepsTheFilesSpelling_data()
+{
+    QTest::addColumn<FileWriter>("write");
+    QTest::addColumn<bool>("written");
+    QTest::addColumn<QByteArray>("after"); // the whole file afterwards
+
+    const auto file = [](const char *beep, const char *interval, const char *moreOptions, const char *grid,
+                         const char *moreSections = "") -> QByteArray {
+        return QByteArray("[OPTIONS]\r\nBEEP=") + beep + "\r\nrrINTERVAL=" + interval + "\r\n" + moreOptions
+            + "\r\n[colors]\r\ngrid=" + grid + "\r\n" + moreSections;
+    };
+    QTest::newRow("flag") << FileWriter([](SettingsFile &f) { return f.writeNow(&Settings::beep, true); }) << true
+                          << file("1", "3", "", "1");
+    QTest::newRow("flag not yet in the file")
+        << FileWriter([](SettingsFile &f) { return f.writeNow(&Settings::discoverOnStart, true); }) << true
+        << file("0", "3", "DiscoverOnStart=1\r\n", "1");
+    QTest::newRow("number") << FileWriter([](SettingsFile &f) { return f.writeNow(&Settings::rrInterval, 15); })
+                            << true << file("0", "15", "", "1");
+    QTest::newRow("number, older call") << FileWriter([](SettingsFile &f) {
+        f.writeRRInterval(-1);
+        return true;
+    }) << true << file("0", "-1", "", "1");
+    QTest::newRow("text in a new section")
+        << FileWriter([](SettingsFile &f) { return f.writeNow(&Settings::localInterface, QStringLiteral("10.0.0.7")); })
+        << true << file("0", "3", "", "1", "\r\n[Local Interface]\r\nIPAddress=10.0.0.7\r\n");
+    QTest::newRow("colour loses its top byte")
+        << FileWriter([](SettingsFile &f) { return f.writeNow(&TOptions::CritColor, 0xFF123456u); }) << true
+        << file("0", "3", "CritColor=1193046\r\n", "1");
+    QTest::newRow("grid colour") << FileWriter([](SettingsFile &f) { return f.writeNow(&GridColors::Grid, 0x010203u); })
+                                 << true << file("0", "3", "", "66051");
+    // The dialog's copy of the beep toggle is not kept in the file.
+    QTest::newRow("member the file does not keep")
+        << FileWriter([](SettingsFile &f) { return f.writeNow(&TOptions::Feedback, true); }) << false
+        << file("0", "3", "", "1");
+}
+
+void TestSettings::typedWriteNowKeepsTheFilesSpelling()
+{
+    QFETCH(FileWriter, write);
+    QFETCH(bool, written);
+    QFETCH(QByteArray, after);
+    QTemporaryDir dir;
+    RecordingOperator op;
+    const QString path = dir.filePath(QStringLiteral("Vork.ini"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("[OPTIONS]\r\nBEEP=0\r\nrrINTERVAL=3\r\n\r\n[colors]\r\ngrid=1\r\n");
+    f.close();
+
+    SettingsFile file(op, path);
+    Settings s;
+    QVERIFY(file.read(s));
+    QCOMPARE(write(file), written);
+    QCOMPARE(fileBytes(path), after);
+    QVERIFY(op.logs.isEmpty());
+}
+
+void TestSettings::keysAndMembersAreDistinct()
+{
+    // Two rows on one key, or one member under two keys, would let a later row
+    // silently undo an earlier one.
+    QSet<QString> keys;
+    for (const SettingRow &row : settingRows()) {
+        const QString name = rowName(row).toLower();
+        QVERIFY2(!keys.contains(name), qPrintable(name));
+        keys.insert(name);
+        QCOMPARE(findSettingRow(row.field), &row);
+        QVERIFY2(row.min <= row.max, qPrintable(name));
+    }
+    // Every tone kind once; frequencies on keys of their own, lengths shared
+    // exactly where the member is shared.
+    QSet<int> kinds;
+    for (const ToneInfo &t : toneTable) {
+        kinds.insert(int(t.kind));
+        QCOMPARE(toneInfo(t.kind).hzKey, t.hzKey);
+        for (const ToneInfo &u : toneTable) {
+            if (&t == &u)
+                continue;
+            QVERIFY2(qstricmp(t.hzKey, u.hzKey) != 0 && qstricmp(t.hzKey, u.lenKey) != 0, t.hzKey);
+            QCOMPARE(qstricmp(t.lenKey, u.lenKey) == 0, t.len == u.len);
+            QCOMPARE(t.hz == u.hz, false);
+        }
+        QVERIFY(findSettingRow(t.hz) && findSettingRow(t.len));
+    }
+    QCOMPARE(kinds.size(), int(toneTable.size()));
+    QCOMPARE(kinds, (QSet<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+}
+
+void TestSettings::toneKindsUseTheirOwnKeys_data()
+{
+    QTest::addColumn<Tone>("kind");
+    QTest::addColumn<QByteArray>("hzKey");
+    QTest::addColumn<QByteArray>("lenKey");
+    QTest::newRow("discovery start") << Tone::DiscoveryStart << QByteArray("DISCSTARTf") << QByteArray("DISCSTARTl");
+    QTest::newRow("discovery end") << Tone::DiscoveryEnd << QByteArray("DISCENDf") << QByteArray("DISCENDl");
+    QTest::newRow("connect") << Tone::Connect << QByteArray("CONNECTf") << QByteArray("CONNECTl");
+    QTest::newRow("disconnect") << Tone::Disconnect << QByteArray("DISCONNECTf") << QByteArray("DISCONNECTl");
+    QTest::newRow("error") << Tone::Error << QByteArray("ERRORf") << QByteArray("ERRORl");
+    QTest::newRow("ping found") << Tone::PingFound << QByteArray("PINGFNDf") << QByteArray("PINGl");
+    QTest::newRow("ping not found") << Tone::PingNotFound << QByteArray("PINGNOTFNDf") << QByteArray("PINGl");
+    QTest::newRow("button") << Tone::Button << QByteArray("BUTTONf") << QByteArray("BUTTONl");
+    QTest::newRow("check box") << Tone::CheckBox << QByteArray("CHECKf") << QByteArray("CHECKl");
+    QTest::newRow("key click") << Tone::KeyClick << QByteArray("KEYf") << QByteArray("KEYl");
+}
+
+void TestSettings::toneKindsUseTheirOwnKeys()
+{
+    QFETCH(Tone, kind);
+    QFETCH(QByteArray, hzKey);
+    QFETCH(QByteArray, lenKey);
+    IniFile ini;
+    ini.parse("[options]\n" + hzKey.toLower() + "=1234\n" + lenKey.toUpper() + "=56\n");
+    Settings s;
+    readSettings(ini, s);
+    QCOMPARE(s.options.tone(kind), (std::pair{1234, 56}));
+    // No other tone moved, but for the length both ping tones share.
+    const TOptions defaults;
+    for (const ToneInfo &other : toneTable) {
+        if (other.kind == kind)
+            continue;
+        const bool sharesLength = qstricmp(other.lenKey, lenKey.constData()) == 0;
+        QCOMPARE(s.options.tone(other.kind),
+                 (std::pair{defaults.tone(other.kind).first, sharesLength ? 56 : defaults.tone(other.kind).second}));
+    }
+
+    // And at exit they go back under the same keys.
+    IniFile out;
+    writeExitKeys(out, s);
+    QCOMPARE(out.value(QStringLiteral("Options"), QString::fromLatin1(hzKey)), QStringLiteral("1234"));
+    QCOMPARE(out.value(QStringLiteral("Options"), QString::fromLatin1(lenKey)), QStringLiteral("56"));
 }
 
 void TestSettings::tonesPlayOnlyWhenAllowed_data()

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <random>
 #include <string>
+#include <type_traits>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
@@ -22,6 +23,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         std::abort();
     if ((s.options.Warncolor | s.options.CritColor | s.colors.Grid | s.colors.GridMark) > 0x00FFFFFFu)
         std::abort();
+    for (const vork::SettingRow &row : vork::settingRows()) {
+        vork::visitSetting(s, row.field, [&](const auto &value) {
+            using T = std::remove_cvref_t<decltype(value)>;
+            if constexpr (std::is_same_v<T, int>) {
+                if (value < row.min || value > row.max)
+                    std::abort();
+            } else if constexpr (std::is_same_v<T, vork::StoredColor>) {
+                if (value > 0x00FFFFFFu)
+                    std::abort();
+            }
+        });
+    }
 
     vork::writeExitKeys(ini, s);
     vork::IniFile back;
@@ -31,6 +44,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (again.localPort != s.localPort || again.wait != s.wait || again.sortType != s.sortType
         || again.options.ConnectHZ != s.options.ConnectHZ || again.options.CritColor != s.options.CritColor)
         std::abort();
+    // Every key reads back as read; the keys not written at exit were left as they were.
+    for (const vork::SettingRow &row : vork::settingRows()) {
+        const auto text = [&](const vork::Settings &from) {
+            return vork::visitSetting(from, row.field, [](const auto &value) { return vork::settingText(value); });
+        };
+        if (text(again) != text(s))
+            std::abort();
+    }
     return 0;
 }
 
@@ -42,7 +63,8 @@ int main(int argc, char **argv)
     std::mt19937 rng(20261210);
     static const char *const pieces[] = {"[UDP]\n", "[Options]\n", "[SORT]\n", "[Colors]\n", "[UDPmasks]\n",
                                          "LocalPort=", "Wait=", "type=", "CONNECTf=", "WarnColor=", "CritColor=",
-                                         "Grid=", "beep=", "=", "\n", "\r\n", "[", "]", "3010", "-5", "99999999999",
+                                         "Grid=", "beep=", "PINGl=", "RRinterval=", "[Local Interface]\n",
+                                         "IPAddress=", "ShowBox=", "=", "\n", "\r\n", "[", "]", "3010", "-5", "99999999999",
                                          "0x10", "$FF", "abc", ";comment\n", "#x\n"};
     for (int r = 0; r < rounds; ++r) {
         std::string text;

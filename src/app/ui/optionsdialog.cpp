@@ -24,34 +24,6 @@ namespace vork {
 
 namespace {
 
-struct ToneField
-{
-    Tone kind;
-    const char *caption;
-    int TOptions::*hz;
-    int TOptions::*len;
-    const char *hzName;
-    const char *lenName;
-};
-
-// Both ping tones share one length, so PingLen appears twice and gets one spin box.
-constexpr ToneField toneFields[] = {
-    {Tone::DiscoveryStart, "Discovery Start", &TOptions::DiscoveryStartHZ, &TOptions::DiscoveryStartLen,
-     "DiscoveryStartHZ", "DiscoveryStartLen"},
-    {Tone::DiscoveryEnd, "Discovery End", &TOptions::DiscoveryEndHZ, &TOptions::DiscoveryEndLen, "DiscoveryEndHZ",
-     "DiscoveryEndLen"},
-    {Tone::Connect, "Connect", &TOptions::ConnectHZ, &TOptions::ConnectLen, "ConnectHZ", "ConnectLen"},
-    {Tone::Disconnect, "Disconnect", &TOptions::DisConnectHZ, &TOptions::DisConnectLen, "DisConnectHZ",
-     "DisConnectLen"},
-    {Tone::Error, "Error", &TOptions::ErrorHZ, &TOptions::ErrorLen, "ErrorHZ", "ErrorLen"},
-    {Tone::PingFound, "Ping Found", &TOptions::PingFoundHZ, &TOptions::PingLen, "PingFoundHZ", "PingLen"},
-    {Tone::PingNotFound, "Ping Not Found", &TOptions::PingNotFoundHZ, &TOptions::PingLen, "PingNotFoundHZ",
-     "PingLen"},
-    {Tone::Button, "Button", &TOptions::ButtonHZ, &TOptions::buttonLen, "ButtonHZ", "buttonLen"},
-    {Tone::CheckBox, "Check Box", &TOptions::CheckBoxHZ, &TOptions::CheckBoxLen, "CheckBoxHZ", "CheckBoxLen"},
-    {Tone::KeyClick, "Key Click", &TOptions::KeyClickHZ, &TOptions::KeyClickLen, "KeyClickHZ", "KeyClickLen"},
-};
-
 constexpr int maxHz = 32767;
 constexpr int maxMs = 10000;
 constexpr int maxWarn = 999;
@@ -204,17 +176,18 @@ QWidget *OptionsDialog::buildSounds()
     grid->addWidget(new QLabel(QStringLiteral("Length (ms)"), page), 0, 2);
 
     int row = 1;
-    for (const ToneField &f : toneFields) {
-        auto *label = new QLabel(latin(f.caption), page);
-        label->setObjectName(QStringLiteral("toneLabel%1").arg(static_cast<int>(f.kind)));
+    for (const ToneInfo &t : toneTable) {
+        auto *label = new QLabel(latin(t.caption), page);
+        label->setObjectName(QStringLiteral("toneLabel%1").arg(static_cast<int>(t.kind)));
         label->setToolTip(QStringLiteral("Click to hear this tone, double-click to restore its frequency"));
         label->setCursor(Qt::PointingHandCursor);
         label->installEventFilter(this);
-        auto *hz = spinBox(page, maxHz, latin(f.hzName));
+        auto *hz = spinBox(page, maxHz, latin(t.hzName));
+        connect(hz, &QSpinBox::valueChanged, this, [this] { m_tones.play(Tone::KeyClick); });
 
         QSpinBox *len = nullptr;
         for (const ToneRow &earlier : m_toneRows) {
-            if (earlier.len == f.len)
+            if (earlier.len == t.len)
                 len = earlier.lenSpin;
         }
         if (len) {
@@ -222,18 +195,14 @@ QWidget *OptionsDialog::buildSounds()
             grid->removeWidget(len);
             grid->addWidget(len, row - 1, 2, 2, 1);
         } else {
-            len = spinBox(page, maxMs, latin(f.lenName));
+            len = spinBox(page, maxMs, latin(t.lenName));
+            connect(len, &QSpinBox::valueChanged, this, [this] { m_tones.play(Tone::KeyClick); });
             grid->addWidget(len, row, 2);
         }
         grid->addWidget(label, row, 0);
         grid->addWidget(hz, row, 1);
-        m_toneRows.push_back({f.kind, label, f.hz, f.len, hz, len});
+        m_toneRows.push_back({t.kind, label, t.hz, t.len, hz, len});
         ++row;
-    }
-    for (const ToneRow &r : m_toneRows) {
-        connect(r.hzSpin, &QSpinBox::valueChanged, this, [this] { m_tones.play(Tone::KeyClick); });
-        if (r.hz != &TOptions::PingNotFoundHZ)
-            connect(r.lenSpin, &QSpinBox::valueChanged, this, [this] { m_tones.play(Tone::KeyClick); });
     }
 
     auto *defaults = defaultsButton(QStringLiteral("defaultsSounds"));

@@ -160,7 +160,7 @@ void MainWindow::buildPages()
     connect(m_discoverPage, &DiscoverPage::useListToggled, this, [this](bool on) { setUseList(on, true); });
     connect(m_discoverPage, &DiscoverPage::discoverOnStartToggled, this, [this](bool on) {
         m_settings.discoverOnStart = on;
-        m_settingsFile->writeNow(QStringLiteral("Options"), QStringLiteral("DiscoverOnStart"), on);
+        m_settingsFile->writeNow(&Settings::discoverOnStart, on);
     });
     // Column widths follow the texts once a list is complete.
     connect(&cycle(), &DiscoveryCycle::listSorted, this, &MainWindow::applyColumnRule);
@@ -186,7 +186,7 @@ QWidget *MainWindow::buildUnitBar()
     layout->addWidget(m_interfaceSelector);
     connect(m_interfaceSelector, &InterfaceSelector::picked, this, [this](const QString &address) {
         m_settings.localInterface = address;
-        m_settingsFile->writeNow(QStringLiteral("Local Interface"), QStringLiteral("IPAddress"), address);
+        m_settingsFile->writeNow(&Settings::localInterface, address);
     });
     return bar;
 }
@@ -345,7 +345,7 @@ void MainWindow::setUseList(bool on, bool write)
     m_discoverPage->setUseList(on);
     m_discoverTabs->setTabVisible(1, on);
     if (write)
-        m_settingsFile->writeNow(QStringLiteral("Options"), QStringLiteral("Use List"), on);
+        m_settingsFile->writeNow(&Settings::useList, on);
 }
 
 void MainWindow::setBeep(bool on, bool write)
@@ -358,7 +358,7 @@ void MainWindow::setBeep(bool on, bool write)
         m_beep->setChecked(on);
     }
     if (write)
-        m_settingsFile->writeNow(QStringLiteral("Options"), QStringLiteral("beep"), on);
+        m_settingsFile->writeNow(&Settings::beep, on);
 }
 
 void MainWindow::sendToTargets(const QByteArray &query)
@@ -416,7 +416,7 @@ void MainWindow::openOptions()
         if (back.autoDiscover != m_settings.discoverOnStart) {
             m_settings.discoverOnStart = back.autoDiscover;
             m_discoverPage->setDiscoverOnStart(back.autoDiscover);
-            m_settingsFile->writeNow(QStringLiteral("Options"), QStringLiteral("DiscoverOnStart"), back.autoDiscover);
+            m_settingsFile->writeNow(&Settings::discoverOnStart, back.autoDiscover);
         }
         if (back.useList != m_settings.useList)
             setUseList(back.useList, true);

@@ -151,6 +151,10 @@ private Q_SLOTS:
     void checksumBlockFollowsLater();
     void splitReplies_data();
     void splitReplies();
+    void lateBlocksAndLinger_data();
+    void lateBlocksAndLinger();
+    void trickledBlocks_data();
+    void trickledBlocks();
     void pushedBlocks();
     void garbageNeverStopsTheUnit();
     void fleetUnitsListenOnOwnAddresses();
@@ -597,6 +601,126 @@ void TestSimCommands::splitReplies()
         QVERIFY(rig.arrivals.contains(firstHalfEnd));
 }
 
+void TestSimCommands::lateBlocksAndLinger_data()
+{
+    QTest::addColumn<int>("lateMs");
+    QTest::addColumn<int>("lingerMs");
+    QTest::addColumn<QByteArray>("script");   // sent in one write
+    QTest::addColumn<QByteArray>("expected"); // everything the client gets, in order
+    QTest::addColumn<int>("acksBeforeBlock"); // -1: no block arrives
+    QTest::addColumn<bool>("closes");
+
+    const QByteArray setupBlock = QByteArray("S") + patternRecord();
+    const QByteArray clockBlock = QByteArray("T") + bytes({30, 45, 13, 29, 5, 2, 24, 20});
+    const QByteArray sumBlock =
+        checksumBlock({0x44, 0x33, 0x22, 0x11, 0x00, 0xE0, 0x03, 0x00, 0x00, 0xFF, 0xFF, 0x00});
+    const QByteArray acks4 = QByteArray(4, '\x06');
+
+    // The S after C falls in the linger: no command is taken then.
+    QTest::newRow("late setup block after the Q and C ACKs, linger lets it in")
+        << 200 << 600 << QByteArray("SUQCS") << acks4 + setupBlock << 4 << true;
+    QTest::newRow("late setup block, no linger: closed before it")
+        << 200 << 0 << QByteArray("SUQC") << acks4 << -1 << true;
+    QTest::newRow("linger alone: the block in its place")
+        << 0 << 300 << QByteArray("SUQC") << ack + ack + setupBlock + ack + ack << 2 << true;
+    QTest::newRow("late clock block after the Q ACK") << 150 << 0 << QByteArray("STQ") << ack + ack + ack + clockBlock
+                                                      << 3 << false;
+    QTest::newRow("late checksum block after the S ACK") << 150 << 0 << QByteArray("XS") << ack + ack + sumBlock << 2
+                                                         << false;
+}
+
+void TestSimCommands::lateBlocksAndLinger()
+{
+    QFETCH(int, lateMs);
+    QFETCH(int, lingerMs);
+    QFETCH(QByteArray, script);
+    QFETCH(QByteArray, expected);
+    QFETCH(int, acksBeforeBlock);
+    QFETCH(bool, closes);
+    SimUnit unit = plainUnit();
+    unit.commandFaults.lateBlockMs = lateMs;
+    unit.commandFaults.closeLingerMs = lingerMs;
+    Rig rig;
+    QVERIFY(rig.start(unit));
+    QElapsedTimer timer;
+    qint64 blockAt = -1;
+    qint64 closedAt = -1;
+    QObject::connect(&rig.socket, &QTcpSocket::readyRead, &rig.socket, [&] {
+        if (blockAt < 0 && acksBeforeBlock >= 0 && rig.got.size() > acksBeforeBlock)
+            blockAt = timer.elapsed();
+    });
+    QObject::connect(&rig.socket, &QTcpSocket::disconnected, &rig.socket, [&] { closedAt = timer.elapsed(); });
+    timer.start();
+    rig.socket.write(script);
+    if (closes)
+        QTRY_VERIFY_WITH_TIMEOUT(closedAt >= 0, waitMs);
+    else
+        QTRY_VERIFY_WITH_TIMEOUT(rig.got.size() >= expected.size(), waitMs);
+    QTest::qWait(settleMs);
+    QCOMPARE(rig.got, expected);
+    if (acksBeforeBlock >= 0)
+        QVERIFY2(blockAt >= lateMs, qPrintable(QString::number(blockAt)));
+    if (closes) {
+        QVERIFY2(closedAt >= lingerMs, qPrintable(QString::number(closedAt)));
+        QVERIFY2(blockAt < 0 || blockAt <= closedAt, "the block came after the close");
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.server->tcp().hasClient(), waitMs);
+    } else {
+        QVERIFY(rig.server->tcp().hasClient());
+    }
+    QCOMPARE(rig.server->tcp().sent(), expected);
+}
+
+void TestSimCommands::trickledBlocks_data()
+{
+    QTest::addColumn<int>("trickleMs");
+    QTest::addColumn<bool>("split");
+    QTest::addColumn<QByteArray>("enter");
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<int>("minArrivals");
+    QTest::addColumn<int>("maxArrivals");
+
+    const QByteArray clockBlock = QByteArray("T") + bytes({30, 45, 13, 29, 5, 2, 24, 20});
+    const QByteArray sumBlock =
+        checksumBlock({0x44, 0x33, 0x22, 0x11, 0x00, 0xE0, 0x03, 0x00, 0x00, 0xFF, 0xFF, 0x00});
+    // Each byte its own write: a few may still meet in one read on a busy machine.
+    QTest::newRow("clock block byte by byte") << 20 << false << QByteArray("S") << QByteArray("T") << ack + clockBlock
+                                              << 5 << 10;
+    QTest::newRow("checksum block byte by byte") << 20 << false << QByteArray() << QByteArray("X") << ack + sumBlock
+                                                 << 7 << 14;
+    QTest::newRow("trickle wins over split") << 20 << true << QByteArray("S") << QByteArray("T") << ack + clockBlock
+                                             << 5 << 10;
+    QTest::newRow("no trickle: one write") << 0 << false << QByteArray("S") << QByteArray("T") << ack + clockBlock
+                                           << 1 << 2;
+}
+
+void TestSimCommands::trickledBlocks()
+{
+    QFETCH(int, trickleMs);
+    QFETCH(bool, split);
+    QFETCH(QByteArray, enter);
+    QFETCH(QByteArray, command);
+    QFETCH(QByteArray, expected);
+    QFETCH(int, minArrivals);
+    QFETCH(int, maxArrivals);
+    Rig rig;
+    QVERIFY(rig.start());
+    if (!enter.isEmpty())
+        QVERIFY(rig.exchange(enter, ack));
+    SimCommandFaults f;
+    f.trickleMs = trickleMs;
+    f.splitReplies = split;
+    rig.server->setCommandFaults(f);
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(rig.exchange(command, expected));
+    // The ACK and the first byte go together; every later byte waits its turn.
+    const qint64 least = qint64(expected.size() - 2) * trickleMs;
+    QVERIFY2(timer.elapsed() >= least, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY2(rig.arrivals.size() >= minArrivals && rig.arrivals.size() <= maxArrivals,
+             qPrintable(QString::number(rig.arrivals.size())));
+}
+
 void TestSimCommands::pushedBlocks()
 {
     SimUnit unit = plainUnit({5, 0, 3}, 2);
@@ -679,7 +803,8 @@ void TestSimCommands::configReadsCommandPortFields()
         "checksum": {"value": "0xDEADBEEF", "byteCount": 256, "location": "0xFFFFFF", "delayMs": 50},
         "restartMs": 200,
         "commandFaults": {"nak": "S0", "silent": "U", "delayMs": 20, "stray": "00 41", "dropAfter": 9,
-                          "failErase": true, "splitReplies": true}}])");
+                          "failErase": true, "splitReplies": true, "lateBlockMs": 250, "trickleMs": 5,
+                          "closeLingerMs": 700}}])");
     QList<SimUnit> units;
     QString error;
     QVERIFY2(parseFleetConfig(json, unitAddress, units, &error), qPrintable(error));
@@ -697,6 +822,9 @@ void TestSimCommands::configReadsCommandPortFields()
     QCOMPARE(u.commandFaults.dropAfterBytes, 9);
     QVERIFY(u.commandFaults.failErase);
     QVERIFY(u.commandFaults.splitReplies);
+    QCOMPARE(u.commandFaults.lateBlockMs, 250);
+    QCOMPARE(u.commandFaults.trickleMs, 5);
+    QCOMPARE(u.commandFaults.closeLingerMs, 700);
 
     // A unit without a record starts with the default one.
     QVERIFY(parseFleetConfig("[{}]", unitAddress, units, &error));
@@ -711,6 +839,9 @@ void TestSimCommands::configReadsCommandPortFields()
         {R"([{"commandFaults": {"bogus": 1}}])", QStringLiteral("unknown field \"bogus\"")},
         {R"([{"checksum": {"location": "0x1000000"}}])", QStringLiteral("\"location\"")},
         {R"([{"restartMs": -1}])", QStringLiteral("\"restartMs\"")},
+        {R"([{"commandFaults": {"lateBlockMs": -1}}])", QStringLiteral("\"lateBlockMs\"")},
+        {R"([{"commandFaults": {"trickleMs": 10001}}])", QStringLiteral("\"trickleMs\"")},
+        {R"([{"commandFaults": {"closeLingerMs": true}}])", QStringLiteral("\"closeLingerMs\"")},
     };
     for (const auto &[text, why] : rejected) {
         QVERIFY2(!parseFleetConfig(text, unitAddress, units, &error), text.constData());

@@ -89,7 +89,7 @@ int main(int argc, char *argv[])
         "'Q' leaves monitor and setup, four zero bytes leave history. Command level: M H S, X\n"
         "(ACK, then the 12-byte checksum block after --checksum-delay), C (ACK and close), R (reboot:\n"
         "silent on UDP and TCP for --restart-ms, then back with run time 0), x. Setup mode: U (ACK,\n"
-        "'S' + 243-byte setup record), D (ACK, 243 bytes, ACK), T (ACK, 'T' + clock), t (ACK,\n"
+        "'S' + the setup record, its length by version), D (ACK, 243 bytes, ACK), T (ACK, 'T' + clock), t (ACK,\n"
         "8 clock bytes, ACK), c (setup back to defaults), h, p (erase; NAK with --fail-erase).\n"
         "Monitor mode: f (ACK, 3 bytes, ACK). Unknown bytes are ignored.\n\n"
         "Loopback (no privileges): units on 127.0.0.2, 127.0.0.3, ... reached by unicast.\n"

@@ -3,9 +3,17 @@
 #include "simunitserver.h"
 
 #include "connection/commands.h"
+#include "setup/setuprecord.h"
 #include "unit/announcement.h"
 
 namespace vork::sim {
+
+QByteArray sentSetupRecord(const SimUnit &unit, const QByteArray &record)
+{
+    // Older firmware has a shorter record; the unit sends only what it has.
+    const int version = unit.version[0] * 100 + unit.version[1] * 10 + unit.version[2];
+    return record.left(setupSize(version));
+}
 
 bool SimSetupHandler::knows(Mode mode, std::uint8_t byte) const
 {
@@ -43,7 +51,7 @@ void SimSetupHandler::execute(SimHandlerPort &port, std::uint8_t byte)
     switch (static_cast<Command>(byte)) {
     case Command::SetupUpload: {
         QByteArray block(1, static_cast<char>(ReplyType::Setup));
-        block += unit.setupRecord();
+        block += sentSetupRecord(unit.unit(), unit.setupRecord());
         port.ackWithBlock(byte, block);
         return;
     }

@@ -14,4 +14,7 @@ public:
     void finishData(SimHandlerPort &port, std::uint8_t byte, const QByteArray &data) override;
 };
 
+// The setup record as a unit of this firmware sends it: as many bytes as its version gives.
+QByteArray sentSetupRecord(const SimUnit &unit, const QByteArray &record);
+
 } // namespace vork::sim

@@ -40,6 +40,9 @@ QByteArray bytes(std::initializer_list<int> values)
     return b;
 }
 
+// The setup record 2.5.8 firmware sends on 'U' (the plain unit's version).
+constexpr int sentSetupSize = 225;
+
 const QByteArray ack = bytes({0x06});
 const QByteArray nak = bytes({0x15});
 
@@ -138,6 +141,8 @@ private Q_SLOTS:
     void commandAnswers();
     void dataBlocks_data();
     void dataBlocks();
+    void setupRecordLengthByVersion_data();
+    void setupRecordLengthByVersion();
     void setupDownloadIsStoredAndUploaded();
     void eraseSetupRestoresDefaults();
     void defaultSetupRecordLayout();
@@ -221,7 +226,7 @@ void TestSimCommands::commandAnswers_data()
     QTest::addColumn<Mode>("modeAfter");
 
     const QByteArray none;
-    const QByteArray setupBlock = QByteArray("S") + patternRecord();
+    const QByteArray setupBlock = QByteArray("S") + patternRecord().left(sentSetupSize);
     // 2024-02-29 13:45:30, Thursday = 5.
     const QByteArray clockBlock = QByteArray("T") + bytes({30, 45, 13, 29, 5, 2, 24, 20});
 
@@ -322,6 +327,37 @@ void TestSimCommands::dataBlocks()
     QCOMPARE(commands.at(1).data, data);
 }
 
+void TestSimCommands::setupRecordLengthByVersion_data()
+{
+    QTest::addColumn<QByteArray>("version");
+    QTest::addColumn<int>("length");
+    // Record lengths by firmware version, from the setup size table.
+    QTest::newRow("2.5.5") << bytes({2, 5, 5}) << 221;
+    QTest::newRow("2.5.6") << bytes({2, 5, 6}) << 222;
+    QTest::newRow("2.5.8") << bytes({2, 5, 8}) << 225;
+    QTest::newRow("2.6.3") << bytes({2, 6, 3}) << 231;
+    QTest::newRow("2.9.0") << bytes({2, 9, 0}) << 234;
+    QTest::newRow("3.1.6") << bytes({3, 1, 6}) << 236;
+    QTest::newRow("3.1.7") << bytes({3, 1, 7}) << 238;
+    QTest::newRow("5.0.1") << bytes({5, 0, 1}) << 238;
+    QTest::newRow("5.0.2") << bytes({5, 0, 2}) << 239;
+}
+
+void TestSimCommands::setupRecordLengthByVersion()
+{
+    QFETCH(QByteArray, version);
+    QFETCH(int, length);
+    Rig rig;
+    QVERIFY(rig.start(plainUnit({std::uint8_t(version[0]), std::uint8_t(version[1]), std::uint8_t(version[2])})));
+    if (!rig.server->tcp().loggedIn())
+        QVERIFY(rig.exchange(authenticationText(), {}));
+    QVERIFY(rig.exchange("S", ack));
+    // Exactly that many bytes, and nothing after them.
+    QVERIFY(rig.exchange("U", ack + "S" + patternRecord().left(length)));
+    // The unit keeps the whole record; only what it sends is shorter.
+    QCOMPARE(rig.server->setupRecord(), patternRecord());
+}
+
 void TestSimCommands::setupDownloadIsStoredAndUploaded()
 {
     Rig rig;
@@ -334,7 +370,7 @@ void TestSimCommands::setupDownloadIsStoredAndUploaded()
     QVERIFY(rig.exchange(record.left(100), {}));
     QVERIFY(rig.exchange(record.mid(100), ack));
     QCOMPARE(rig.server->setupRecord(), record);
-    QVERIFY(rig.exchange("U", ack + "S" + record));
+    QVERIFY(rig.exchange("U", ack + "S" + record.left(sentSetupSize)));
 }
 
 void TestSimCommands::eraseSetupRestoresDefaults()
@@ -346,7 +382,7 @@ void TestSimCommands::eraseSetupRestoresDefaults()
     const QByteArray defaults = defaultSetupRecord(rig.server->unit());
     QVERIFY(defaults != patternRecord());
     QCOMPARE(rig.server->setupRecord(), defaults);
-    QVERIFY(rig.exchange("U", ack + "S" + defaults));
+    QVERIFY(rig.exchange("U", ack + "S" + defaults.left(sentSetupSize)));
 }
 
 void TestSimCommands::defaultSetupRecordLayout()
@@ -551,11 +587,11 @@ void TestSimCommands::answerDelay()
     rig.socket.write("SU");
     QTRY_COMPARE_WITH_TIMEOUT(rig.got.size(), 1, waitMs);
     const qint64 first = timer.elapsed();
-    QTRY_COMPARE_WITH_TIMEOUT(rig.got.size(), 2 + 244, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.got.size(), 2 + 1 + sentSetupSize, waitMs);
     const qint64 second = timer.elapsed();
     QVERIFY2(first >= 300, qPrintable(QString::number(first)));
     QVERIFY2(second >= 600, qPrintable(QString::number(second)));
-    QCOMPARE(rig.got, ack + ack + "S" + patternRecord());
+    QCOMPARE(rig.got, ack + ack + "S" + patternRecord().left(sentSetupSize));
 }
 
 void TestSimCommands::checksumBlockFollowsLater()
@@ -590,12 +626,12 @@ void TestSimCommands::splitReplies()
     SimCommandFaults f;
     f.splitReplies = split;
     rig.server->setCommandFaults(f);
-    QVERIFY(rig.exchange("U", ack + "S" + patternRecord()));
-    // ACK + 244-byte block: the split one arrives in halves of 122, 30 ms apart.
-    const qsizetype firstHalfEnd = 1 + 122;
+    QVERIFY(rig.exchange("U", ack + "S" + patternRecord().left(sentSetupSize)));
+    // ACK + 226-byte block: the split one arrives in halves of 113, 30 ms apart.
+    const qsizetype firstHalfEnd = 1 + 113;
     bool brokenInside = false;
     for (qsizetype at : std::as_const(rig.arrivals))
-        brokenInside = brokenInside || (at > 1 && at < 245);
+        brokenInside = brokenInside || (at > 1 && at < 1 + 1 + sentSetupSize);
     QCOMPARE(brokenInside, split);
     if (split)
         QVERIFY(rig.arrivals.contains(firstHalfEnd));
@@ -610,7 +646,7 @@ void TestSimCommands::lateBlocksAndLinger_data()
     QTest::addColumn<int>("acksBeforeBlock"); // -1: no block arrives
     QTest::addColumn<bool>("closes");
 
-    const QByteArray setupBlock = QByteArray("S") + patternRecord();
+    const QByteArray setupBlock = QByteArray("S") + patternRecord().left(sentSetupSize);
     const QByteArray clockBlock = QByteArray("T") + bytes({30, 45, 13, 29, 5, 2, 24, 20});
     const QByteArray sumBlock =
         checksumBlock({0x44, 0x33, 0x22, 0x11, 0x00, 0xE0, 0x03, 0x00, 0x00, 0xFF, 0xFF, 0x00});

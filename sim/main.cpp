@@ -1,6 +1,7 @@
 // vork-sim: simulated Vork units for tests, demos and training.
 
 #include "simconfig.h"
+#include "simfaulttable.h"
 #include "simfleet.h"
 
 #include <QCommandLineOption>
@@ -88,7 +89,7 @@ int main(int argc, char *argv[])
         "'Q' leaves monitor and setup, four zero bytes leave history. Command level: M H S, X\n"
         "(ACK, then the 12-byte checksum block after --checksum-delay), C (ACK and close), R (reboot:\n"
         "silent on UDP and TCP for --restart-ms, then back with run time 0), x. Setup mode: U (ACK,\n"
-        "'S' + 243-byte setup record), D (ACK, 243 bytes, ACK), T (ACK, 'T' + clock), t (ACK,\n"
+        "'S' + the setup record, its length by version), D (ACK, 243 bytes, ACK), T (ACK, 'T' + clock), t (ACK,\n"
         "8 clock bytes, ACK), c (setup back to defaults), h, p (erase; NAK with --fail-erase).\n"
         "Monitor mode: f (ACK, 3 bytes, ACK). Unknown bytes are ignored.\n\n"
         "Loopback (no privileges): units on 127.0.0.2, 127.0.0.3, ... reached by unicast.\n"
@@ -125,25 +126,6 @@ int main(int argc, char *argv[])
                                     QStringLiteral("MAC of a single unit, 12 hex digits (default 0050C2 + the address's "
                                                    "low three bytes)."),
                                     QStringLiteral("mac"));
-    const QCommandLineOption oldOpt(QStringLiteral("old-firmware"),
-                                    QStringLiteral("Answer with the first 109 bytes of the announcement only."));
-    const QCommandLineOption shortOpt(QStringLiteral("short"),
-                                      QStringLiteral("Fault: answer with only the first n bytes (1-129)."),
-                                      QStringLiteral("n"));
-    const QCommandLineOption oversizeOpt(QStringLiteral("oversize"),
-                                         QStringLiteral("Fault: answer with n bytes, the announcement followed by "
-                                                        "garbage (131-65507, e.g. 1200)."),
-                                         QStringLiteral("n"));
-    const QCommandLineOption garbageOpt(QStringLiteral("garbage"),
-                                        QStringLiteral("Fault: answer with n random bytes instead (1-65507)."),
-                                        QStringLiteral("n"));
-    const QCommandLineOption duplicateOpt(QStringLiteral("duplicate-mac"),
-                                          QStringLiteral("Fault: answer every query a second time with another MAC "
-                                                         "(two units on one IP)."));
-    const QCommandLineOption delayOpt(QStringLiteral("delay"),
-                                      QStringLiteral("Fault: wait ms milliseconds before answering (0-600000)."),
-                                      QStringLiteral("ms"));
-    const QCommandLineOption silentOpt(QStringLiteral("silent"), QStringLiteral("Fault: never answer."));
     const QCommandLineOption forOpt(QStringLiteral("for"),
                                     QStringLiteral("Stop after this many seconds (1-604800)."),
                                     QStringLiteral("seconds"));
@@ -153,39 +135,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption tcpPortOpt(QStringLiteral("tcp-port"),
                                         QStringLiteral("TCP command port the units listen on (default 3011)."),
                                         QStringLiteral("port"));
-    const QCommandLineOption nakOpt(QStringLiteral("nak"),
-                                    QStringLiteral("TCP fault: answer these command bytes with NAK (e.g. \"S\")."),
-                                    QStringLiteral("commands"));
-    const QCommandLineOption muteOpt(QStringLiteral("mute"),
-                                     QStringLiteral("TCP fault: give no answer to these command bytes (e.g. \"UT0\")."),
-                                     QStringLiteral("commands"));
-    const QCommandLineOption tcpDelayOpt(QStringLiteral("tcp-delay"),
-                                         QStringLiteral("TCP fault: wait ms milliseconds before every answer (0-600000)."),
-                                         QStringLiteral("ms"));
-    const QCommandLineOption strayOpt(QStringLiteral("stray"),
-                                      QStringLiteral("TCP fault: send these bytes ahead of every answer (hex, e.g. 00 41)."),
-                                      QStringLiteral("hex"));
-    const QCommandLineOption dropAfterOpt(QStringLiteral("drop-after"),
-                                          QStringLiteral("TCP fault: close the connection once n bytes went out on it."),
-                                          QStringLiteral("n"));
-    const QCommandLineOption failEraseOpt(QStringLiteral("fail-erase"),
-                                          QStringLiteral("TCP fault: NAK to erase history and erase persistent data."));
-    const QCommandLineOption splitOpt(QStringLiteral("split-replies"),
-                                      QStringLiteral("TCP fault: send every reply block in two parts, 30 ms apart."));
-    const QCommandLineOption restartOpt(QStringLiteral("restart-ms"),
-                                        QStringLiteral("Silence after a reboot command (default 1500)."),
-                                        QStringLiteral("ms"));
-    const QCommandLineOption checksumDelayOpt(QStringLiteral("checksum-delay"),
-                                              QStringLiteral("Time the checksum block follows its ACK (default 300)."),
-                                              QStringLiteral("ms"));
-    const QCommandLineOption checksumLocationOpt(
-        QStringLiteral("checksum-location"),
-        QStringLiteral("Mismatch location the checksum block reports, hex (default FFFF: match)."),
-        QStringLiteral("hex"));
-    parser.addOptions({configOpt, unitsOpt, baseOpt, addressOpt, bindAnyOpt, portOpt, descOpt, macOpt, oldOpt,
-                       shortOpt, oversizeOpt, garbageOpt, duplicateOpt, delayOpt, silentOpt, noTcpOpt, tcpPortOpt,
-                       nakOpt, muteOpt, tcpDelayOpt, strayOpt, dropAfterOpt, failEraseOpt, splitOpt, restartOpt,
-                       checksumDelayOpt, checksumLocationOpt, forOpt, verboseOpt});
+    parser.addOptions({configOpt, unitsOpt, baseOpt, addressOpt, bindAnyOpt, portOpt, descOpt, macOpt, noTcpOpt,
+                       tcpPortOpt});
+    // Every fault switch comes from the table, with its help text.
+    parser.addOptions(faultOptions());
+    parser.addOptions({forOpt, verboseOpt});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         return fail(QStringLiteral("unexpected argument ") + parser.positionalArguments().constFirst());
@@ -194,44 +148,19 @@ int main(int argc, char *argv[])
     int unitCount = parser.isSet(addressOpt) ? 1 : 5;
     int port = 3010;
     int runSeconds = 0;
-    SimFaults faults;
+    int tcpPort = 3011;
     if (!intValue(parser, unitsOpt, 1, maxUnits, unitCount, error) || !intValue(parser, portOpt, 1, 65535, port, error)
         || !intValue(parser, forOpt, 1, 604800, runSeconds, error)
-        || !intValue(parser, shortOpt, 1, 129, faults.shortLength, error)
-        || !intValue(parser, oversizeOpt, 131, maxDatagramSize, faults.oversizeLength, error)
-        || !intValue(parser, garbageOpt, 1, maxDatagramSize, faults.garbageLength, error)
-        || !intValue(parser, delayOpt, 0, 600000, faults.delayMs, error))
+        || !intValue(parser, tcpPortOpt, 1, 65535, tcpPort, error))
         return fail(error);
-    int tcpPort = 3011;
-    int tcpDelay = 0;
-    int dropAfter = 0;
-    int restartMs = 0;
-    int checksumDelay = 0;
-    QByteArray nak;
-    QByteArray mute;
-    QByteArray stray;
-    uint checksumLocation = 0;
-    if (!intValue(parser, tcpPortOpt, 1, 65535, tcpPort, error)
-        || !intValue(parser, tcpDelayOpt, 0, 600000, tcpDelay, error)
-        || !intValue(parser, dropAfterOpt, 1, 100000000, dropAfter, error)
-        || !intValue(parser, restartOpt, 0, 600000, restartMs, error)
-        || !intValue(parser, checksumDelayOpt, 0, 600000, checksumDelay, error))
+    QList<FaultSetting> faults;
+    if (!readFaultFlags(parser, faults, error))
         return fail(error);
-    if (parser.isSet(nakOpt) && !parseCommandBytes(parser.value(nakOpt), nak))
-        return fail(QStringLiteral("--nak takes command letters"));
-    if (parser.isSet(muteOpt) && !parseCommandBytes(parser.value(muteOpt), mute))
-        return fail(QStringLiteral("--mute takes command letters"));
-    if (parser.isSet(strayOpt) && (!parseHexBytes(parser.value(strayOpt), stray) || stray.isEmpty() || stray.size() > 4096))
-        return fail(QStringLiteral("--stray takes 1 to 4096 bytes as hex digits"));
-    if (parser.isSet(checksumLocationOpt)) {
-        bool ok = false;
-        checksumLocation = parser.value(checksumLocationOpt).toUInt(&ok, 16);
-        if (!ok || checksumLocation > 0xFFFFFF)
-            return fail(QStringLiteral("--checksum-location takes a hex number up to FFFFFF"));
-    }
-    faults.duplicate = parser.isSet(duplicateOpt);
-    faults.silent = parser.isSet(silentOpt);
-    error = checkFaults(faults);
+    // The flags alone must make sense together (each set as a file would), whatever a file adds.
+    SimUnit flagged;
+    for (const auto &[row, value] : std::as_const(faults))
+        row->set(flagged, value);
+    error = checkFaults(flagged.faults);
     if (!error.isEmpty())
         return fail(error);
 
@@ -268,39 +197,8 @@ int main(int argc, char *argv[])
             return fail(QStringLiteral("--mac takes 12 hex digits without separators"));
         units.first().mac = parser.value(macOpt).toUpper();
     }
-    for (SimUnit &u : units) {
-        if (parser.isSet(oldOpt))
-            u.oldFirmware = true;
-        SimFaults &f = u.faults;
-        if (faults.shortLength > 0)
-            f.shortLength = faults.shortLength, f.oversizeLength = 0;
-        if (faults.oversizeLength > 0)
-            f.oversizeLength = faults.oversizeLength, f.shortLength = 0;
-        if (faults.garbageLength > 0)
-            f.garbageLength = faults.garbageLength;
-        if (parser.isSet(delayOpt))
-            f.delayMs = faults.delayMs;
-        f.duplicate = f.duplicate || faults.duplicate;
-        f.silent = f.silent || faults.silent;
-
-        SimCommandFaults &c = u.commandFaults;
-        c.nakCommands += nak;
-        c.silentCommands += mute;
-        if (parser.isSet(tcpDelayOpt))
-            c.delayMs = tcpDelay;
-        if (parser.isSet(strayOpt))
-            c.strayBytes = stray;
-        if (parser.isSet(dropAfterOpt))
-            c.dropAfterBytes = dropAfter;
-        c.failErase = c.failErase || parser.isSet(failEraseOpt);
-        c.splitReplies = c.splitReplies || parser.isSet(splitOpt);
-        if (parser.isSet(restartOpt))
-            u.restartSilenceMs = restartMs;
-        if (parser.isSet(checksumDelayOpt))
-            u.checksum.delayMs = checksumDelay;
-        if (parser.isSet(checksumLocationOpt))
-            u.checksum.location = checksumLocation;
-    }
+    for (SimUnit &u : units)
+        overlayFaults(u, faults);
 
     SimFleet fleet;
     for (const SimUnit &u : units)

@@ -1,9 +1,13 @@
 #include "simcommandserver.h"
 
+#include "simcommandshandler.h"
+#include "simhandler.h"
+#include "simhistoryhandler.h"
+#include "simmonitorhandler.h"
+#include "simsetuphandler.h"
 #include "simunitserver.h"
 
 #include "connection/commands.h"
-#include "unit/announcement.h"
 #include "unit/bytecursor.h"
 #include "unit/unitrules.h"
 
@@ -16,39 +20,9 @@ namespace vork::sim {
 
 namespace {
 
-constexpr auto historyQuitKey = static_cast<std::uint8_t>(Command::HistoryQuit);
+constexpr auto historyQuitKey = SimHistoryHandler::quitKey;
 constexpr int historyRequestSize = 4;
 constexpr int historyDatedRequestSize = 10;
-constexpr int forceReadDataSize = 3;
-
-constexpr char cmd(Command c)
-{
-    return static_cast<char>(c);
-}
-
-// Command bytes each mode acts on; anything else is ignored there.
-QByteArrayView vocabulary(SimCommandServer::Mode mode)
-{
-    using M = SimCommandServer::Mode;
-    static const char commandLevel[] = {cmd(Command::Monitor), cmd(Command::History), cmd(Command::Setup),
-                                        cmd(Command::Checksum), cmd(Command::Close), cmd(Command::Reboot),
-                                        cmd(Command::FlashAbort)};
-    // Close and reboot are taken in every mode but history: "Boot" on the setup page reboots from setup mode.
-    static const char monitor[] = {cmd(Command::Quit), cmd(Command::ForceRead), cmd(Command::PhotoEyesOnce),
-                                   cmd(Command::PhotoEyesContinuous), cmd(Command::PhotoEyesStop),
-                                   cmd(Command::Close), cmd(Command::Reboot)};
-    static const char setup[] = {cmd(Command::SetupUpload), cmd(Command::SetupDownload), cmd(Command::ClockRead),
-                                 cmd(Command::ClockSet), cmd(Command::EraseSetup), cmd(Command::EraseHistory),
-                                 cmd(Command::ErasePersistent), cmd(Command::Quit), cmd(Command::Close),
-                                 cmd(Command::Reboot)};
-    switch (mode) {
-    case M::CommandLevel: return QByteArrayView(commandLevel, sizeof commandLevel);
-    case M::Monitor: return QByteArrayView(monitor, sizeof monitor);
-    case M::Setup: return QByteArrayView(setup, sizeof setup);
-    case M::History: break;
-    }
-    return {};
-}
 
 // The start date of a dated history request: century, year, month, day, hour, minute.
 bool looksLikeStartDate(QByteArrayView b)
@@ -68,14 +42,29 @@ SimCommandServer::SimCommandServer(SimUnitServer &unit) : QObject(&unit), m_unit
     connect(&m_dataTimer, &QTimer::timeout, this, [this] {
         // The block never came whole: forget it, as a unit's receive timeout would.
         m_in.clear();
+        m_dataHandler = nullptr;
         m_dataCommand = 0;
         m_dataSize = 0;
     });
+    m_lingerTimer.setSingleShot(true);
+    m_lingerTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_lingerTimer, &QTimer::timeout, this, &SimCommandServer::closeNow);
+
+    addHandler(std::make_unique<SimCommandsHandler>());
+    addHandler(std::make_unique<SimSetupHandler>());
+    addHandler(std::make_unique<SimMonitorHandler>());
+    addHandler(std::make_unique<SimHistoryHandler>());
 }
 
 SimCommandServer::~SimCommandServer()
 {
     close();
+}
+
+void SimCommandServer::addHandler(std::unique_ptr<SimHandler> handler)
+{
+    if (handler)
+        m_handlers.push_back(std::move(handler));
 }
 
 bool SimCommandServer::listen(const QHostAddress &address, quint16 port, QString *error)
@@ -184,8 +173,12 @@ void SimCommandServer::resetConnection()
 {
     m_in.clear();
     m_out.clear();
+    m_late.clear();
     m_outTimer.stop();
     m_dataTimer.stop();
+    m_lingerTimer.stop();
+    m_closing = false;
+    m_dataHandler = nullptr;
     m_dataCommand = 0;
     m_dataSize = 0;
     m_sentOnConnection = 0;
@@ -226,7 +219,7 @@ void SimCommandServer::process()
     m_processing = true;
     qsizetype pos = 0;
     // Every step consumes at least one byte or stops, so the buffer's size bounds the loop.
-    while (m_client && m_out.isEmpty() && pos < m_in.size()) {
+    while (m_client && !m_closing && m_out.isEmpty() && pos < m_in.size()) {
         qsizetype used = 0;
         if (!m_loggedIn)
             used = stepLogin(pos);
@@ -278,7 +271,7 @@ qsizetype SimCommandServer::stepHistory(qsizetype pos)
         execute(historyQuitKey);
         return historyRequestSize;
     }
-    if (rest.size() == 1 && rest[0] == cmd(Command::Quit)) {
+    if (rest.size() == 1 && rest[0] == static_cast<char>(Command::Quit)) {
         execute(static_cast<std::uint8_t>(Command::Quit)); // abort of a running retrieval
         return 1;
     }
@@ -296,18 +289,25 @@ qsizetype SimCommandServer::stepHistory(qsizetype pos)
 qsizetype SimCommandServer::stepCommand(qsizetype pos)
 {
     const auto byte = static_cast<std::uint8_t>(m_in.at(pos));
-    if (known(byte))
+    if (handlerFor(byte))
         execute(byte);
     return 1;
 }
 
-bool SimCommandServer::known(std::uint8_t byte) const
+SimHandler *SimCommandServer::handlerFor(std::uint8_t byte) const
 {
-    return vocabulary(m_mode).contains(static_cast<char>(byte));
+    for (const auto &h : m_handlers) {
+        if (h->knows(m_mode, byte))
+            return h.get();
+    }
+    return nullptr;
 }
 
 void SimCommandServer::execute(std::uint8_t byte)
 {
+    SimHandler *handler = handlerFor(byte);
+    if (!handler)
+        return;
     const SimCommandFaults &f = m_unit.unit().commandFaults;
     if (f.silentCommands.contains(static_cast<char>(byte))) {
         record(byte, Answer::None);
@@ -318,117 +318,24 @@ void SimCommandServer::execute(std::uint8_t byte)
         answer(NAK);
         return;
     }
-
-    const auto ack = [this, byte](After after = After::Nothing) {
+    if (const int size = handler->dataSize(m_mode, byte); size > 0) {
+        // Acknowledged first; the block is read next and acknowledged once whole.
         record(byte, Answer::Ack);
-        answer(ACK, after);
-    };
-    const auto awaitData = [this, byte, &ack](int size) {
-        ack();
+        answer(ACK);
+        m_dataHandler = handler;
         m_dataCommand = byte;
         m_dataSize = size;
-    };
-
-    if (byte == historyQuitKey && m_mode == Mode::History) {
-        ack();
-        setMode(Mode::CommandLevel);
         return;
     }
-    switch (static_cast<Command>(byte)) {
-    case Command::Monitor: // 'M' at command level; 'M' is no command elsewhere
-        ack();
-        setMode(Mode::Monitor);
-        return;
-    case Command::History:
-        ack();
-        setMode(Mode::History);
-        return;
-    case Command::Setup:
-        ack();
-        setMode(Mode::Setup);
-        return;
-    case Command::Checksum: // 'X': checksum at command level, end of continuous photo eyes in monitor mode
-        if (m_mode == Mode::CommandLevel) {
-            const SimChecksum &c = m_unit.unit().checksum;
-            QByteArray block(1, cmd(Command::Checksum));
-            ByteWriter w(block);
-            w.u32(c.checksum);
-            w.u32(c.byteCount);
-            w.u8(0);
-            w.u8(static_cast<std::uint8_t>(c.location));
-            w.u16(static_cast<std::uint16_t>(c.location >> 8));
-            record(byte, Answer::Ack);
-            answerWithBlock(block, std::max(0, c.delayMs));
-        } else {
-            record(byte, Answer::None);
-        }
-        return;
-    case Command::Close:
-        ack(After::Close);
-        return;
-    case Command::Reboot:
-        record(byte, Answer::None);
-        queue({}, 0, After::Reboot);
-        return;
-    case Command::FlashAbort: // nothing is being flashed, so there is nothing to abort
-        ack();
-        return;
-    case Command::Quit:
-        ack();
-        // In history mode 'Q' aborts a retrieval and the unit stays in history mode.
-        if (m_mode != Mode::History)
-            setMode(Mode::CommandLevel);
-        return;
-    case Command::ForceRead:
-        awaitData(forceReadDataSize);
-        return;
-    case Command::PhotoEyesOnce: // 'P'; 'p' shares its byte with erase persistent data
-        record(byte, Answer::None); // photo-eye data comes with the photo-eye work
-        return;
-    case Command::ErasePersistent: // 'p': continuous photo eyes in monitor mode
-        if (m_mode == Mode::Setup) {
-            record(byte, f.failErase ? Answer::Nak : Answer::Ack);
-            answer(f.failErase ? NAK : ACK);
-        } else {
-            record(byte, Answer::None);
-        }
-        return;
-    case Command::EraseHistory:
-        record(byte, f.failErase ? Answer::Nak : Answer::Ack);
-        answer(f.failErase ? NAK : ACK);
-        return;
-    case Command::SetupUpload: {
-        QByteArray block(1, static_cast<char>(ReplyType::Setup));
-        block += m_unit.setupRecord();
-        record(byte, Answer::Ack);
-        answerWithBlock(block);
-        return;
-    }
-    case Command::SetupDownload:
-        awaitData(setupRecordSize);
-        return;
-    case Command::ClockRead: {
-        QByteArray block(1, static_cast<char>(ReplyType::Clock));
-        writeDtpack(block, dtpackFromDateTime(m_unit.clock()));
-        record(byte, Answer::Ack);
-        answerWithBlock(block);
-        return;
-    }
-    case Command::ClockSet:
-        awaitData(clockBlockSize);
-        return;
-    case Command::EraseSetup:
-        m_unit.setSetupRecord(defaultSetupRecord(m_unit.unit()));
-        ack();
-        return;
-    default:
-        return;
-    }
+    SimHandlerPort port(*this);
+    handler->execute(port, byte);
 }
 
 void SimCommandServer::finishData(const QByteArray &data)
 {
     const std::uint8_t command = m_dataCommand;
+    SimHandler *handler = m_dataHandler;
+    m_dataHandler = nullptr;
     m_dataCommand = 0;
     m_dataSize = 0;
     for (auto it = m_commands.rbegin(); it != m_commands.rend(); ++it) {
@@ -437,45 +344,57 @@ void SimCommandServer::finishData(const QByteArray &data)
             break;
         }
     }
-    switch (static_cast<Command>(command)) {
-    case Command::SetupDownload:
-        m_unit.setSetupRecord(data);
-        break;
-    case Command::ClockSet:
-        m_unit.setClock(readDtpack(data)); // an impossible clock is acknowledged and not taken
-        break;
-    default:
-        break;
+    if (handler) {
+        SimHandlerPort port(*this);
+        handler->finishData(port, command, data);
     }
     answer(ACK);
 }
 
-void SimCommandServer::answer(std::uint8_t ackOrNak, After after)
+void SimCommandServer::answer(std::uint8_t ackOrNak, After after, const QByteArray &lateBlock)
 {
     const SimCommandFaults &f = m_unit.unit().commandFaults;
-    queue(f.strayBytes + QByteArray(1, static_cast<char>(ackOrNak)), std::max(0, f.delayMs), after);
+    m_out.append({f.strayBytes + QByteArray(1, static_cast<char>(ackOrNak)), std::max(0, f.delayMs), after, lateBlock});
+    pumpOutput();
 }
 
 void SimCommandServer::answerWithBlock(const QByteArray &block, int blockDelayMs)
 {
+    if (m_unit.unit().commandFaults.lateBlockMs > 0) {
+        // The block leaves the queue: later commands are answered while it waits.
+        answer(ACK, After::Nothing, block);
+        return;
+    }
     answer(ACK);
     queueBlock(block, blockDelayMs);
 }
 
+QList<SimCommandServer::Chunk> SimCommandServer::blockChunks(const QByteArray &block, int delayMs) const
+{
+    const SimCommandFaults &f = m_unit.unit().commandFaults;
+    QList<Chunk> chunks;
+    if (f.trickleMs > 0) {
+        for (qsizetype i = 0; i < block.size(); ++i)
+            chunks.append({block.mid(i, 1), i == 0 ? delayMs : f.trickleMs, After::Nothing, {}});
+    } else if (f.splitReplies && block.size() >= 2) {
+        const qsizetype half = block.size() / 2;
+        chunks.append({block.left(half), delayMs, After::Nothing, {}});
+        chunks.append({block.mid(half), splitGapMs, After::Nothing, {}});
+    } else {
+        chunks.append({block, delayMs, After::Nothing, {}});
+    }
+    return chunks;
+}
+
 void SimCommandServer::queueBlock(const QByteArray &block, int delayMs)
 {
-    if (m_unit.unit().commandFaults.splitReplies && block.size() >= 2) {
-        const qsizetype half = block.size() / 2;
-        queue(block.left(half), delayMs);
-        queue(block.mid(half), splitGapMs);
-        return;
-    }
-    queue(block, delayMs);
+    m_out.append(blockChunks(block, delayMs));
+    pumpOutput();
 }
 
 void SimCommandServer::queue(const QByteArray &bytes, int delayMs, After after)
 {
-    m_out.append({bytes, delayMs, after});
+    m_out.append({bytes, delayMs, after, {}});
     pumpOutput();
 }
 
@@ -500,6 +419,33 @@ void SimCommandServer::pumpOutput()
         process();
 }
 
+void SimCommandServer::startLate(const QByteArray &block)
+{
+    const int id = m_nextLate++;
+    m_late.insert(id, blockChunks(block, std::max(0, m_unit.unit().commandFaults.lateBlockMs)));
+    pumpLate(id);
+}
+
+void SimCommandServer::pumpLate(int id)
+{
+    // Bounded by the chunks of this block; writing may end the connection and every late block with it.
+    for (auto it = m_late.find(id); it != m_late.end() && !it->isEmpty(); it = m_late.find(id)) {
+        if (!m_client) {
+            m_late.clear();
+            return;
+        }
+        if (it->first().delayMs > 0) {
+            const int delay = it->first().delayMs;
+            it->first().delayMs = 0;
+            QTimer::singleShot(delay, this, [this, id] { pumpLate(id); });
+            return;
+        }
+        const Chunk chunk = it->takeFirst();
+        writeNow(chunk);
+    }
+    m_late.remove(id);
+}
+
 void SimCommandServer::writeNow(const Chunk &chunk)
 {
     if (!m_client)
@@ -517,17 +463,37 @@ void SimCommandServer::writeNow(const Chunk &chunk)
         appendBounded(m_sent, bytes);
         Q_EMIT bytesSent(bytes);
     }
-    if (drop || chunk.after == After::Close) {
+    if (drop) {
+        closeNow();
+        return;
+    }
+    if (!chunk.lateBlock.isEmpty())
+        startLate(chunk.lateBlock);
+    if (chunk.after == After::Close) {
         m_out.clear();
-        // What was written still reaches the client before the close.
-        if (m_client)
-            m_client->disconnectFromHost();
+        const int linger = m_unit.unit().commandFaults.closeLingerMs;
+        if (linger > 0) {
+            // Open a while longer, so late blocks still arrive; no more commands are taken.
+            m_closing = true;
+            m_lingerTimer.start(linger);
+            return;
+        }
+        closeNow();
         return;
     }
     if (chunk.after == After::Reboot) {
         m_out.clear();
         Q_EMIT rebootRequested();
     }
+}
+
+void SimCommandServer::closeNow()
+{
+    m_out.clear();
+    m_late.clear();
+    // What was written still reaches the client before the close.
+    if (m_client)
+        m_client->disconnectFromHost();
 }
 
 bool SimCommandServer::pushBytes(const QByteArray &bytes)
@@ -585,6 +551,61 @@ void SimCommandServer::appendBounded(QByteArray &log, const QByteArray &bytes)
     log.append(bytes);
     if (log.size() > maxRecordedBytes)
         log.remove(0, log.size() - maxRecordedBytes);
+}
+
+SimUnitServer &SimHandlerPort::unit() const
+{
+    return m_server.m_unit;
+}
+
+SimHandlerPort::Mode SimHandlerPort::mode() const
+{
+    return m_server.m_mode;
+}
+
+const SimCommandFaults &SimHandlerPort::faults() const
+{
+    return m_server.m_unit.unit().commandFaults;
+}
+
+void SimHandlerPort::setMode(Mode mode)
+{
+    m_server.setMode(mode);
+}
+
+void SimHandlerPort::ack(std::uint8_t byte)
+{
+    m_server.record(byte, SimCommandServer::Answer::Ack);
+    m_server.answer(ACK);
+}
+
+void SimHandlerPort::nak(std::uint8_t byte)
+{
+    m_server.record(byte, SimCommandServer::Answer::Nak);
+    m_server.answer(NAK);
+}
+
+void SimHandlerPort::ignore(std::uint8_t byte)
+{
+    m_server.record(byte, SimCommandServer::Answer::None);
+}
+
+void SimHandlerPort::ackWithBlock(std::uint8_t byte, const QByteArray &block, int blockDelayMs)
+{
+    m_server.record(byte, SimCommandServer::Answer::Ack);
+    m_server.answerWithBlock(block, blockDelayMs);
+}
+
+void SimHandlerPort::ackAndClose(std::uint8_t byte)
+{
+    m_server.record(byte, SimCommandServer::Answer::Ack);
+    m_server.answer(ACK, SimCommandServer::After::Close);
+}
+
+void SimHandlerPort::reboot(std::uint8_t byte)
+{
+    m_server.record(byte, SimCommandServer::Answer::None);
+    m_server.queue({}, 0, SimCommandServer::After::Reboot);
 }
 
 } // namespace vork::sim

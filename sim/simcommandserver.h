@@ -7,7 +7,11 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <QHash>
+
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 class QTcpServer;
 class QTcpSocket;
@@ -15,9 +19,13 @@ class QTcpSocket;
 namespace vork::sim {
 
 class SimUnitServer;
+class SimHandler;
+class SimHandlerPort;
 
 // One unit's TCP command port: one client at a time, the login, the unit's
-// modes and the answers to the command bytes. The unit's identity, clock,
+// modes, the data phase after a command, and the answers in order, shaped by
+// the fault switches. What each command does is up to the handlers registered
+// with it, one per unit subsystem (SimHandler). The unit's identity, clock,
 // setup record and fault switches live in its SimUnitServer.
 class SimCommandServer : public QObject
 {
@@ -47,8 +55,12 @@ public:
     // Gap between the two halves of a split reply block.
     static constexpr int splitGapMs = 30;
 
+    // Comes with the handlers of every subsystem simulated so far.
     explicit SimCommandServer(SimUnitServer &unit);
     ~SimCommandServer() override;
+
+    // Asked after the ones already there.
+    void addHandler(std::unique_ptr<SimHandler> handler);
 
     bool listen(const QHostAddress &address, quint16 port, QString *error = nullptr);
     // Closes the listener and drops the client.
@@ -90,12 +102,15 @@ Q_SIGNALS:
     void rebootRequested();
 
 private:
+    friend class SimHandlerPort;
+
     enum class After { Nothing, Close, Reboot };
     struct Chunk
     {
         QByteArray bytes;
         int delayMs = 0;
         After after = After::Nothing;
+        QByteArray lateBlock; // goes out on a timer of its own once this chunk is written
     };
 
     void acceptPending();
@@ -110,17 +125,21 @@ private:
     qsizetype stepData(qsizetype pos);
     qsizetype stepHistory(qsizetype pos);
     qsizetype stepCommand(qsizetype pos);
-    bool known(std::uint8_t byte) const;
+    SimHandler *handlerFor(std::uint8_t byte) const;
     void execute(std::uint8_t byte);
     void finishData(const QByteArray &data);
 
     // Answers go out in order; the fault switches shape them here.
-    void answer(std::uint8_t ackOrNak, After after = After::Nothing);
+    void answer(std::uint8_t ackOrNak, After after = After::Nothing, const QByteArray &lateBlock = {});
     void answerWithBlock(const QByteArray &block, int blockDelayMs = 0);
+    QList<Chunk> blockChunks(const QByteArray &block, int delayMs) const;
     void queueBlock(const QByteArray &block, int delayMs);
     void queue(const QByteArray &bytes, int delayMs, After after = After::Nothing);
     void pumpOutput();
+    void startLate(const QByteArray &block);
+    void pumpLate(int id);
     void writeNow(const Chunk &chunk);
+    void closeNow();
 
     void record(std::uint8_t byte, Answer answer, const QByteArray &data = {});
     void setMode(Mode mode);
@@ -132,12 +151,19 @@ private:
     QPointer<QTcpSocket> m_client;
     QTimer m_outTimer;
     QTimer m_dataTimer;
+    QTimer m_lingerTimer;
+    std::vector<std::unique_ptr<SimHandler>> m_handlers;
 
     Mode m_mode = Mode::CommandLevel;
     bool m_loggedIn = true;
     bool m_processing = false;
+    bool m_closing = false; // the close command is acknowledged: no more commands are read
     QByteArray m_in;
     QList<Chunk> m_out;
+    // Late blocks, each on its own timer; ids are never reused, so a stale timer finds nothing.
+    QHash<int, QList<Chunk>> m_late;
+    int m_nextLate = 0;
+    SimHandler *m_dataHandler = nullptr;
     std::uint8_t m_dataCommand = 0; // 'D', 't' or 'f' while its data block is awaited
     int m_dataSize = 0;
     qint64 m_sentOnConnection = 0;

@@ -1,5 +1,6 @@
 #include "simconfig.h"
 
+#include "simfaulttable.h"
 #include "simfleet.h"
 #include "connection/commands.h"
 
@@ -161,6 +162,7 @@ private:
     QJsonObject m_object;
 };
 
+// Unit fields read here; fault switches add theirs from the table.
 const QStringList unitKeys = {
     QStringLiteral("description"), QStringLiteral("version"),   QStringLiteral("build"),
     QStringLiteral("readers"),     QStringLiteral("model"),     QStringLiteral("ncp"),
@@ -168,19 +170,10 @@ const QStringList unitKeys = {
     QStringLiteral("flashType"),   QStringLiteral("caddr"),     QStringLiteral("naddr"),
     QStringLiteral("cons"),        QStringLiteral("cpuIdle"),   QStringLiteral("runTime"),
     QStringLiteral("zosv"),        QStringLiteral("bla"),       QStringLiteral("blb"),
-    QStringLiteral("address"),     QStringLiteral("clockOffset"), QStringLiteral("oldFirmware"),
-    QStringLiteral("faults"),      QStringLiteral("setup"),     QStringLiteral("checksum"),
-    QStringLiteral("restartMs"),   QStringLiteral("commandFaults"),
+    QStringLiteral("address"),     QStringLiteral("clockOffset"), QStringLiteral("faults"),
+    QStringLiteral("setup"),       QStringLiteral("checksum"),  QStringLiteral("commandFaults"),
 };
-const QStringList commandFaultKeys = {QStringLiteral("nak"),       QStringLiteral("silent"),
-                                      QStringLiteral("delayMs"),   QStringLiteral("stray"),
-                                      QStringLiteral("dropAfter"), QStringLiteral("failErase"),
-                                      QStringLiteral("splitReplies")};
-const QStringList checksumKeys = {QStringLiteral("value"), QStringLiteral("byteCount"), QStringLiteral("location"),
-                                  QStringLiteral("delayMs")};
-const QStringList faultKeys = {QStringLiteral("short"),        QStringLiteral("oversize"),
-                               QStringLiteral("garbage"),      QStringLiteral("duplicateMac"),
-                               QStringLiteral("delayMs"),      QStringLiteral("silent")};
+const QStringList checksumKeys = {QStringLiteral("value"), QStringLiteral("byteCount")};
 
 QString unknownKey(const QJsonObject &o, const QStringList &known)
 {
@@ -192,47 +185,57 @@ QString unknownKey(const QJsonObject &o, const QStringList &known)
     return {};
 }
 
-bool readFaults(const QJsonValue &value, SimFaults &f, QString &error)
+// Reads one table row's key from o, if there, into the unit.
+bool readFaultRow(const FaultSwitch &row, const QJsonObject &o, UnitReader &r, SimUnit &u)
 {
-    if (!value.isObject()) {
-        error = QStringLiteral("\"faults\": expected an object");
-        return false;
-    }
-    const QJsonObject o = value.toObject();
-    const QString unknown = unknownKey(o, faultKeys);
-    if (!unknown.isEmpty()) {
-        error = QStringLiteral("\"faults\": unknown field \"") + unknown + QLatin1Char('"');
-        return false;
-    }
-    UnitReader r(o);
-    bool ok = r.number(QStringLiteral("short"), 0, 129, f.shortLength)
-              && r.number(QStringLiteral("oversize"), 0, maxDatagramSize, f.oversizeLength)
-              && r.number(QStringLiteral("garbage"), 0, maxDatagramSize, f.garbageLength)
-              && r.number(QStringLiteral("delayMs"), 0, 600000, f.delayMs)
-              && r.boolean(QStringLiteral("silent"), f.silent);
-    if (ok && o.contains(QStringLiteral("duplicateMac"))) {
-        const QJsonValue d = o.value(QStringLiteral("duplicateMac"));
-        if (d.isBool()) {
-            f.duplicate = d.toBool();
-        } else if (d.isString() && isValidMac(d.toString())) {
-            f.duplicate = true;
-            f.duplicateMac = d.toString().toUpper();
+    const QString key = row.jsonKey();
+    if (!o.contains(key))
+        return true;
+    const QJsonValue v = o.value(key);
+    FaultValue value;
+    switch (row.kind) {
+    case FaultKind::Switch:
+        if (!r.boolean(key, value.on))
+            return false;
+        break;
+    case FaultKind::Number:
+    case FaultKind::HexNumber:
+        if (!r.number(key, row.jsonMin(), row.max, value.number))
+            return false;
+        break;
+    case FaultKind::Commands:
+        if (!v.isString() || !parseCommandBytes(v.toString(), value.bytes))
+            return r.fail(key, QStringLiteral("expected a text of command letters, such as \"hp\" ('0': history quit)"));
+        break;
+    case FaultKind::HexBytes:
+        if (!v.isString() || !parseHexBytes(v.toString(), value.bytes) || value.bytes.size() > row.max)
+            return r.fail(key, QStringLiteral("expected up to ") + QString::number(row.max)
+                                   + QStringLiteral(" bytes as hex digits, such as \"00 41\""));
+        break;
+    case FaultKind::SwitchOrMac:
+        if (v.isBool()) {
+            value.on = v.toBool();
+        } else if (v.isString() && isValidMac(v.toString())) {
+            value.mac = v.toString().toUpper();
         } else {
-            ok = r.fail(QStringLiteral("duplicateMac"), QStringLiteral("expected true, false or a MAC of 12 hex digits"));
+            return r.fail(key, QStringLiteral("expected true, false or a MAC of 12 hex digits"));
         }
+        break;
     }
-    if (!ok) {
-        error = QStringLiteral("\"faults\": ") + r.error;
-        return false;
-    }
-    const QString why = checkFaults(f);
-    if (!why.isEmpty()) {
-        error = QStringLiteral("\"faults\": ") + why;
-        return false;
+    row.set(u, value);
+    return true;
+}
+
+bool readFaultRows(FaultScope scope, const QJsonObject &o, UnitReader &r, SimUnit &u)
+{
+    for (const FaultSwitch &row : faultSwitches()) {
+        if (row.scope == scope && !readFaultRow(row, o, r, u))
+            return false;
     }
     return true;
 }
 
+// An object of a unit ("faults", "commandFaults", "checksum"): only known keys.
 bool readObject(const QJsonValue &value, const QString &name, const QStringList &keys, QJsonObject &o,
                 QString &error)
 {
@@ -249,57 +252,37 @@ bool readObject(const QJsonValue &value, const QString &name, const QStringList 
     return true;
 }
 
-bool readCommandFaults(const QJsonValue &value, SimCommandFaults &f, QString &error)
+bool readScope(FaultScope scope, const QJsonObject &unitObject, const QStringList &ownKeys, SimUnit &u,
+               QString &error)
 {
-    const QString name = QStringLiteral("commandFaults");
+    const QString name = faultScopeName(scope);
+    if (!unitObject.contains(name))
+        return true;
     QJsonObject o;
-    if (!readObject(value, name, commandFaultKeys, o, error))
+    if (!readObject(unitObject.value(name), name, ownKeys + faultKeys(scope), o, error))
         return false;
     UnitReader r(o);
-    const auto commandList = [&](const QString &key, QByteArray &out) {
-        if (!o.contains(key))
-            return true;
-        if (!o.value(key).isString() || !parseCommandBytes(o.value(key).toString(), out))
-            return r.fail(key, QStringLiteral("expected a text of command letters, such as \"hp\" ('0': history quit)"));
-        return true;
-    };
-    bool ok = commandList(QStringLiteral("nak"), f.nakCommands) && commandList(QStringLiteral("silent"), f.silentCommands)
-              && r.number(QStringLiteral("delayMs"), 0, 600000, f.delayMs)
-              && r.number(QStringLiteral("dropAfter"), 0, 100000000, f.dropAfterBytes)
-              && r.boolean(QStringLiteral("failErase"), f.failErase)
-              && r.boolean(QStringLiteral("splitReplies"), f.splitReplies);
-    if (ok && o.contains(QStringLiteral("stray"))) {
-        const QJsonValue v = o.value(QStringLiteral("stray"));
-        if (!v.isString() || !parseHexBytes(v.toString(), f.strayBytes) || f.strayBytes.size() > 4096)
-            ok = r.fail(QStringLiteral("stray"), QStringLiteral("expected up to 4096 bytes as hex digits, such as \"00 41\""));
-    }
+    bool ok = readFaultRows(scope, o, r, u);
+    if (ok && scope == FaultScope::Checksum)
+        ok = r.number(QStringLiteral("value"), 0, 0xFFFFFFFFll, u.checksum.checksum)
+             && r.number(QStringLiteral("byteCount"), 0, 0xFFFFFFFFll, u.checksum.byteCount);
     if (!ok) {
         error = QLatin1Char('"') + name + QStringLiteral("\": ") + r.error;
         return false;
     }
-    return true;
-}
-
-bool readChecksum(const QJsonValue &value, SimChecksum &c, QString &error)
-{
-    const QString name = QStringLiteral("checksum");
-    QJsonObject o;
-    if (!readObject(value, name, checksumKeys, o, error))
-        return false;
-    UnitReader r(o);
-    if (!r.number(QStringLiteral("value"), 0, 0xFFFFFFFFll, c.checksum)
-        || !r.number(QStringLiteral("byteCount"), 0, 0xFFFFFFFFll, c.byteCount)
-        || !r.number(QStringLiteral("location"), 0, 0xFFFFFF, c.location)
-        || !r.number(QStringLiteral("delayMs"), 0, 600000, c.delayMs)) {
-        error = QLatin1Char('"') + name + QStringLiteral("\": ") + r.error;
-        return false;
+    if (scope == FaultScope::Answer) {
+        const QString why = checkFaults(u.faults);
+        if (!why.isEmpty()) {
+            error = QLatin1Char('"') + name + QStringLiteral("\": ") + why;
+            return false;
+        }
     }
     return true;
 }
 
 bool readUnit(const QJsonObject &o, int index, const QHostAddress &base, SimUnit &u, QString &error)
 {
-    const QString unknown = unknownKey(o, unitKeys);
+    const QString unknown = unknownKey(o, unitKeys + faultKeys(FaultScope::Unit));
     if (!unknown.isEmpty()) {
         error = QStringLiteral("unknown field \"") + unknown + QLatin1Char('"');
         return false;
@@ -322,8 +305,7 @@ bool readUnit(const QJsonObject &o, int index, const QHostAddress &base, SimUnit
               && r.digits(QStringLiteral("zosv"), u.zosv) && r.number(QStringLiteral("bla"), 0, 255, u.bla)
               && r.number(QStringLiteral("blb"), 0, 255, u.blb)
               && r.number(QStringLiteral("clockOffset"), -3153600000ll, 3153600000ll, offsetSeconds)
-              && r.boolean(QStringLiteral("oldFirmware"), u.oldFirmware)
-              && r.number(QStringLiteral("restartMs"), 0, 600000, u.restartSilenceMs);
+              && readFaultRows(FaultScope::Unit, o, r, u);
     if (!ok) {
         error = r.error;
         return false;
@@ -352,12 +334,8 @@ bool readUnit(const QJsonObject &o, int index, const QHostAddress &base, SimUnit
         }
         u.mac = mac.toUpper();
     }
-    if (o.contains(QStringLiteral("faults")) && !readFaults(o.value(QStringLiteral("faults")), u.faults, error))
-        return false;
-    if (o.contains(QStringLiteral("commandFaults"))
-        && !readCommandFaults(o.value(QStringLiteral("commandFaults")), u.commandFaults, error))
-        return false;
-    if (o.contains(QStringLiteral("checksum")) && !readChecksum(o.value(QStringLiteral("checksum")), u.checksum, error))
+    if (!readScope(FaultScope::Answer, o, {}, u, error) || !readScope(FaultScope::Command, o, {}, u, error)
+        || !readScope(FaultScope::Checksum, o, checksumKeys, u, error))
         return false;
     if (o.contains(QStringLiteral("setup"))) {
         const QJsonValue v = o.value(QStringLiteral("setup"));

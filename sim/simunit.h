@@ -42,11 +42,15 @@ struct SimCommandFaults
     int dropAfterBytes = 0;    // above 0: close the connection once this many bytes went out on it
     bool failErase = false;    // NAK to erase history and erase persistent data
     bool splitReplies = false; // every reply block in two writes, a short gap apart
+    int lateBlockMs = 0;       // above 0: a block after an ACK goes this long after it, not holding later answers
+    int trickleMs = 0;         // above 0: every reply block one byte at a time, this far apart
+    int closeLingerMs = 0;     // after the close command's ACK the connection stays open this long
 
     bool any() const
     {
         return !nakCommands.isEmpty() || !silentCommands.isEmpty() || delayMs > 0 || !strayBytes.isEmpty()
-               || dropAfterBytes > 0 || failErase || splitReplies;
+               || dropAfterBytes > 0 || failErase || splitReplies || lateBlockMs > 0 || trickleMs > 0
+               || closeLingerMs > 0;
     }
 };
 

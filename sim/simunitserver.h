@@ -89,6 +89,8 @@ public:
     const QByteArray &setupRecord() const { return m_unit.setupRecord; }
     // Cut or zero-padded to 243 bytes.
     void setSetupRecord(const QByteArray &record);
+    // Sets the unit's clock to d; a clock that is no valid local time is ignored.
+    void setClock(const dtpack &d);
 
     // Reboots as on the 'R' command: the client is dropped, UDP and TCP stay silent
     // for the unit's restart time, then the unit is back with its run time counted from now.
@@ -113,8 +115,6 @@ private:
     SimUnit shownUnit() const;
     void handle(const QByteArray &bytes, const QHostAddress &sender, quint16 port);
     void answerQuery(QByteArrayView query, const QHostAddress &sender, quint16 port);
-    // Sets the unit's clock to d; a clock that is no valid local time is ignored.
-    void setClock(const dtpack &d);
     QByteArray answerWithMac(const QString &mac);
     QByteArray garbage(int length);
     void send(const QByteArray &bytes, const QHostAddress &to, quint16 port);

@@ -40,6 +40,9 @@ QByteArray bytes(std::initializer_list<int> values)
     return b;
 }
 
+// The setup record 2.5.8 firmware sends on 'U' (the plain unit's version).
+constexpr int sentSetupSize = 225;
+
 const QByteArray ack = bytes({0x06});
 const QByteArray nak = bytes({0x15});
 
@@ -138,6 +141,8 @@ private Q_SLOTS:
     void commandAnswers();
     void dataBlocks_data();
     void dataBlocks();
+    void setupRecordLengthByVersion_data();
+    void setupRecordLengthByVersion();
     void setupDownloadIsStoredAndUploaded();
     void eraseSetupRestoresDefaults();
     void defaultSetupRecordLayout();
@@ -151,6 +156,10 @@ private Q_SLOTS:
     void checksumBlockFollowsLater();
     void splitReplies_data();
     void splitReplies();
+    void lateBlocksAndLinger_data();
+    void lateBlocksAndLinger();
+    void trickledBlocks_data();
+    void trickledBlocks();
     void pushedBlocks();
     void garbageNeverStopsTheUnit();
     void fleetUnitsListenOnOwnAddresses();
@@ -217,7 +226,7 @@ void TestSimCommands::commandAnswers_data()
     QTest::addColumn<Mode>("modeAfter");
 
     const QByteArray none;
-    const QByteArray setupBlock = QByteArray("S") + patternRecord();
+    const QByteArray setupBlock = QByteArray("S") + patternRecord().left(sentSetupSize);
     // 2024-02-29 13:45:30, Thursday = 5.
     const QByteArray clockBlock = QByteArray("T") + bytes({30, 45, 13, 29, 5, 2, 24, 20});
 
@@ -318,6 +327,37 @@ void TestSimCommands::dataBlocks()
     QCOMPARE(commands.at(1).data, data);
 }
 
+void TestSimCommands::setupRecordLengthByVersion_data()
+{
+    QTest::addColumn<QByteArray>("version");
+    QTest::addColumn<int>("length");
+    // Record lengths by firmware version, from the setup size table.
+    QTest::newRow("2.5.5") << bytes({2, 5, 5}) << 221;
+    QTest::newRow("2.5.6") << bytes({2, 5, 6}) << 222;
+    QTest::newRow("2.5.8") << bytes({2, 5, 8}) << 225;
+    QTest::newRow("2.6.3") << bytes({2, 6, 3}) << 231;
+    QTest::newRow("2.9.0") << bytes({2, 9, 0}) << 234;
+    QTest::newRow("3.1.6") << bytes({3, 1, 6}) << 236;
+    QTest::newRow("3.1.7") << bytes({3, 1, 7}) << 238;
+    QTest::newRow("5.0.1") << bytes({5, 0, 1}) << 238;
+    QTest::newRow("5.0.2") << bytes({5, 0, 2}) << 239;
+}
+
+void TestSimCommands::setupRecordLengthByVersion()
+{
+    QFETCH(QByteArray, version);
+    QFETCH(int, length);
+    Rig rig;
+    QVERIFY(rig.start(plainUnit({std::uint8_t(version[0]), std::uint8_t(version[1]), std::uint8_t(version[2])})));
+    if (!rig.server->tcp().loggedIn())
+        QVERIFY(rig.exchange(authenticationText(), {}));
+    QVERIFY(rig.exchange("S", ack));
+    // Exactly that many bytes, and nothing after them.
+    QVERIFY(rig.exchange("U", ack + "S" + patternRecord().left(length)));
+    // The unit keeps the whole record; only what it sends is shorter.
+    QCOMPARE(rig.server->setupRecord(), patternRecord());
+}
+
 void TestSimCommands::setupDownloadIsStoredAndUploaded()
 {
     Rig rig;
@@ -330,7 +370,7 @@ void TestSimCommands::setupDownloadIsStoredAndUploaded()
     QVERIFY(rig.exchange(record.left(100), {}));
     QVERIFY(rig.exchange(record.mid(100), ack));
     QCOMPARE(rig.server->setupRecord(), record);
-    QVERIFY(rig.exchange("U", ack + "S" + record));
+    QVERIFY(rig.exchange("U", ack + "S" + record.left(sentSetupSize)));
 }
 
 void TestSimCommands::eraseSetupRestoresDefaults()
@@ -342,7 +382,7 @@ void TestSimCommands::eraseSetupRestoresDefaults()
     const QByteArray defaults = defaultSetupRecord(rig.server->unit());
     QVERIFY(defaults != patternRecord());
     QCOMPARE(rig.server->setupRecord(), defaults);
-    QVERIFY(rig.exchange("U", ack + "S" + defaults));
+    QVERIFY(rig.exchange("U", ack + "S" + defaults.left(sentSetupSize)));
 }
 
 void TestSimCommands::defaultSetupRecordLayout()
@@ -547,11 +587,11 @@ void TestSimCommands::answerDelay()
     rig.socket.write("SU");
     QTRY_COMPARE_WITH_TIMEOUT(rig.got.size(), 1, waitMs);
     const qint64 first = timer.elapsed();
-    QTRY_COMPARE_WITH_TIMEOUT(rig.got.size(), 2 + 244, waitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.got.size(), 2 + 1 + sentSetupSize, waitMs);
     const qint64 second = timer.elapsed();
     QVERIFY2(first >= 300, qPrintable(QString::number(first)));
     QVERIFY2(second >= 600, qPrintable(QString::number(second)));
-    QCOMPARE(rig.got, ack + ack + "S" + patternRecord());
+    QCOMPARE(rig.got, ack + ack + "S" + patternRecord().left(sentSetupSize));
 }
 
 void TestSimCommands::checksumBlockFollowsLater()
@@ -586,15 +626,135 @@ void TestSimCommands::splitReplies()
     SimCommandFaults f;
     f.splitReplies = split;
     rig.server->setCommandFaults(f);
-    QVERIFY(rig.exchange("U", ack + "S" + patternRecord()));
-    // ACK + 244-byte block: the split one arrives in halves of 122, 30 ms apart.
-    const qsizetype firstHalfEnd = 1 + 122;
+    QVERIFY(rig.exchange("U", ack + "S" + patternRecord().left(sentSetupSize)));
+    // ACK + 226-byte block: the split one arrives in halves of 113, 30 ms apart.
+    const qsizetype firstHalfEnd = 1 + 113;
     bool brokenInside = false;
     for (qsizetype at : std::as_const(rig.arrivals))
-        brokenInside = brokenInside || (at > 1 && at < 245);
+        brokenInside = brokenInside || (at > 1 && at < 1 + 1 + sentSetupSize);
     QCOMPARE(brokenInside, split);
     if (split)
         QVERIFY(rig.arrivals.contains(firstHalfEnd));
+}
+
+void TestSimCommands::lateBlocksAndLinger_data()
+{
+    QTest::addColumn<int>("lateMs");
+    QTest::addColumn<int>("lingerMs");
+    QTest::addColumn<QByteArray>("script");   // sent in one write
+    QTest::addColumn<QByteArray>("expected"); // everything the client gets, in order
+    QTest::addColumn<int>("acksBeforeBlock"); // -1: no block arrives
+    QTest::addColumn<bool>("closes");
+
+    const QByteArray setupBlock = QByteArray("S") + patternRecord().left(sentSetupSize);
+    const QByteArray clockBlock = QByteArray("T") + bytes({30, 45, 13, 29, 5, 2, 24, 20});
+    const QByteArray sumBlock =
+        checksumBlock({0x44, 0x33, 0x22, 0x11, 0x00, 0xE0, 0x03, 0x00, 0x00, 0xFF, 0xFF, 0x00});
+    const QByteArray acks4 = QByteArray(4, '\x06');
+
+    // The S after C falls in the linger: no command is taken then.
+    QTest::newRow("late setup block after the Q and C ACKs, linger lets it in")
+        << 200 << 600 << QByteArray("SUQCS") << acks4 + setupBlock << 4 << true;
+    QTest::newRow("late setup block, no linger: closed before it")
+        << 200 << 0 << QByteArray("SUQC") << acks4 << -1 << true;
+    QTest::newRow("linger alone: the block in its place")
+        << 0 << 300 << QByteArray("SUQC") << ack + ack + setupBlock + ack + ack << 2 << true;
+    QTest::newRow("late clock block after the Q ACK") << 150 << 0 << QByteArray("STQ") << ack + ack + ack + clockBlock
+                                                      << 3 << false;
+    QTest::newRow("late checksum block after the S ACK") << 150 << 0 << QByteArray("XS") << ack + ack + sumBlock << 2
+                                                         << false;
+}
+
+void TestSimCommands::lateBlocksAndLinger()
+{
+    QFETCH(int, lateMs);
+    QFETCH(int, lingerMs);
+    QFETCH(QByteArray, script);
+    QFETCH(QByteArray, expected);
+    QFETCH(int, acksBeforeBlock);
+    QFETCH(bool, closes);
+    SimUnit unit = plainUnit();
+    unit.commandFaults.lateBlockMs = lateMs;
+    unit.commandFaults.closeLingerMs = lingerMs;
+    Rig rig;
+    QVERIFY(rig.start(unit));
+    QElapsedTimer timer;
+    qint64 blockAt = -1;
+    qint64 closedAt = -1;
+    QObject::connect(&rig.socket, &QTcpSocket::readyRead, &rig.socket, [&] {
+        if (blockAt < 0 && acksBeforeBlock >= 0 && rig.got.size() > acksBeforeBlock)
+            blockAt = timer.elapsed();
+    });
+    QObject::connect(&rig.socket, &QTcpSocket::disconnected, &rig.socket, [&] { closedAt = timer.elapsed(); });
+    timer.start();
+    rig.socket.write(script);
+    if (closes)
+        QTRY_VERIFY_WITH_TIMEOUT(closedAt >= 0, waitMs);
+    else
+        QTRY_VERIFY_WITH_TIMEOUT(rig.got.size() >= expected.size(), waitMs);
+    QTest::qWait(settleMs);
+    QCOMPARE(rig.got, expected);
+    if (acksBeforeBlock >= 0)
+        QVERIFY2(blockAt >= lateMs, qPrintable(QString::number(blockAt)));
+    if (closes) {
+        QVERIFY2(closedAt >= lingerMs, qPrintable(QString::number(closedAt)));
+        QVERIFY2(blockAt < 0 || blockAt <= closedAt, "the block came after the close");
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.server->tcp().hasClient(), waitMs);
+    } else {
+        QVERIFY(rig.server->tcp().hasClient());
+    }
+    QCOMPARE(rig.server->tcp().sent(), expected);
+}
+
+void TestSimCommands::trickledBlocks_data()
+{
+    QTest::addColumn<int>("trickleMs");
+    QTest::addColumn<bool>("split");
+    QTest::addColumn<QByteArray>("enter");
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<int>("minArrivals");
+    QTest::addColumn<int>("maxArrivals");
+
+    const QByteArray clockBlock = QByteArray("T") + bytes({30, 45, 13, 29, 5, 2, 24, 20});
+    const QByteArray sumBlock =
+        checksumBlock({0x44, 0x33, 0x22, 0x11, 0x00, 0xE0, 0x03, 0x00, 0x00, 0xFF, 0xFF, 0x00});
+    // Each byte its own write: a few may still meet in one read on a busy machine.
+    QTest::newRow("clock block byte by byte") << 20 << false << QByteArray("S") << QByteArray("T") << ack + clockBlock
+                                              << 5 << 10;
+    QTest::newRow("checksum block byte by byte") << 20 << false << QByteArray() << QByteArray("X") << ack + sumBlock
+                                                 << 7 << 14;
+    QTest::newRow("trickle wins over split") << 20 << true << QByteArray("S") << QByteArray("T") << ack + clockBlock
+                                             << 5 << 10;
+    QTest::newRow("no trickle: one write") << 0 << false << QByteArray("S") << QByteArray("T") << ack + clockBlock
+                                           << 1 << 2;
+}
+
+void TestSimCommands::trickledBlocks()
+{
+    QFETCH(int, trickleMs);
+    QFETCH(bool, split);
+    QFETCH(QByteArray, enter);
+    QFETCH(QByteArray, command);
+    QFETCH(QByteArray, expected);
+    QFETCH(int, minArrivals);
+    QFETCH(int, maxArrivals);
+    Rig rig;
+    QVERIFY(rig.start());
+    if (!enter.isEmpty())
+        QVERIFY(rig.exchange(enter, ack));
+    SimCommandFaults f;
+    f.trickleMs = trickleMs;
+    f.splitReplies = split;
+    rig.server->setCommandFaults(f);
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(rig.exchange(command, expected));
+    // The ACK and the first byte go together; every later byte waits its turn.
+    const qint64 least = qint64(expected.size() - 2) * trickleMs;
+    QVERIFY2(timer.elapsed() >= least, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY2(rig.arrivals.size() >= minArrivals && rig.arrivals.size() <= maxArrivals,
+             qPrintable(QString::number(rig.arrivals.size())));
 }
 
 void TestSimCommands::pushedBlocks()
@@ -679,7 +839,8 @@ void TestSimCommands::configReadsCommandPortFields()
         "checksum": {"value": "0xDEADBEEF", "byteCount": 256, "location": "0xFFFFFF", "delayMs": 50},
         "restartMs": 200,
         "commandFaults": {"nak": "S0", "silent": "U", "delayMs": 20, "stray": "00 41", "dropAfter": 9,
-                          "failErase": true, "splitReplies": true}}])");
+                          "failErase": true, "splitReplies": true, "lateBlockMs": 250, "trickleMs": 5,
+                          "closeLingerMs": 700}}])");
     QList<SimUnit> units;
     QString error;
     QVERIFY2(parseFleetConfig(json, unitAddress, units, &error), qPrintable(error));
@@ -697,6 +858,9 @@ void TestSimCommands::configReadsCommandPortFields()
     QCOMPARE(u.commandFaults.dropAfterBytes, 9);
     QVERIFY(u.commandFaults.failErase);
     QVERIFY(u.commandFaults.splitReplies);
+    QCOMPARE(u.commandFaults.lateBlockMs, 250);
+    QCOMPARE(u.commandFaults.trickleMs, 5);
+    QCOMPARE(u.commandFaults.closeLingerMs, 700);
 
     // A unit without a record starts with the default one.
     QVERIFY(parseFleetConfig("[{}]", unitAddress, units, &error));
@@ -711,6 +875,9 @@ void TestSimCommands::configReadsCommandPortFields()
         {R"([{"commandFaults": {"bogus": 1}}])", QStringLiteral("unknown field \"bogus\"")},
         {R"([{"checksum": {"location": "0x1000000"}}])", QStringLiteral("\"location\"")},
         {R"([{"restartMs": -1}])", QStringLiteral("\"restartMs\"")},
+        {R"([{"commandFaults": {"lateBlockMs": -1}}])", QStringLiteral("\"lateBlockMs\"")},
+        {R"([{"commandFaults": {"trickleMs": 10001}}])", QStringLiteral("\"trickleMs\"")},
+        {R"([{"commandFaults": {"closeLingerMs": true}}])", QStringLiteral("\"closeLingerMs\"")},
     };
     for (const auto &[text, why] : rejected) {
         QVERIFY2(!parseFleetConfig(text, unitAddress, units, &error), text.constData());

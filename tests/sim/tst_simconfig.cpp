@@ -1,6 +1,7 @@
 // Fleet files, generated demo fleets and the MAC helpers of the simulator.
 
 #include "simconfig.h"
+#include "simfaulttable.h"
 #include "simharness.h"
 #include "simfleet.h"
 
@@ -14,9 +15,26 @@ using namespace vork::sim;
 
 namespace {
 
-
 const QHostAddress base(QStringLiteral("127.0.0.2"));
+
+// Every fault member of a unit in one line, to compare a flag's effect with a file's.
+QString faultState(const SimUnit &u)
+{
+    const SimFaults &f = u.faults;
+    const SimCommandFaults &c = u.commandFaults;
+    return QStringList{QString::number(f.shortLength), QString::number(f.oversizeLength),
+                       QString::number(f.garbageLength), QString::number(f.duplicate), f.duplicateMac,
+                       QString::number(f.delayMs), QString::number(f.silent), QString::number(u.oldFirmware),
+                       QString::fromLatin1(c.nakCommands.toHex()), QString::fromLatin1(c.silentCommands.toHex()),
+                       QString::number(c.delayMs), QString::fromLatin1(c.strayBytes.toHex()),
+                       QString::number(c.dropAfterBytes), QString::number(c.failErase),
+                       QString::number(c.splitReplies), QString::number(c.lateBlockMs), QString::number(c.trickleMs),
+                       QString::number(c.closeLingerMs), QString::number(u.restartSilenceMs),
+                       QString::number(u.checksum.delayMs), QString::number(u.checksum.location, 16)}
+        .join(QLatin1Char('|'));
 }
+
+} // namespace
 
 class TestSimConfig : public QObject
 {
@@ -36,6 +54,12 @@ private Q_SLOTS:
     void macHelpers();
     void checkFaults_data();
     void checkFaults();
+    void faultTableShape();
+    void flagMatchesFileKey_data();
+    void flagMatchesFileKey();
+    void badFaultFlags_data();
+    void badFaultFlags();
+    void flagsLieOverTheFile();
 };
 
 void TestSimConfig::fullUnit()
@@ -295,6 +319,139 @@ void TestSimConfig::checkFaults()
     QFETCH(SimFaults, faults);
     QFETCH(bool, valid);
     QCOMPARE(vork::sim::checkFaults(faults).isEmpty(), valid);
+}
+
+void TestSimConfig::faultTableShape()
+{
+    QSet<QString> flags;
+    QSet<QString> keys;
+    const auto rows = faultSwitches();
+    QVERIFY(rows.size() >= 20);
+    for (const FaultSwitch &row : rows) {
+        QVERIFY2(!flags.contains(row.flagName()), row.flag);
+        flags.insert(row.flagName());
+        const QString key = faultScopeName(row.scope) + QLatin1Char('.') + row.jsonKey();
+        QVERIFY2(!keys.contains(key), qPrintable(key));
+        keys.insert(key);
+        QVERIFY2(row.set, row.flag);
+        QVERIFY2(!faultHelp(row).isEmpty(), row.flag);
+        QCOMPARE(findFaultSwitch(row.flagName()), &row);
+        // A switch has no value to show; everything else names one.
+        const bool switchLike = row.kind == FaultKind::Switch || row.kind == FaultKind::SwitchOrMac;
+        QCOMPARE(row.valueName == nullptr, switchLike);
+    }
+    QCOMPARE(faultOptions().size(), rows.size());
+    QVERIFY(faultKeys(FaultScope::Command).contains(QStringLiteral("lateBlockMs")));
+    QVERIFY(!findFaultSwitch(QStringLiteral("no-such-fault")));
+}
+
+void TestSimConfig::flagMatchesFileKey_data()
+{
+    QTest::addColumn<QString>("flag");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("json");
+    auto row = [](const char *flag, const char *text, const char *json) {
+        QTest::newRow(flag) << QString::fromLatin1(flag) << QString::fromLatin1(text) << QByteArray(json);
+    };
+    row("short", "50", R"({"faults": {"short": 50}})");
+    row("oversize", "1200", R"({"faults": {"oversize": 1200}})");
+    row("garbage", "33", R"({"faults": {"garbage": 33}})");
+    row("duplicate-mac", "", R"({"faults": {"duplicateMac": true}})");
+    row("delay", "250", R"({"faults": {"delayMs": 250}})");
+    row("silent", "", R"({"faults": {"silent": true}})");
+    row("old-firmware", "", R"({"oldFirmware": true})");
+    row("nak", "hp0", R"({"commandFaults": {"nak": "hp0"}})");
+    row("mute", "UT", R"({"commandFaults": {"silent": "UT"}})");
+    row("tcp-delay", "20", R"({"commandFaults": {"delayMs": 20}})");
+    row("stray", "00 41", R"({"commandFaults": {"stray": "0041"}})");
+    row("drop-after", "9", R"({"commandFaults": {"dropAfter": 9}})");
+    row("fail-erase", "", R"({"commandFaults": {"failErase": true}})");
+    row("split-replies", "", R"({"commandFaults": {"splitReplies": true}})");
+    row("late-block", "250", R"({"commandFaults": {"lateBlockMs": 250}})");
+    row("trickle", "5", R"({"commandFaults": {"trickleMs": "5"}})");
+    row("close-linger", "700", R"({"commandFaults": {"closeLingerMs": "0x2BC"}})");
+    row("restart-ms", "200", R"({"restartMs": 200})");
+    row("checksum-delay", "40", R"({"checksum": {"delayMs": 40}})");
+    row("checksum-location", "ABC", R"({"checksum": {"location": "0xABC"}})");
+}
+
+void TestSimConfig::flagMatchesFileKey()
+{
+    QFETCH(QString, flag);
+    QFETCH(QString, text);
+    QFETCH(QByteArray, json);
+    const FaultSwitch *row = findFaultSwitch(flag);
+    QVERIFY(row);
+    FaultValue value;
+    QString error;
+    QVERIFY2(parseFaultFlag(*row, text, value, error), qPrintable(error));
+    QList<SimUnit> units;
+    QVERIFY2(parseFleetConfig(QByteArray("[{}, ") + json + "]", base, units, &error), qPrintable(error));
+    SimUnit flagged = units.at(0);
+    overlayFaults(flagged, {{row, value}});
+    QVERIFY(faultState(flagged) != faultState(units.at(0)));
+    QCOMPARE(faultState(flagged), faultState(units.at(1)));
+}
+
+void TestSimConfig::badFaultFlags_data()
+{
+    QTest::addColumn<QString>("flag");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("error");
+    auto row = [](const char *name, const char *flag, const char *text, const char *error) {
+        QTest::newRow(name) << QString::fromLatin1(flag) << QString::fromLatin1(text) << QString::fromLatin1(error);
+    };
+    row("late block negative", "late-block", "-1", "--late-block takes a number from 0 to 600000");
+    row("late block not a number", "late-block", "soon", "--late-block takes a number from 0 to 600000");
+    row("trickle too slow", "trickle", "10001", "--trickle takes a number from 0 to 10000");
+    row("close linger too long", "close-linger", "600001", "--close-linger takes a number from 0 to 600000");
+    row("drop after zero", "drop-after", "0", "--drop-after takes a number from 1 to 100000000");
+    row("location beyond 24 bits", "checksum-location", "1000000",
+        "--checksum-location takes a hex number up to FFFFFF");
+    row("location not hex", "checksum-location", "xyz", "--checksum-location takes a hex number up to FFFFFF");
+    row("no stray bytes", "stray", "", "--stray takes 1 to 4096 bytes as hex digits");
+    row("odd stray digits", "stray", "123", "--stray takes 1 to 4096 bytes as hex digits");
+    // "\\u20ac" stands for the euro sign, beyond 8 bits.
+    row("command beyond 8 bits", "nak", "\\u20ac", "--nak takes command letters");
+}
+
+void TestSimConfig::badFaultFlags()
+{
+    QFETCH(QString, flag);
+    QFETCH(QString, text);
+    QFETCH(QString, error);
+    const FaultSwitch *row = findFaultSwitch(flag);
+    QVERIFY(row);
+    FaultValue value;
+    QString why;
+    QVERIFY(!parseFaultFlag(*row, text.replace(QStringLiteral("\\u20ac"), QString(QChar(0x20AC))), value, why));
+    QCOMPARE(why, error);
+}
+
+void TestSimConfig::flagsLieOverTheFile()
+{
+    QList<SimUnit> units;
+    QString error;
+    QVERIFY2(parseFleetConfig(R"([{"faults": {"oversize": 1200}, "commandFaults": {"nak": "S", "lateBlockMs": 90}}])",
+                              base, units, &error),
+             qPrintable(error));
+    const auto flag = [](const char *name, const char *text) {
+        const FaultSwitch *row = findFaultSwitch(QString::fromLatin1(name));
+        FaultValue value;
+        QString why;
+        if (!row || !parseFaultFlag(*row, QString::fromLatin1(text), value, why))
+            qFatal("bad test flag %s", name);
+        return FaultSetting{row, value};
+    };
+    SimUnit u = units.first();
+    overlayFaults(u, {flag("short", "40"), flag("nak", "h"), flag("trickle", "3")});
+    // A short answer replaces the file's oversized one; command lists add up; the rest stays.
+    QCOMPARE(u.faults.shortLength, 40);
+    QCOMPARE(u.faults.oversizeLength, 0);
+    QCOMPARE(u.commandFaults.nakCommands, QByteArray("Sh"));
+    QCOMPARE(u.commandFaults.lateBlockMs, 90);
+    QCOMPARE(u.commandFaults.trickleMs, 3);
+    QVERIFY(vork::sim::checkFaults(u.faults).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestSimConfig)

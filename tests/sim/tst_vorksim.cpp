@@ -1,6 +1,7 @@
 // The vork-sim program as a technician runs it: options, start-up lines,
 // answers on loopback, and a clean stop.
 
+#include "simfaulttable.h"
 #include "simharness.h"
 
 #include <QProcess>
@@ -108,6 +109,11 @@ void TestVorkSim::helpNamesEveryOption()
                                "--old-firmware", "--short", "--oversize", "--garbage", "--duplicate-mac", "--delay",
                                "--silent", "--for", "--verbose"})
         QVERIFY2(help.contains(option), option);
+    // Every fault switch of the table, with its help text.
+    for (const vork::sim::FaultSwitch &row : vork::sim::faultSwitches()) {
+        QVERIFY2(help.contains(QByteArray(QByteArray("--") + row.flag)), row.flag);
+        QVERIFY2(help.simplified().contains(vork::sim::faultHelp(row).toLocal8Bit().left(30)), row.flag);
+    }
 }
 
 void TestVorkSim::answersAndStopsOnSigterm()

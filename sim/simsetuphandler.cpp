@@ -12,7 +12,7 @@ QByteArray sentSetupRecord(const SimUnit &unit, const QByteArray &record)
 {
     // Older firmware has a shorter record; the unit sends only what it has.
     const int version = unit.version[0] * 100 + unit.version[1] * 10 + unit.version[2];
-    return record.left(setupSize(version));
+    return record.left(setupTransferSize(version));
 }
 
 bool SimSetupHandler::knows(Mode mode, std::uint8_t byte) const

@@ -54,6 +54,11 @@ int setupSize(int v)
     return 221;
 }
 
+int setupTransferSize(int versionNumber)
+{
+    return versionNumber >= 500 ? setuppack::size : setupSize(versionNumber);
+}
+
 setuppack::setuppack() : m_bytes(size, '\0') {}
 
 setuppack::setuppack(QByteArrayView bytes) : m_bytes(size, '\0')

@@ -12,6 +12,9 @@ namespace vork {
 
 // Setup record length by firmware version number.
 int setupSize(int versionNumber);
+// Bytes a unit of this version sends after 'U': from 5.0.0 on the full record,
+// whose last field only travels in full transfers; before, its own shorter length.
+int setupTransferSize(int versionNumber);
 
 // A unit's setup record: 243 raw bytes with a typed accessor per field.
 // Always exactly 243 bytes; bytes it does not understand travel unchanged.

@@ -14,7 +14,7 @@ SetupReply::SetupReply(Operator &op, ReplyRouter &router, QObject *parent)
 
 int SetupReply::receivedLength(int versionNumber)
 {
-    return versionNumber >= 500 ? setupRecordSize : qMin(setupRecordSize, setupSize(versionNumber));
+    return qMin(setupRecordSize, setupTransferSize(versionNumber));
 }
 
 int SetupReply::blockSize(const udppack &unit, const QByteArray &) const

@@ -66,6 +66,7 @@ private Q_SLOTS:
     void unitCommands_data();
     void unitCommands();
     void eraseRefusedByTheUnit();
+    void lateRepliesEndCleanly_data();
     void lateRepliesEndCleanly();
 };
 
@@ -168,21 +169,38 @@ void TestVorkCli::eraseRefusedByTheUnit()
     QVERIFY(r.err.contains(QStringLiteral("refused the erase")));
 }
 
+void TestVorkCli::lateRepliesEndCleanly_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("answerDelayMs"); // before every answer
+    QTest::addColumn<int>("lateBlockMs");   // a block after its ACK
+    QTest::addColumn<QString>("error");
+    // 'X' acknowledged after the wait gave up, its result 0.3 s later while the tool closes.
+    QTest::newRow("checksum") << "checksum" << 5300 << 0 << "Vork Unit 127.0.11.2 did not take the checksum request";
+    // The 'T' block comes after the 'Q' and 'C' acknowledgements, the link still open.
+    QTest::newRow("clock") << "clock" << 0 << 3500 << "No clock received from Vork Unit 127.0.11.2";
+}
+
 void TestVorkCli::lateRepliesEndCleanly()
 {
-    // The unit acknowledges 'X' after the wait gave up and sends its result 0.3 s
-    // later, while the tool is already closing: the result must reach nothing.
+    QFETCH(QString, command);
+    QFETCH(int, answerDelayMs);
+    QFETCH(int, lateBlockMs);
+    QFETCH(QString, error);
     Fleet f;
     QVERIFY(f.started);
     sim::SimCommandFaults faults;
-    faults.delayMs = 5300;
+    faults.delayMs = answerDelayMs;
+    faults.lateBlockMs = lateBlockMs;
+    faults.closeLingerMs = 2500;
     f.fleet.server(0).setCommandFaults(faults);
-    const Run r = runVork({QStringLiteral("checksum"), QStringLiteral("--yes"), QStringLiteral("--no-ping"),
-                           QStringLiteral("127.0.11.2")},
+    const Run r = runVork({command, QStringLiteral("--yes"), QStringLiteral("--no-ping"), QStringLiteral("127.0.11.2")},
                           30000);
     QCOMPARE(r.status, 1); // -1 would be a crash
-    QVERIFY2(r.err.contains(QStringLiteral("Vork Unit 127.0.11.2 did not take the checksum request")), qPrintable(r.err));
+    QVERIFY2(r.err.contains(error), qPrintable(r.err));
     QVERIFY(r.out.isEmpty());
+    // The late block did go out while the tool was still connected.
+    QVERIFY(wait::until([&] { return f.fleet.server(0).tcp().sent().size() > 12; }, 5000));
 }
 
 QTEST_GUILESS_MAIN(TestVorkCli)

@@ -331,7 +331,7 @@ void TestSimCommands::setupRecordLengthByVersion_data()
 {
     QTest::addColumn<QByteArray>("version");
     QTest::addColumn<int>("length");
-    // Record lengths by firmware version, from the setup size table.
+    // Record lengths by firmware version, from the setup size table; from 5.0.0 on the whole record.
     QTest::newRow("2.5.5") << bytes({2, 5, 5}) << 221;
     QTest::newRow("2.5.6") << bytes({2, 5, 6}) << 222;
     QTest::newRow("2.5.8") << bytes({2, 5, 8}) << 225;
@@ -339,8 +339,9 @@ void TestSimCommands::setupRecordLengthByVersion_data()
     QTest::newRow("2.9.0") << bytes({2, 9, 0}) << 234;
     QTest::newRow("3.1.6") << bytes({3, 1, 6}) << 236;
     QTest::newRow("3.1.7") << bytes({3, 1, 7}) << 238;
-    QTest::newRow("5.0.1") << bytes({5, 0, 1}) << 238;
-    QTest::newRow("5.0.2") << bytes({5, 0, 2}) << 239;
+    QTest::newRow("4.9.9") << bytes({4, 9, 9}) << 238;
+    QTest::newRow("5.0.0") << bytes({5, 0, 0}) << 243;
+    QTest::newRow("5.0.2") << bytes({5, 0, 2}) << 243;
 }
 
 void TestSimCommands::setupRecordLengthByVersion()

@@ -33,7 +33,13 @@ ConnectionManager::ConnectionManager(Operator &op, UnitTable &units, ProtocolVar
     connect(&m_units, &UnitTable::aboutToClear, this, &ConnectionManager::tableAboutToClear);
 }
 
-ConnectionManager::~ConnectionManager() = default;
+ConnectionManager::~ConnectionManager()
+{
+    // A socket going down with its client must not call back into a manager that is going too.
+    for (const QPointer<UnitClient> &c : std::as_const(m_clients))
+        if (c)
+            c->socket()->disconnect(this);
+}
 
 QString ConnectionManager::versionPanelText(const udppack &unit)
 {
@@ -124,9 +130,9 @@ void ConnectionManager::dropClients()
     for (const QPointer<UnitClient> &c : clients) {
         if (!c)
             continue;
-        c->socket()->disconnect(this);
-        c->close();
-        c->deleteLater(); // its queued events may still be on their way
+        c->close(); // a connected one reports its disconnect while its unit is still in the table
+        if (c)
+            c->deleteLater(); // its queued events may still be on their way
     }
     m_clients.clear();
     m_blockTimers.clear();

@@ -6,6 +6,7 @@
 #include "app/ui/optionsdialog.h"
 #include "app/ui/pagecontrol.h"
 #include "connection/unitclient.h"
+#include "connection/operation.h"
 #include "connection/unitselection.h"
 #include "services/unitservices.h"
 #include "discovery/broadcast.h"
@@ -480,10 +481,21 @@ void TestMainWindow::searchClosesTheOpenConnectionWithTheCloseCommand()
     f.window->show();
     addScriptedUnit(*f.window, QStringLiteral("127.0.10.4"), fake);
     QVERIFY(f.window->services().selection().clickConnect(QStringLiteral("127.0.10.4")));
+    QVERIFY(f.window->disconnectButton()->isEnabled());
+    {
+        // While an operation runs, no unit action can start another one inside its waits.
+        ScopedOperation running(f.window->services().operations(), f.window->op(), QStringLiteral("Checksum"));
+        QVERIFY(!f.window->disconnectButton()->isEnabled());
+        QVERIFY(!f.window->checksumButton()->isEnabled());
+    }
+    QVERIFY(f.window->disconnectButton()->isEnabled());
     QTest::mouseClick(f.window->discoverPage()->searchButton(), Qt::LeftButton);
     QVERIFY(wait::until([&] { return fake.received.endsWith('C'); }, 3000));
     QVERIFY(wait::until([&] { return !f.window->cycle().collecting(); }, 3000));
     QCOMPARE(f.window->units().count(), 0);
+    // Nothing is connected any more: the unit actions are off.
+    QVERIFY(!f.window->disconnectButton()->isEnabled());
+    QVERIFY(!f.window->rebootButton()->isEnabled());
 }
 
 void TestMainWindow::interfaceChoiceIsKeptAtOnce()

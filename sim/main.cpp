@@ -146,9 +146,9 @@ int main(int argc, char *argv[])
 
     QString error;
     int unitCount = parser.isSet(addressOpt) ? 1 : 5;
-    int port = 3010;
+    int port = unitUdpPort;
     int runSeconds = 0;
-    int tcpPort = 3011;
+    int tcpPort = vork::commandPort;
     if (!intValue(parser, unitsOpt, 1, maxUnits, unitCount, error) || !intValue(parser, portOpt, 1, 65535, port, error)
         || !intValue(parser, forOpt, 1, 604800, runSeconds, error)
         || !intValue(parser, tcpPortOpt, 1, 65535, tcpPort, error))

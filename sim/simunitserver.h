@@ -1,6 +1,7 @@
 #pragma once
 
 #include "simcommandserver.h"
+#include "core/ports.h"
 #include "simunit.h"
 
 #include "connection/commands.h"
@@ -23,7 +24,7 @@ class QUdpSocket;
 namespace vork::sim {
 
 // The UDP port every unit listens on for requests.
-constexpr quint16 unitUdpPort = 3010;
+using vork::unitUdpPort;
 
 // What a datagram to the unit's UDP port asks for. Kinds the simulator does
 // not act on yet are Unknown: recorded, never answered.

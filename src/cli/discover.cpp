@@ -2,6 +2,7 @@
 #include "cli/consoleoperator.h"
 
 #include "core/boundedwait.h"
+#include "core/ports.h"
 #include "discovery/broadcast.h"
 #include "discovery/discoverycycle.h"
 #include "services/unitservices.h"
@@ -111,7 +112,7 @@ int discover(const QStringList &args)
                                        QStringLiteral("Local UDP port (default 0: chosen by the system)."),
                                        QStringLiteral("PORT"), QStringLiteral("0"));
     const QCommandLineOption remotePort(QStringLiteral("port"), QStringLiteral("Units' UDP port (default 3010)."),
-                                        QStringLiteral("PORT"), QStringLiteral("3010"));
+                                        QStringLiteral("PORT"), QString::number(unitUdpPort));
     const QCommandLineOption sort(QStringLiteral("sort"),
                                   QStringLiteral("Order: none, ip, mac, description, readers, model, runtime, version."),
                                   QStringLiteral("KEY"), QStringLiteral("none"));

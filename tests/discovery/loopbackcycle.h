@@ -4,12 +4,12 @@
 #include "discovery/broadcast.h"
 #include "discovery/discoverycycle.h"
 #include "recordingoperator.h"
+#include "services/unitservices.h"
 #include "simfleet.h"
 #include "unit/unittable.h"
 
 #include <QHostAddress>
 
-#include <memory>
 
 // A discovery cycle whose queries go to simulated units on loopback, one
 // query per unit, never to the broadcast address.
@@ -18,15 +18,9 @@ class LoopbackCycle
 public:
     explicit LoopbackCycle(int timeOutMs)
     {
-        using namespace vork;
-        transport = std::make_unique<TBroadcast>(op);
         transport->setLocalIP(QStringLiteral("127.0.0.1"));
         transport->setLocalPort(0);
         transport->setTimeOut(timeOutMs);
-        units = std::make_unique<UnitTable>(op);
-        cycle = std::make_unique<DiscoveryCycle>(op, *transport, *units);
-        transport->setOnDataReceived(
-            [this](const QByteArray &b, int n, const QString &from) { cycle->dataReceived(b, n, from); });
         cycle->setUseList(true);
         cycle->sendToTargets = [this](const QByteArray &query) {
             queries.append(query);
@@ -62,7 +56,8 @@ public:
     vork::sim::SimFleet fleet;
     QStringList targets;
     QList<QByteArray> queries;
-    std::unique_ptr<vork::TBroadcast> transport;
-    std::unique_ptr<vork::UnitTable> units;
-    std::unique_ptr<vork::DiscoveryCycle> cycle;
+    vork::UnitServices services{op};
+    vork::TBroadcast *transport = &services.transport();
+    vork::UnitTable *units = &services.units();
+    vork::DiscoveryCycle *cycle = &services.cycle();
 };

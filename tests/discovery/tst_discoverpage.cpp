@@ -134,7 +134,7 @@ void TestDiscoverPage::searchHiddenWhileCollecting()
     QVERIFY(f.startFleet());
     f.page->show();
     QVERIFY(QTest::qWaitForWindowExposed(f.page.get()));
-    QSignalSpy finished(f.cycle.get(), &DiscoveryCycle::windowFinished);
+    QSignalSpy finished(f.cycle, &DiscoveryCycle::windowFinished);
 
     QTest::mouseClick(f.page->searchButton(), Qt::LeftButton);
     QVERIFY(f.cycle->collecting());
@@ -169,7 +169,7 @@ void TestDiscoverPage::rowsInArrivalOrderWithoutSorting()
         if (now != seen && !now.isEmpty())
             seen = now;
     });
-    QSignalSpy finished(f.cycle.get(), &DiscoveryCycle::windowFinished);
+    QSignalSpy finished(f.cycle, &DiscoveryCycle::windowFinished);
     QTest::mouseClick(f.page->searchButton(), Qt::LeftButton);
 
     // Rows appear while the window is still open.
@@ -192,7 +192,7 @@ void TestDiscoverPage::sortedRowsOnlyAtTheEnd()
     f.add(32, QStringLiteral("Bravo"), 100);
     QVERIFY(f.startFleet());
     f.page->setSortChoice(int(SortOrder::Description));
-    QSignalSpy finished(f.cycle.get(), &DiscoveryCycle::windowFinished);
+    QSignalSpy finished(f.cycle, &DiscoveryCycle::windowFinished);
     QTest::mouseClick(f.page->searchButton(), Qt::LeftButton);
 
     // All three answered, the window still runs: the list stays blank.
@@ -238,7 +238,7 @@ void TestDiscoverPage::selectAllToggle()
     QVERIFY(f.startFleet());
     f.page->show();
     QVERIFY(QTest::qWaitForWindowExposed(f.page.get()));
-    QSignalSpy finished(f.cycle.get(), &DiscoveryCycle::windowFinished);
+    QSignalSpy finished(f.cycle, &DiscoveryCycle::windowFinished);
     QTest::mouseClick(f.page->searchButton(), Qt::LeftButton);
     QVERIFY(finished.wait(3000));
     QCOMPARE(f.units->count(), 2);
@@ -328,7 +328,7 @@ void TestDiscoverPage::syncToggleFollowsTheCycle()
     Fixture f;
     f.add(50, QStringLiteral("Clock"), 0);
     QVERIFY(f.startFleet());
-    QSignalSpy finished(f.cycle.get(), &DiscoveryCycle::windowFinished);
+    QSignalSpy finished(f.cycle, &DiscoveryCycle::windowFinished);
     f.page->show();
     QVERIFY(QTest::qWaitForWindowExposed(f.page.get()));
     QTest::mouseClick(f.page->syncToggle(), Qt::LeftButton);

@@ -76,7 +76,7 @@ void TestDiscoveryCycle::answersEnterTheTableInArrivalOrder()
         f.add(u);
     }
     QVERIFY(f.startFleet());
-    QSignalSpy entered(f.cycle.get(), &DiscoveryCycle::unitEntered);
+    QSignalSpy entered(f.cycle, &DiscoveryCycle::unitEntered);
     QVERIFY(f.run());
 
     QCOMPARE(f.tableColumn(&udppack::ip),
@@ -100,7 +100,7 @@ void TestDiscoveryCycle::sortedCycleShowsRowsOnlyAtTheEnd()
     f.add(makeUnit(unitAddress(21), QStringLiteral("A")));
     QVERIFY(f.startFleet());
     f.cycle->setSortOrder(SortOrder::Description);
-    QSignalSpy sorted(f.cycle.get(), &DiscoveryCycle::listSorted);
+    QSignalSpy sorted(f.cycle, &DiscoveryCycle::listSorted);
     f.cycle->start();
     QVERIFY(!f.cycle->listComplete());
     QVERIFY(wait::until([&] { return f.units->count() == 2; }, 2000));
@@ -297,7 +297,7 @@ void TestDiscoveryCycle::receiveRuleOrder()
     Fixture f;
     const QString sender = QStringLiteral("10.0.0.7");
     int gotNetstat = -2;
-    QObject::connect(f.cycle.get(), &DiscoveryCycle::netstatReceived,
+    QObject::connect(f.cycle, &DiscoveryCycle::netstatReceived,
                      [&](const QByteArray &, int n, const QString &) { gotNetstat = n; });
     using Kind = DiscoveryCycle::ResultKind;
     if (wait == QLatin1String("ram"))

@@ -233,19 +233,6 @@ void ConnectionManager::CloseSocket()
     m_op.breathe();
 }
 
-void ConnectionManager::ResetBC(const udppack *unit)
-{
-    if (m_undefined == 0)
-        return;
-    if (unit)
-        m_op.log(QStringLiteral("Undefined Message Received from Vork Unit ") + unit->ip
-                 + QStringLiteral(". Message length was ") + QString::number(m_undefined) + QStringLiteral(" Bytes."));
-    else
-        m_op.log(QStringLiteral("Undefined Message Received from Vork Unit. Message length was ")
-                 + QString::number(m_undefined) + QStringLiteral(" Bytes."));
-    m_undefined = 0;
-}
-
 void ConnectionManager::onConnected(UnitClient *c)
 {
     const int index = m_units.findByLink(c->link());

@@ -65,6 +65,19 @@ void ConnectionManager::dispatch(UnitClient *client)
     }
 }
 
+void ConnectionManager::ResetBC(const udppack *unit)
+{
+    if (m_undefined == 0)
+        return;
+    if (unit)
+        m_op.log(QStringLiteral("Undefined Message Received from Vork Unit ") + unit->ip
+                 + QStringLiteral(". Message length was ") + QString::number(m_undefined) + QStringLiteral(" Bytes."));
+    else
+        m_op.log(QStringLiteral("Undefined Message Received from Vork Unit. Message length was ")
+                 + QString::number(m_undefined) + QStringLiteral(" Bytes."));
+    m_undefined = 0;
+}
+
 void ConnectionManager::deliver(UnitClient *client, udppack &unit, std::uint8_t type, const QByteArray &block)
 {
     if (QTimer *t = m_blockTimers.value(client->link()))

@@ -172,8 +172,11 @@ bool ConnectionManager::Connect_or_timeout(int timeoutMs)
         if (!c)
             return false;
     }
-    if (!reachable)
+    if (!reachable) {
+        // Every network action leaves a line, this one too.
+        m_op.log(QStringLiteral("No ping answer from Vork Unit ") + ip);
         return false;
+    }
 
     QTcpSocket *socket = c->socket();
     socket->connectToHost(QHostAddress(ip), c->port());
@@ -187,6 +190,7 @@ bool ConnectionManager::Connect_or_timeout(int timeoutMs)
         if (deadline.hasExpired() || m_connectFailed) {
             socket->abort();
             m_op.setPanel(Panel::Connection, QStringLiteral("Failed to Connect to ") + ip);
+            m_op.log(QStringLiteral("Failed to Connect to ") + ip);
             m_op.breathe();
             return false;
         }

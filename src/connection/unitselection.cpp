@@ -61,7 +61,6 @@ bool UnitSelection::clickConnect(const QString &ip)
         return true;
     }
     m_op.setPanel(Panel::Connection, QStringLiteral("Failed to Connect to ") + ip);
-    m_op.log(QStringLiteral("Failed to Connect to ") + ip);
     return false;
 }
 

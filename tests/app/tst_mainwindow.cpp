@@ -4,7 +4,8 @@
 #include "app/ui/logwindow.h"
 #include "app/ui/mainwindow.h"
 #include "app/ui/optionsdialog.h"
-#include "app/ui/pagecontrol.h"
+#include "app/ui/pagelist.h"
+#include "core/ui/pagecontrol.h"
 #include "connection/unitclient.h"
 #include "connection/operation.h"
 #include "connection/unitselection.h"
@@ -146,7 +147,8 @@ private Q_SLOTS:
     void logWindowShowsLinesAndClears();
     void logLineFormat();
     void clickConnectsAndPagesSetModes();
-    void menuConfigureOpensSetup();
+    void menuCommandsFollowThePages();
+    void theListStaysInViewOnEveryDiscoverTab();
     void searchClosesTheOpenConnectionWithTheCloseCommand();
     void interfaceChoiceIsKeptAtOnce();
 };
@@ -456,21 +458,53 @@ void TestMainWindow::clickConnectsAndPagesSetModes()
     QVERIFY(!f.window->disconnectButton()->isEnabled());
 }
 
-void TestMainWindow::menuConfigureOpensSetup()
+void TestMainWindow::theListStaysInViewOnEveryDiscoverTab()
+{
+    Fixture f(loopbackIni, 0);
+    f.window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+    QTabWidget *tabs = f.window->discoverTabs();
+    QCOMPARE(tabs->count(), 5);
+    DiscoveryGrid *grid = f.window->discoverPage()->grid();
+    for (int i = 0; i < tabs->count(); ++i) {
+        tabs->setCurrentIndex(i);
+        QCOMPARE(tabs->currentIndex(), i);
+        QVERIFY2(grid->isVisible(), qPrintable(tabs->tabText(i)));
+        // The list sits above the panel, not inside one of its tabs.
+        QVERIFY(!tabs->isAncestorOf(grid));
+        QVERIFY(grid->mapTo(f.window.get(), QPoint(0, grid->height())).y()
+                <= tabs->mapTo(f.window.get(), QPoint(0, 0)).y());
+        const bool autoUpdate = tabs->tabText(i) == QLatin1String("Auto Update ");
+        QCOMPARE(tabs->height(), autoUpdate ? DiscoverPage::tallBottomPanelHeight : DiscoverPage::bottomPanelHeight);
+    }
+}
+
+void TestMainWindow::menuCommandsFollowThePages()
 {
     FakeUnit fake(QStringLiteral("127.0.10.3"));
     Fixture f(loopbackIni, 0);
     f.window->setPinger(std::make_unique<AlwaysReachable>());
     f.window->show();
     addScriptedUnit(*f.window, QStringLiteral("127.0.10.3"), fake);
-    QAction *configure = f.window->discoverPage()->grid()->commandAction(GridCommand::Configure);
-    QVERIFY(configure && configure->isEnabled());
-    QVERIFY(!f.window->discoverPage()->grid()->commandAction(GridCommand::Monitor)->isEnabled());
+    DiscoveryGrid *grid = f.window->discoverPage()->grid();
+    // No unit is led into a mode for a page that has nothing to show yet.
+    QVERIFY(!grid->commandAction(GridCommand::Configure)->isEnabled());
+    QVERIFY(!grid->commandAction(GridCommand::History)->isEnabled());
+    QVERIFY(!grid->commandAction(GridCommand::Monitor)->isEnabled());
+    QVERIFY(grid->commandAction(GridCommand::Connect)->isEnabled());
     // The menu's action, as the operator would choose it on the unit's row.
-    Q_EMIT f.window->discoverPage()->grid()->commandTriggered(GridCommand::Configure, QStringLiteral("127.0.10.3"));
+    Q_EMIT grid->commandTriggered(GridCommand::Connect, QStringLiteral("127.0.10.3"));
+    QVERIFY(wait::until([&] { return f.window->units().unit(0).connected; }, 3000));
+    QCOMPARE(f.window->pages()->currentIndex(), int(Page::Discover));
+    wait::delay(100);
+    QVERIFY(fake.received.isEmpty());
+    // Opening the SETUP page itself still puts the unit into setup mode.
+    QVERIFY(f.window->pages()->requestPage(int(Page::Setup)));
     QVERIFY(wait::until([&] { return fake.received == "S"; }, 3000));
-    QCOMPARE(f.window->pages()->currentIndex(), int(Page::Setup));
-    QVERIFY(f.window->units().unit(0).connected);
+    // An empty page says so.
+    auto *label = qobject_cast<QLabel *>(f.window->pages()->currentWidget());
+    QVERIFY(label);
+    QCOMPARE(label->text(), notBuiltText());
 }
 
 void TestMainWindow::searchClosesTheOpenConnectionWithTheCloseCommand()

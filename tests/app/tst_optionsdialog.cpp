@@ -752,6 +752,10 @@ void TestOptionsDialog::colorThemesButtonAsksForTheThemesWindow()
     b.open();
     auto *themes = b.child<QPushButton>("colorThemes");
     QCOMPARE(themes->text(), QStringLiteral("Color Themes:"));
+    // Nothing handles it yet: a button that would do nothing is off.
+    QVERIFY(!themes->isEnabled());
+    b.dialog.setColorThemesAvailable(true);
+    QVERIFY(themes->isEnabled());
     b.click("colorThemes");
     QCOMPARE(asked.count(), 1);
     QVERIFY(b.dialog.isVisible()); // the options stay open beneath it

@@ -479,6 +479,7 @@ void TestConnection::failedClickShowsFailure()
     Fixture f(QStringLiteral("127.0.8.19"), 300, 0, 0); // never answers ping
     QVERIFY(!f.services.selection().clickConnect(QStringLiteral("127.0.8.19")));
     QCOMPARE(f.op.panels[1], QStringLiteral("Failed to Connect to 127.0.8.19"));
+    QVERIFY(f.logged(QStringLiteral("No ping answer from Vork Unit 127.0.8.19")));
 }
 
 void TestConnection::eraseAnswers_data()

@@ -9,7 +9,7 @@
 #include "app/ui/hinttiming.h"
 #include "app/ui/logwindow.h"
 #include "app/ui/optionsdialog.h"
-#include "app/ui/pagecontrol.h"
+#include "core/ui/pagecontrol.h"
 #include "app/ui/pagelist.h"
 #include "app/ui/toneplayer.h"
 #include "core/version.h"
@@ -135,22 +135,17 @@ UnitCommands &MainWindow::unitCommands()
 void MainWindow::buildPages()
 {
     m_pages = new PageControl(this);
-    auto *discoverTabs = new PageControl(m_pages);
+    m_discoverPage = new DiscoverPage(*m_op, transport(), units(), cycle(), m_pages);
+    m_discoverPage->setPingBar(new PingWidget(*m_pingTool, PingTool::Place::Toolbar, m_discoverPage));
+    m_discoverPage->setUnitBar(buildUnitBar());
+    PageControl *discoverTabs = m_discoverPage->tabs();
     // No tab change while a running operation holds its page (an automatic update).
     discoverTabs->setRequest([this](int, int) { return !m_pageRules->anyHeld(); });
     m_discoverTabs = discoverTabs;
-    auto *discoverTab = new QWidget(m_discoverTabs);
-    auto *discoverLayout = new QVBoxLayout(discoverTab);
-    discoverLayout->setContentsMargins(0, 0, 0, 0);
-    m_discoverPage = new DiscoverPage(*m_op, transport(), units(), cycle(), discoverTab);
-    m_discoverPage->setPingBar(new PingWidget(*m_pingTool, PingTool::Place::Toolbar, m_discoverPage));
-    discoverLayout->addWidget(m_discoverPage, 1);
-    discoverLayout->addWidget(buildUnitBar());
-    m_discoverTabs->addTab(discoverTab, QStringLiteral("Discover "));
     for (const char *tab : {"Discover List ", "Manual ", "Set IP Address ", "Auto Update "})
-        m_discoverTabs->addTab(new QWidget(m_discoverTabs), QString::fromLatin1(tab));
+        m_discoverTabs->addTab(notBuiltPage(m_discoverTabs), QString::fromLatin1(tab));
     for (const PageRow &row : pageRows())
-        m_pages->addTab(row.widget ? row.widget(*m_services, m_pages) : m_discoverTabs, pageCaption(row.page));
+        m_pages->addTab(row.widget ? row.widget(*m_services, m_pages) : m_discoverPage, pageCaption(row.page));
     setCentralWidget(m_pages);
 
     m_pages->setRequest([this](int from, int to) { return m_pageRules->requestChange(Page(from), Page(to)); });
@@ -219,9 +214,15 @@ void MainWindow::buildConnection()
     DiscoveryGrid *grid = m_discoverPage->grid();
     connect(grid, &DiscoveryGrid::connectRequested, this,
             [this](const QString &ip) { m_services->selection().clickConnect(ip); });
-    for (GridCommand c : {GridCommand::Configure, GridCommand::History, GridCommand::Webpage, GridCommand::Connect,
-                          GridCommand::Disconnect})
+    for (GridCommand c : {GridCommand::Webpage, GridCommand::Connect, GridCommand::Disconnect})
         grid->setCommandEnabled(c, true);
+    // A command that leads to a page only once the page has content: no unit mode for an empty page.
+    for (const PageRow &row : pageRows()) {
+        if (row.page == Page::Setup)
+            grid->setCommandEnabled(GridCommand::Configure, row.hasContent);
+        if (row.page == Page::History)
+            grid->setCommandEnabled(GridCommand::History, row.hasContent);
+    }
     connect(grid, &DiscoveryGrid::commandTriggered, this,
             [this](GridCommand c, const QString &ip) { gridCommand(int(c), ip); });
 }
@@ -450,6 +451,7 @@ void MainWindow::discoverTabChanged(int index)
     // The automatic update keeps its selection through a rediscovery and a disconnect.
     const bool autoUpdate = index == 4;
     units().setSelectionHeld(autoUpdate);
+    m_discoverPage->setPanelTall(autoUpdate);
     if (autoUpdate)
         m_discoverPage->grid()->setColumnWidth(2, 55);
 }

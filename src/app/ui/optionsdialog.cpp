@@ -130,6 +130,8 @@ QWidget *OptionsDialog::buildGeneral()
     auto *themes = new QPushButton(QStringLiteral("Color Themes:"), page);
     themes->setObjectName(QStringLiteral("colorThemes"));
     themes->setAutoDefault(false);
+    themes->setEnabled(false); // until the grid colours window is wired in
+    m_themes = themes;
 
     m_resolution = new QLabel(page);
     m_resolution->setObjectName(QStringLiteral("screenResolution"));
@@ -477,6 +479,11 @@ void OptionsDialog::done(int result)
 {
     m_target = nullptr;
     QDialog::done(result);
+}
+
+void OptionsDialog::setColorThemesAvailable(bool available)
+{
+    m_themes->setEnabled(available);
 }
 
 } // namespace vork

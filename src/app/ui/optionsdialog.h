@@ -64,6 +64,9 @@ public:
 
     QTabWidget *tabs() const { return m_tabs; }
 
+    // "Color Themes:" leads somewhere only once its owner handles colorThemesRequested.
+    void setColorThemesAvailable(bool available);
+
 Q_SIGNALS:
     // "Color Themes:" was clicked; the grid colours window answers it.
     void colorThemesRequested();
@@ -137,6 +140,7 @@ private:
     QCheckBox *m_critFontBlk = nullptr;
     StoredColor m_warnColor = 0;
     StoredColor m_critColor = 0;
+    QPushButton *m_themes = nullptr;
 };
 
 } // namespace vork

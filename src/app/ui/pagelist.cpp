@@ -3,6 +3,7 @@
 #include "history/historypage.h"
 #include "setup/setuppage.h"
 
+#include <QLabel>
 #include <QWidget>
 
 namespace vork {
@@ -15,10 +16,9 @@ std::unique_ptr<PageController> make(UnitServices &services)
     return std::make_unique<Controller>(services);
 }
 
-// A page whose content is still to come.
 QWidget *blank(UnitServices &, QWidget *parent)
 {
-    return new QWidget(parent);
+    return notBuiltPage(parent);
 }
 
 } // namespace
@@ -26,15 +26,28 @@ QWidget *blank(UnitServices &, QWidget *parent)
 const std::vector<PageRow> &pageRows()
 {
     static const std::vector<PageRow> rows = {
-        {Page::Discover, nullptr, nullptr},
-        {Page::Monitor, nullptr, blank},
-        {Page::History, make<HistoryPageController>, blank},
-        {Page::Flash, nullptr, blank},
-        {Page::Setup, make<SetupPageController>, blank},
-        {Page::NS, nullptr, blank},
-        {Page::Help, nullptr, blank},
+        {Page::Discover, nullptr, nullptr, true},
+        {Page::Monitor, nullptr, blank, false},
+        {Page::History, make<HistoryPageController>, blank, false},
+        {Page::Flash, nullptr, blank, false},
+        {Page::Setup, make<SetupPageController>, blank, false},
+        {Page::NS, nullptr, blank, false},
+        {Page::Help, nullptr, blank, false},
     };
     return rows;
+}
+
+QString notBuiltText()
+{
+    return QStringLiteral("Not built yet in this version.");
+}
+
+QWidget *notBuiltPage(QWidget *parent)
+{
+    auto *label = new QLabel(notBuiltText(), parent);
+    label->setObjectName(QStringLiteral("notBuilt"));
+    label->setAlignment(Qt::AlignCenter);
+    return label;
 }
 
 } // namespace vork

@@ -18,8 +18,14 @@ struct PageRow
     Page page;
     std::unique_ptr<PageController> (*controller)(UnitServices &services); // null: no controller yet
     QWidget *(*widget)(UnitServices &services, QWidget *parent);           // null: the window builds it
+    // The page has content: the unit list's pop-up menu may lead a unit to it.
+    bool hasContent;
 };
 
 const std::vector<PageRow> &pageRows();
+
+// A page or tab whose content is still to come says so in one line.
+QWidget *notBuiltPage(QWidget *parent);
+QString notBuiltText();
 
 } // namespace vork

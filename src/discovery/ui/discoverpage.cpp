@@ -2,6 +2,7 @@
 
 #include "core/operator.h"
 #include "core/ports.h"
+#include "core/ui/pagecontrol.h"
 #include "discovery/broadcast.h"
 #include "discovery/discoverycycle.h"
 #include "discovery/ui/discoverygrid.h"
@@ -20,6 +21,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTabBar>
 #include <QVBoxLayout>
 
 namespace vork {
@@ -76,9 +78,13 @@ DiscoverPage::DiscoverPage(Operator &op, TBroadcast &transport, UnitTable &units
     m_discovering->hide();
     m_animation->hide();
 
-    auto *bottom = new QWidget(this);
-    bottom->setFixedHeight(bottomPanelHeight);
+    m_tabs = new PageControl(this);
+    m_tabs->setObjectName(QStringLiteral("discoverTabs"));
+    auto *bottom = new QWidget(m_tabs);
+    m_discoverTab = bottom;
     auto *controls = new QGridLayout(bottom);
+    controls->setContentsMargins(6, 1, 6, 1);
+    controls->setVerticalSpacing(0);
     m_controls = controls;
     auto *searchRow = new QHBoxLayout;
     searchRow->addWidget(m_search);
@@ -100,9 +106,12 @@ DiscoverPage::DiscoverPage(Operator &op, TBroadcast &transport, UnitTable &units
     controls->addWidget(m_verify, 2, 1);
     controls->setColumnStretch(2, 1);
 
+    m_tabs->addTab(bottom, QStringLiteral("Discover "));
     auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_grid, 1);
-    layout->addWidget(bottom);
+    layout->addWidget(m_tabs);
+    setPanelTall(false);
     setMouseTracking(true);
 
     buildSearchMenu();
@@ -135,7 +144,31 @@ DiscoverPage::DiscoverPage(Operator &op, TBroadcast &transport, UnitTable &units
     connect(m_verify, &QPushButton::clicked, this, &DiscoverPage::verifyRequested);
     connect(&cycle, &DiscoveryCycle::started, this, &DiscoverPage::collectingStarted);
     connect(&cycle, &DiscoveryCycle::windowFinished, this, &DiscoverPage::windowFinished);
-    connect(&cycle, &DiscoveryCycle::verifyEnabled, m_verify, &QWidget::setEnabled);
+    connect(&cycle, &DiscoveryCycle::verifyEnabled, this, [this](bool on) {
+        m_verifyWanted = on;
+        m_verify->setEnabled(on && m_verifyAvailable);
+    });
+}
+
+void DiscoverPage::setVerifyAvailable(bool available)
+{
+    m_verifyAvailable = available;
+    m_verify->setEnabled(m_verifyWanted && available);
+}
+
+void DiscoverPage::setPanelTall(bool tall)
+{
+    m_tall = tall;
+    // At a larger font the controls keep their room rather than being cut.
+    const int wanted = tall ? tallBottomPanelHeight : bottomPanelHeight;
+    const int needed = m_tabs->tabBar()->sizeHint().height() + m_discoverTab->minimumSizeHint().height();
+    m_tabs->setFixedHeight(qMax(wanted, needed));
+}
+
+void DiscoverPage::setUnitBar(QWidget *bar)
+{
+    auto *layout = static_cast<QVBoxLayout *>(this->layout());
+    layout->insertWidget(1, bar);
 }
 
 QString DiscoverPage::waitMenuTitle(int timeOutMs)
@@ -150,6 +183,7 @@ void DiscoverPage::setPingBar(QWidget *bar)
     m_pingBar = bar;
     if (bar)
         m_controls->addWidget(bar, 3, 1);
+    setPanelTall(m_tall);
 }
 
 void DiscoverPage::buildSearchMenu()

@@ -21,20 +21,32 @@ class Operator;
 class TBroadcast;
 class UnitTable;
 
-// The "Discover " tab: the Search button with its wait and port menu, the
-// discovery toggles, the sort choice, "Select All Units", the checksum
-// button and the discovery list.
+class PageControl;
+
+// The DISCOVER page: the discovery list on top, always in view, and under it
+// the bottom panel of tabs, of which this page fills "Discover " (the Search
+// button with its wait and port menu, the discovery toggles, the sort choice,
+// "Select All Units" and the checksum button); the owner adds the others.
 class DiscoverPage : public QWidget
 {
     Q_OBJECT
 public:
     static constexpr int bottomPanelHeight = 115;
+    static constexpr int tallBottomPanelHeight = 175; // while "Auto Update " shows
 
     // The transport's OnDataReceived stays with the owner of the cycle.
     DiscoverPage(Operator &op, TBroadcast &transport, UnitTable &units, DiscoveryCycle &cycle,
                  QWidget *parent = nullptr);
 
     DiscoveryGrid *grid() const { return m_grid; }
+    // The bottom panel's tabs; "Discover " is the first.
+    PageControl *tabs() const { return m_tabs; }
+    // The taller panel while a tab needs the room; never less than its controls need.
+    void setPanelTall(bool tall);
+    // A row between the list and the bottom panel (the unit actions).
+    void setUnitBar(QWidget *bar);
+    // "Verify Checksum for selected units" does something only once a checksum run is wired in.
+    void setVerifyAvailable(bool available);
     DiscoveryGridModel &gridModel() const { return *m_model; }
 
     QPushButton *searchButton() const { return m_search; }
@@ -105,6 +117,11 @@ private:
     QProgressBar *m_animation;
     QGridLayout *m_controls;
     QWidget *m_pingBar = nullptr;
+    PageControl *m_tabs;
+    QWidget *m_discoverTab;
+    bool m_tall = false;
+    bool m_verifyAvailable = false;
+    bool m_verifyWanted = false;
 };
 
 } // namespace vork

@@ -1,4 +1,4 @@
-#include "app/ui/pagecontrol.h"
+#include "core/ui/pagecontrol.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

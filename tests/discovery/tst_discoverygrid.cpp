@@ -13,6 +13,8 @@
 #include <QMenu>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <QTest>
 #include <QWheelEvent>
 
@@ -131,6 +133,7 @@ class TestDiscoveryGrid : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
+    void keyboardMovesConnectsAndOpensTheMenu();
     void columnTexts_data();
     void columnTexts();
     void headersWidthsAndHints();
@@ -854,6 +857,58 @@ void TestDiscoveryGrid::wheelScrollsOneRowPerNotch()
     QCOMPARE(bar->value(), 2);
     // Then the row under the pointer (the second one shown) is highlighted.
     QCOMPARE(f.model.hoverRow(), 3);
+}
+
+void TestDiscoveryGrid::keyboardMovesConnectsAndOpensTheMenu()
+{
+    // The list and one button after it: Tab must leave the list for the button.
+    QWidget page;
+    RecordingOperator op;
+    UnitTable units(op);
+    DiscoveryGridModel model(units);
+    auto *grid = new DiscoveryGrid(model, op, &page);
+    auto *after = new QPushButton(QStringLiteral("After"), &page);
+    auto *layout = new QVBoxLayout(&page);
+    layout->addWidget(grid);
+    layout->addWidget(after);
+    for (int i = 0; i < 3; ++i) {
+        udppack u = makeUnit(316, QStringLiteral("unit %1").arg(i));
+        u.mac = QStringLiteral("0050C200000%1").arg(i);
+        units.enterAnnouncement(u, QStringLiteral("10.0.0.%1").arg(i + 1));
+    }
+    page.resize(900, 300);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    QSignalSpy connects(grid, &DiscoveryGrid::connectRequested);
+
+    grid->setFocus(Qt::TabFocusReason);
+    QVERIFY(grid->hasFocus());
+    QCOMPARE(grid->currentIndex().row(), 0); // focus lands on the first unit
+    QTest::keyClick(grid, Qt::Key_Down);
+    QTest::keyClick(grid, Qt::Key_Down);
+    QTest::keyClick(grid, Qt::Key_Down); // past the last unit: stays on it
+    QCOMPARE(grid->currentIndex().row(), 2);
+    QTest::keyClick(grid, Qt::Key_Up);
+    QTest::keyClick(grid, Qt::Key_Return);
+    QTest::keyClick(grid, Qt::Key_Space);
+    QCOMPARE(connects.size(), 2);
+    QCOMPARE(connects.at(0).at(0).toString(), QStringLiteral("10.0.0.2"));
+    QCOMPARE(connects.at(1).at(0).toString(), QStringLiteral("10.0.0.2"));
+
+    // Shift+F10 opens the unit's pop-up menu, as the Menu key does.
+    QTest::keyClick(grid, Qt::Key_F10, Qt::ShiftModifier);
+    QVERIFY(grid->popupMenu()->isVisible());
+    QCOMPARE(grid->menuUnitIP(), QStringLiteral("10.0.0.2"));
+    grid->popupMenu()->close();
+    QTest::keyClick(grid, Qt::Key_Menu);
+    QVERIFY(grid->popupMenu()->isVisible());
+    grid->popupMenu()->close();
+
+    // Tab leaves the list.
+    grid->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(grid, Qt::Key_Tab);
+    QVERIFY(after->hasFocus());
+    QCOMPARE(connects.size(), 2);
 }
 
 QTEST_MAIN(TestDiscoveryGrid)

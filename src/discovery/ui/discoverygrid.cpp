@@ -14,6 +14,9 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QKeyEvent>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 #include <QToolTip>
 #include <QWheelEvent>
 
@@ -37,6 +40,8 @@ DiscoveryGrid::DiscoveryGrid(DiscoveryGridModel &model, Operator &op, QWidget *p
     setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setWordWrap(false);
     setFocusPolicy(Qt::StrongFocus);
+    // Tab leaves the list; the arrows move between units.
+    setTabKeyNavigation(false);
     setMouseTracking(true);
     viewport()->setMouseTracking(true);
     setShowGrid(m_model.colors().GridLines);
@@ -339,6 +344,61 @@ void DiscoveryGrid::focusOutEvent(QFocusEvent *event)
     if (event->reason() == Qt::PopupFocusReason)
         return;
     clearHighlight();
+}
+
+void DiscoveryGrid::focusInEvent(QFocusEvent *event)
+{
+    QTableView::focusInEvent(event);
+    if (!currentIndex().isValid() && m_model.isUnitRow(0))
+        setCurrentIndex(m_model.index(0, Description));
+    viewport()->update();
+}
+
+int DiscoveryGrid::keyboardRow() const
+{
+    const int row = currentIndex().row();
+    return m_model.isUnitRow(row) ? row : -1;
+}
+
+void DiscoveryGrid::keyPressEvent(QKeyEvent *event)
+{
+    const bool menuKey = event->key() == Qt::Key_Menu
+                         || (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
+    const bool activate = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter
+                          || event->key() == Qt::Key_Space;
+    if (!menuKey && !activate) {
+        QTableView::keyPressEvent(event);
+        viewport()->update();
+        return;
+    }
+    event->accept();
+    const int row = keyboardRow();
+    if (row < 0 || m_exportRunning)
+        return;
+    const QPoint at = visualRect(m_model.index(row, Description)).center();
+    if (menuKey) {
+        openMenu(at, viewport()->mapToGlobal(at));
+        return;
+    }
+    // Like a click on the unit's row.
+    Q_EMIT connectRequested(m_model.index(row, IPAddress).data().toString());
+}
+
+void DiscoveryGrid::paintEvent(QPaintEvent *event)
+{
+    QTableView::paintEvent(event);
+    const int row = keyboardRow();
+    if (!hasFocus() || row < 0)
+        return;
+    // The row the keyboard is on, framed across the whole list.
+    const QRect first = visualRect(m_model.index(row, 0));
+    const QRect last = visualRect(m_model.index(row, m_model.columnCount() - 1));
+    QStylePainter painter(viewport());
+    QStyleOptionFocusRect focus;
+    focus.initFrom(this);
+    focus.rect = first.united(last).adjusted(0, 0, -1, -1);
+    focus.backgroundColor = viewport()->palette().color(QPalette::Base);
+    painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
 }
 
 bool DiscoveryGrid::viewportEvent(QEvent *event)

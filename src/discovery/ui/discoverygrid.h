@@ -95,6 +95,9 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
     bool viewportEvent(QEvent *event) override;
 
 private:
@@ -107,6 +110,8 @@ private:
     void updateHintWindow(int row);
     void closeHintWindow();
     void openMenu(const QPoint &pos, const QPoint &globalPos);
+    // The unit row the keyboard is on, -1 when none.
+    int keyboardRow() const;
 
     DiscoveryGridModel &m_model;
     Operator &m_op;

@@ -38,6 +38,8 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QScreen>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 
@@ -149,6 +151,7 @@ private Q_SLOTS:
     void clickConnectsAndPagesSetModes();
     void menuCommandsFollowThePages();
     void theListStaysInViewOnEveryDiscoverTab();
+    void fitsTheScreenItOpensOn();
     void searchClosesTheOpenConnectionWithTheCloseCommand();
     void interfaceChoiceIsKeptAtOnce();
 };
@@ -456,6 +459,34 @@ void TestMainWindow::clickConnectsAndPagesSetModes()
     QVERIFY(wait::until([&] { return !f.window->units().unit(0).connected; }, 3000));
     QVERIFY(fake.received.endsWith('C'));
     QVERIFY(!f.window->disconnectButton()->isEnabled());
+}
+
+void TestMainWindow::fitsTheScreenItOpensOn()
+{
+    Fixture f(loopbackIni, 0);
+    MainWindow &w = *f.window;
+    const QRect room = w.screen()->availableGeometry();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QVERIFY(w.width() <= room.width() && w.height() <= room.height());
+    QVERIFY(w.minimumSizeHint().width() <= room.width());
+    QVERIFY(w.minimumSizeHint().height() <= room.height());
+
+    // Long texts in every panel: they widen, but the window still fits and no two panels overlap.
+    for (int p = 0; p < statusPanelCount; ++p)
+        w.op().setPanel(p, QStringLiteral("A long status text for panel %1 that would not fit anywhere").arg(p));
+    QCoreApplication::processEvents();
+    QVERIFY(w.minimumSizeHint().width() <= room.width());
+    QList<QLabel *> panels;
+    for (QLabel *label : w.statusBar()->findChildren<QLabel *>())
+        if (label->frameStyle() == (QFrame::Panel | QFrame::Sunken))
+            panels << label;
+    QCOMPARE(panels.size(), statusPanelCount);
+    for (int i = 0; i < panels.size(); ++i) {
+        QVERIFY(w.statusBar()->rect().contains(panels[i]->geometry()));
+        for (int j = i + 1; j < panels.size(); ++j)
+            QVERIFY(!panels[i]->geometry().intersects(panels[j]->geometry()));
+    }
 }
 
 void TestMainWindow::theListStaysInViewOnEveryDiscoverTab()

@@ -115,7 +115,7 @@ class ViewFixture : public Fixture
 public:
     ViewFixture() : grid(model, op)
     {
-        grid.resize(900, 300);
+        grid.resize(1300, 300); // every column in view at the default font
         grid.show();
     }
     bool shownAndExposed() { return QTest::qWaitForWindowExposed(&grid); }
@@ -539,9 +539,31 @@ void TestDiscoveryGrid::rowGeometry()
     QCOMPARE(f.grid.horizontalHeader()->height(), 24);
     QCOMPARE(f.grid.rowHeight(0), 20);
     QCOMPARE(f.grid.rowHeight(1), 20);
+    // The default widths, grown with the font's digits so that a MAC address or a
+    // bold header is never cut; at a font half as large again, half as wide again.
     const int widths[] = {19, 189, 52, 74, 86, 82, 39, 53, 71, 71, 67, 32, 70};
-    for (int c = 0; c < Count; ++c)
-        QCOMPARE(f.grid.columnWidth(c), widths[c]);
+    QFont bold = f.grid.font();
+    bold.setBold(true);
+    const double digit = f.grid.fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    for (int c = 0; c < Count; ++c) {
+        const int w = f.grid.columnWidth(c);
+        QVERIFY(w >= widths[c]);
+        QVERIFY(w >= qRound(widths[c] * digit / 6.0));
+        QVERIFY(w > QFontMetrics(bold).horizontalAdvance(f.model.headerData(c, Qt::Horizontal).toString()));
+    }
+    QVERIFY(f.grid.columnWidth(MACAddress) > f.grid.fontMetrics().horizontalAdvance(QStringLiteral("0050C2000001")));
+
+    QFont larger = f.grid.font();
+    if (larger.pointSizeF() > 0)
+        larger.setPointSizeF(larger.pointSizeF() * 1.5);
+    else
+        larger.setPixelSize(larger.pixelSize() * 3 / 2);
+    f.grid.setFont(larger);
+    const double largerDigit = QFontMetrics(larger).horizontalAdvance(QLatin1Char('0'));
+    QVERIFY(largerDigit >= digit * 1.3);
+    f.grid.applyInitialWidths();
+    QVERIFY(f.grid.columnWidth(Description) >= qRound(189 * largerDigit / 6.0));
+    QVERIFY(f.grid.columnWidth(MACAddress) > QFontMetrics(larger).horizontalAdvance(QStringLiteral("0050C2000001")));
 }
 
 void TestDiscoveryGrid::columnZeroToggle()

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QInputDialog>
 #include <QLabel>
+#include <QScreen>
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QWidget>
@@ -105,10 +106,13 @@ void GuiOperator::setPanel(int panel, const QString &text)
     m_panelTexts[i] = text;
     if (QLabel *label = m_panels[i]) {
         label->setText(text);
-        // A panel widens to its text plus 20 pixels when the text does not fit.
+        // A panel widens to its text plus 20 pixels when the text does not fit, but never
+        // past its share of the screen: six wide panels would push the window off it.
         const int needed = label->fontMetrics().horizontalAdvance(text) + 20;
+        const QScreen *screen = label->screen();
+        const int share = screen ? screen->availableGeometry().width() / statusPanelCount - 8 : 160;
         if (label->width() < needed)
-            label->setMinimumWidth(needed);
+            label->setMinimumWidth(qMax(label->minimumWidth(), qMin(needed, qMax(60, share))));
         if (panel == 0)
             label->setStyleSheet(text.contains(QLatin1String("Ret")) ? QStringLiteral("background: yellow;")
                                                                       : QString());

@@ -30,6 +30,7 @@
 #include "unit/unittable.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -98,7 +99,16 @@ MainWindow::MainWindow(const StartOptions &start, const QString &programDir, QWi
     applySettings(start);
     m_op->setPanel(Panel::ProgramVersion, ProgramVersion::current().text(true));
     m_op->setPanelHint(int(Panel::ProgramVersion), windowTitle() + QStringLiteral(" version: ") + ProgramVersion::current().fileVersion());
-    resize(1000, 640);
+    fitScreen();
+}
+
+void MainWindow::fitScreen()
+{
+    // Never larger than the screen it opens on, whatever the last run left.
+    setMinimumSize(minimumWidth, minimumHeight);
+    const QScreen *here = screen() ? screen() : QGuiApplication::primaryScreen();
+    const QSize room = here ? here->availableGeometry().size() : QSize(1000, 640);
+    resize(QSize(1000, 640).boundedTo(room));
 }
 
 MainWindow::~MainWindow()
@@ -496,8 +506,7 @@ void MainWindow::applyColumnRule()
     QAbstractItemModel *model = grid->model();
     const int columns = model->columnCount();
     if (width() < narrowWidth) {
-        for (int c = 0; c < columns; ++c)
-            grid->setColumnWidth(c, unitcolumns::initialWidth(c));
+        grid->applyInitialWidths();
         return;
     }
     // Descriptions may be drawn bold (the connected unit, the row under the pointer); headers are bold.

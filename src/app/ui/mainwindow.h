@@ -45,6 +45,9 @@ class MainWindow : public QMainWindow
 public:
     static constexpr const char *caption = "Brivella Utility";
     static constexpr int narrowWidth = 965;
+    // The smallest the window gets: room for the list, the bottom panel and the status bar.
+    static constexpr int minimumWidth = 640;
+    static constexpr int minimumHeight = 420;
 
     // programDir: where Vork.ini lives unless start names a settings file of its own.
     MainWindow(const StartOptions &start, const QString &programDir, QWidget *parent = nullptr);
@@ -90,6 +93,7 @@ protected:
 
 private:
     void buildPages();
+    void fitScreen();
     void buildCorner();
     void buildConnection();
     QWidget *buildUnitBar();

@@ -54,8 +54,7 @@ DiscoveryGrid::DiscoveryGrid(DiscoveryGridModel &model, Operator &op, QWidget *p
     horizontalHeader()->setMinimumSectionSize(1);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setHighlightSections(false);
-    for (int c = 0; c < Count; ++c)
-        setColumnWidth(c, initialWidth(c));
+    applyInitialWidths();
 
     QPalette pal = viewport()->palette();
     pal.setColor(QPalette::Base, toQColor(m_model.colors().Grid));
@@ -344,6 +343,23 @@ void DiscoveryGrid::focusOutEvent(QFocusEvent *event)
     if (event->reason() == Qt::PopupFocusReason)
         return;
     clearHighlight();
+}
+
+int DiscoveryGrid::scaledInitialWidth(int column) const
+{
+    // The default widths were made for a font whose digits are 6 pixels wide.
+    constexpr double referenceDigitWidth = 6.0;
+    const double scale = qMax(1.0, fontMetrics().horizontalAdvance(QLatin1Char('0')) / referenceDigitWidth);
+    QFont bold = font();
+    bold.setBold(true);
+    const int header = QFontMetrics(bold).horizontalAdvance(m_model.headerData(column, Qt::Horizontal).toString()) + 12;
+    return qMax(qRound(initialWidth(column) * scale), header);
+}
+
+void DiscoveryGrid::applyInitialWidths()
+{
+    for (int c = 0; c < Count; ++c)
+        setColumnWidth(c, scaledInitialWidth(c));
 }
 
 void DiscoveryGrid::focusInEvent(QFocusEvent *event)

@@ -54,6 +54,11 @@ public:
 
     DiscoveryGridModel &gridModel() const { return m_model; }
 
+    // A column's starting width at this font: the default widths grow with a larger
+    // font, and a column is never narrower than its bold header.
+    int scaledInitialWidth(int column) const;
+    void applyInitialWidths();
+
     // The grid's own hint (shown over column 1 of unit rows) as written.
     QString hintText() const { return m_hintText; }
     // The hint window of a description wider than its column.

@@ -152,6 +152,7 @@ private Q_SLOTS:
     void menuCommandsFollowThePages();
     void theListStaysInViewOnEveryDiscoverTab();
     void fitsTheScreenItOpensOn();
+    void everyControlIsReachableByTab();
     void searchClosesTheOpenConnectionWithTheCloseCommand();
     void interfaceChoiceIsKeptAtOnce();
 };
@@ -388,9 +389,14 @@ void TestMainWindow::pageChangesByClickAndRefusal()
     f.window->pageRules().add(flash);
     QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(int(Page::NS)).center());
     QCOMPARE(f.window->pages()->currentIndex(), int(Page::Setup));
+    // The keyboard on the tab bar asks the same question as the mouse.
+    QTest::keyClick(bar, Qt::Key_Right);
+    QCOMPARE(f.window->pages()->currentIndex(), int(Page::Setup));
 
     flash.running = false;
-    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(int(Page::Discover)).center());
+    QTest::keyClick(bar, Qt::Key_Right);
+    QCOMPARE(f.window->pages()->currentIndex(), int(Page::NS));
+    QTest::keyClick(bar, Qt::Key_Home);
     QCOMPARE(f.window->pages()->currentIndex(), int(Page::Discover));
 
     // The DISCOVER tabs hold while a running operation (an automatic update) holds its page.
@@ -459,6 +465,31 @@ void TestMainWindow::clickConnectsAndPagesSetModes()
     QVERIFY(wait::until([&] { return !f.window->units().unit(0).connected; }, 3000));
     QVERIFY(fake.received.endsWith('C'));
     QVERIFY(!f.window->disconnectButton()->isEnabled());
+}
+
+void TestMainWindow::everyControlIsReachableByTab()
+{
+    Fixture f(loopbackIni, 0);
+    MainWindow &w = *f.window;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QApplication::setActiveWindow(&w);
+    w.discoverPage()->grid()->setFocus(Qt::TabFocusReason);
+    QSet<QWidget *> reached;
+    for (int i = 0; i < 200; ++i) {
+        QWidget *now = QApplication::focusWidget();
+        QVERIFY(now);
+        reached.insert(now);
+        QTest::keyClick(now, Qt::Key_Tab);
+    }
+    const QList<QWidget *> wanted = {w.discoverPage()->searchButton(), w.discoverPage()->sortChoice(),
+                                     w.discoverPage()->syncToggle(), w.discoverPage()->useListToggle(),
+                                     w.discoverPage()->discoverOnStartToggle(), w.discoverPage()->selectAllToggle(),
+                                     w.pages()->tabBar(), w.discoverTabs()->tabBar(), w.optionsButton(),
+                                     w.beepToggle(), w.logButton(), w.interfaceSelector()->choice(),
+                                     w.discoverPage()->grid()};
+    for (QWidget *widget : wanted)
+        QVERIFY2(reached.contains(widget), qPrintable(widget->objectName() + QStringLiteral(" ") + QString::fromLatin1(widget->metaObject()->className())));
 }
 
 void TestMainWindow::fitsTheScreenItOpensOn()

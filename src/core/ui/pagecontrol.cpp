@@ -9,7 +9,8 @@ namespace vork {
 PageControl::PageControl(QWidget *parent) : QTabWidget(parent)
 {
     tabBar()->installEventFilter(this);
-    tabBar()->setFocusPolicy(Qt::NoFocus);
+    // Reachable by Tab; its arrow keys go through the request like a click.
+    tabBar()->setFocusPolicy(Qt::TabFocus);
 }
 
 bool PageControl::allowed(int to)
@@ -41,11 +42,39 @@ bool PageControl::eventFilter(QObject *watched, QEvent *event)
         }
         case QEvent::Wheel:
             return true; // the wheel never flips pages
+        case QEvent::KeyPress: {
+            const int to = keyTarget(static_cast<QKeyEvent *>(event)->key());
+            if (to == -2)
+                break;
+            if (to >= 0)
+                requestPage(to);
+            return true;
+        }
         default:
             break;
         }
     }
     return QTabWidget::eventFilter(watched, event);
+}
+
+int PageControl::keyTarget(int key) const
+{
+    const auto usable = [this](int i) { return tabBar()->isTabVisible(i) && tabBar()->isTabEnabled(i); };
+    int step = 0;
+    int from = currentIndex();
+    switch (key) {
+    case Qt::Key_Left:
+    case Qt::Key_Up: step = -1; break;
+    case Qt::Key_Right:
+    case Qt::Key_Down: step = 1; break;
+    case Qt::Key_Home: step = 1; from = -1; break;
+    case Qt::Key_End: step = -1; from = count(); break;
+    default: return -2; // not a key that changes the page
+    }
+    for (int i = from + step; i >= 0 && i < count(); i += step)
+        if (usable(i))
+            return i;
+    return -1;
 }
 
 void PageControl::keyPressEvent(QKeyEvent *event)

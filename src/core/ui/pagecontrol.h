@@ -26,6 +26,8 @@ protected:
 
 private:
     bool allowed(int to);
+    // The page an arrow, Home or End key on the tab bar asks for; -1 none, -2 not such a key.
+    int keyTarget(int key) const;
     Request m_request;
 };
 

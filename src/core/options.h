@@ -12,6 +12,14 @@ namespace vork {
 // Colours are kept as stored: 0x00BBGGRR (red in the low byte); widgets convert when drawing.
 using StoredColor = std::uint32_t;
 
+// The options dialog's spin boxes run from 0 to these; reading the settings
+// file checks the same ranges.
+namespace optionlimits {
+inline constexpr int maxHz = 32767;
+inline constexpr int maxMs = 10000;
+inline constexpr int maxWarn = 999;
+} // namespace optionlimits
+
 // The in-memory options the options dialog edits.
 struct TOptions
 {

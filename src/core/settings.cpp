@@ -15,6 +15,7 @@ namespace vork {
 namespace {
 
 constexpr auto whenChanged = SettingRow::WhenChanged;
+constexpr auto atExit = SettingRow::AtExit;
 
 std::vector<SettingRow> buildRows()
 {
@@ -51,16 +52,16 @@ std::vector<SettingRow> buildRows()
         {"Path", "ImportDir", &S::importDir, whenChanged},
     };
     for (const ToneInfo &t : toneTable) {
-        rows.push_back({"Options", t.hzKey, t.hz});
+        rows.push_back({"Options", t.hzKey, t.hz, atExit, 0, optionlimits::maxHz});
         // The ping tones share their length: one key.
         const SettingField len = t.len;
         if (std::none_of(rows.begin(), rows.end(), [&](const SettingRow &r) { return r.field == len; }))
-            rows.push_back({"Options", t.lenKey, t.len});
+            rows.push_back({"Options", t.lenKey, t.len, atExit, 0, optionlimits::maxMs});
     }
     const std::vector<SettingRow> rest = {
-        {"Options", "TimeWarnMin", &O::TimeWarnLow},
-        {"Options", "TimeWarnMax", &O::TimeWarnHigh},
-        {"Options", "RebootWarn", &O::RebootWarn},
+        {"Options", "TimeWarnMin", &O::TimeWarnLow, atExit, 0, optionlimits::maxWarn},
+        {"Options", "TimeWarnMax", &O::TimeWarnHigh, atExit, 0, optionlimits::maxWarn},
+        {"Options", "RebootWarn", &O::RebootWarn, atExit, 0, optionlimits::maxWarn},
         {"Options", "DateWarn", &O::CritDate},
         {"Options", "WarnFontBlack", &O::WarnFontBlk},
         {"Options", "CritFontBlack", &O::CritFontBlk},
@@ -82,6 +83,8 @@ std::vector<SettingRow> buildRows()
         {"Colors", "GridHeaderBold", &C::GridHeaderBold, whenChanged},
         {"Colors", "GridHeaderLines", &C::GridHeaderLines, whenChanged},
         {"Colors", "GridBold", &C::GridBold, whenChanged},
+        {.section = "Window", .key = "Geometry", .field = &S::windowGeometry, .format = SettingRow::Base64},
+        {.section = "Window", .key = "LogGeometry", .field = &S::logGeometry, .format = SettingRow::Base64},
     };
     rows.insert(rows.end(), rest.begin(), rest.end());
     return rows;
@@ -92,11 +95,25 @@ QString latin(const char *text)
     return QString::fromLatin1(text);
 }
 
-void readRow(const IniFile &ini, const SettingRow &row, Settings &s)
+bool isBase64(const QString &text)
+{
+    for (const QChar c : text)
+        if (c.unicode() > 0x7F)
+            return false;
+    const auto decoded = QByteArray::fromBase64Encoding(text.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+    return decoded.decodingStatus == QByteArray::Base64DecodingStatus::Ok;
+}
+
+void readRow(const IniFile &ini, const SettingRow &row, Settings &s, QStringList *notes)
 {
     const QString section = latin(row.section);
     const QString key = latin(row.key);
     static const Settings defaults;
+    const auto note = [&](const QString &text, const QString &why) {
+        if (notes)
+            *notes << QStringLiteral("Settings: [") + section + QStringLiteral("] ") + key + QLatin1Char('=') + text
+                          + QStringLiteral(" ") + why;
+    };
     std::visit([&](auto member) {
         auto &value = settingRef(s, member);
         using T = std::remove_reference_t<decltype(value)>;
@@ -104,8 +121,11 @@ void readRow(const IniFile &ini, const SettingRow &row, Settings &s)
             value = ini.boolValue(section, key, value);
         } else if constexpr (std::is_same_v<T, int>) {
             value = ini.intValue(section, key, value);
-            if (value < row.min || value > row.max)
+            if (value < row.min || value > row.max) {
                 value = settingRef(defaults, member);
+                note(ini.value(section, key), QStringLiteral("is outside %1 to %2; the default %3 is used")
+                                                  .arg(row.min).arg(row.max).arg(value));
+            }
         } else if constexpr (std::is_same_v<T, StoredColor>) {
             bool ok = false;
             const qlonglong v = ini.value(section, key).toLongLong(&ok);
@@ -114,6 +134,10 @@ void readRow(const IniFile &ini, const SettingRow &row, Settings &s)
         } else {
             static_assert(std::is_same_v<T, QString>);
             value = ini.value(section, key, value);
+            if (row.format == SettingRow::Base64 && !isBase64(value)) {
+                note(value, QStringLiteral("is not base64; it is left empty"));
+                value.clear();
+            }
         }
     }, row.field);
 }
@@ -163,10 +187,10 @@ QString settingText(const QString &value)
     return value;
 }
 
-void readSettings(const IniFile &ini, Settings &s)
+void readSettings(const IniFile &ini, Settings &s, QStringList *notes)
 {
     for (const SettingRow &row : settingRows())
-        readRow(ini, row, s);
+        readRow(ini, row, s, notes);
     // The main window's toggles are kept once in the file; the options dialog edits copies.
     TOptions &o = s.options;
     o.Feedback = s.beep;
@@ -192,7 +216,7 @@ void writeColorKeys(IniFile &ini, const GridColors &c)
     });
 }
 
-SettingsFile::SettingsFile(Operator &op, const QString &path) : m_op(op), m_ini(path) {}
+SettingsFile::SettingsFile(Operator &op, const QString &path) : m_op(op), m_ini(path), m_writePath(path) {}
 
 QString SettingsFile::locate(const QString &programDir, QString *why)
 {
@@ -212,21 +236,29 @@ bool SettingsFile::read(Settings &s)
 {
     QString error;
     m_existed = m_ini.load(&error);
-    if (!m_existed && QFileInfo::exists(m_ini.path()))
-        m_op.log(QStringLiteral("Cannot read settings file ") + m_ini.path() + QStringLiteral(": ") + error);
-    readSettings(m_ini, s);
+    m_writePath = m_ini.path();
+    if (m_ini.problem() != IniFile::Problem::None && m_ini.problem() != IniFile::Problem::Missing) {
+        // What the user set there may still be in it: the file stays as it is.
+        m_writePath = m_ini.path() + QStringLiteral(".new");
+        m_op.log(QStringLiteral("Cannot read settings file ") + m_ini.path() + QStringLiteral(": ") + error
+                 + QStringLiteral("; it is kept as it is and this run's settings are written to ") + m_writePath);
+    }
+    QStringList notes;
+    readSettings(m_ini, s, &notes);
+    for (const QString &line : std::as_const(notes))
+        m_op.log(line);
     return m_existed;
 }
 
 bool SettingsFile::save()
 {
-    const QFileInfo info(m_ini.path());
+    const QFileInfo info(m_writePath);
     if (!info.dir().exists())
         QDir().mkpath(info.absolutePath());
     QString error;
-    if (m_ini.save(&error))
+    if (m_ini.saveAs(m_writePath, &error))
         return true;
-    m_op.log(QStringLiteral("Cannot write settings file ") + m_ini.path() + QStringLiteral(": ") + error);
+    m_op.log(QStringLiteral("Cannot write settings file ") + m_writePath + QStringLiteral(": ") + error);
     return false;
 }
 

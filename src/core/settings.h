@@ -42,6 +42,8 @@ struct Settings
     QString flashPath, flashPathCurrent;
     // [Path]
     QString importDir;
+    // [Window] base64 of QWidget::saveGeometry() for the main and the log window
+    QString windowGeometry, logGeometry;
     // [Options] the options dialog's values; [Colors]
     TOptions options;
     GridColors colors;
@@ -59,6 +61,8 @@ struct SettingRow
     // Most keys are written at exit; a few are written by whoever changes them,
     // the moment they change, and left alone at exit.
     enum Written { AtExit, WhenChanged };
+    // A text that must be base64 reads as empty when it is not.
+    enum Format { Plain, Base64 };
 
     const char *section;
     const char *key;
@@ -67,6 +71,7 @@ struct SettingRow
     // Integers outside [min, max] read as the member's default.
     int min = std::numeric_limits<int>::min();
     int max = std::numeric_limits<int>::max();
+    Format format = Plain;
 };
 
 // Every key, in the order a new file lists them.
@@ -105,7 +110,9 @@ QString settingText(const QString &value);
 
 // Vork.ini: where it lives, reading it at start-up, writing keys as they
 // change and the rest at exit. Every write replaces the file atomically; a
-// failed write is logged and never stops the program.
+// failed write is logged and never stops the program. A file that could not
+// be read as a settings file is never written over: it is kept as it is and
+// this run's settings go beside it, to "<name>.new".
 class SettingsFile
 {
 public:
@@ -117,6 +124,9 @@ public:
     static QString locate(const QString &programDir, QString *why = nullptr);
 
     QString path() const { return m_ini.path(); }
+    // Where writes go: path(), or path() + ".new" when the file is kept.
+    QString writePath() const { return m_writePath; }
+    bool kept() const { return m_writePath != m_ini.path(); }
     // Reads the file into s (defaults where missing); returns whether the file existed.
     bool read(Settings &s);
     bool existed() const { return m_existed; }
@@ -146,11 +156,14 @@ private:
 
     Operator &m_op;
     IniFile m_ini;
+    QString m_writePath;
     bool m_existed = false;
 };
 
 // Reads the values of s from ini (defaults stay for missing or malformed keys).
-void readSettings(const IniFile &ini, Settings &s);
+// A value outside its row's range, or text that is not base64 where it must
+// be, adds one line to notes.
+void readSettings(const IniFile &ini, Settings &s, QStringList *notes = nullptr);
 // The rows written at exit; drops the obsolete "UDPmasks" section.
 void writeExitKeys(IniFile &ini, const Settings &s);
 // The [Colors] rows.

@@ -5,11 +5,16 @@
 #include "core/tones.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
+
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
 
 using namespace vork;
 
@@ -42,6 +47,8 @@ void changeValue(Settings &s, const SettingRow &row)
             value = value == row.max ? row.min : row.max < 100000 ? row.max : value + 17;
         else if constexpr (std::is_same_v<T, StoredColor>)
             value = (value ^ 0x00A5C3E1u) & 0x00FFFFFFu;
+        else if (row.format == SettingRow::Base64)
+            value = QString::fromLatin1(QByteArray(QByteArray("geometry of ") + row.key).toBase64());
         else
             value = QStringLiteral("/sites/north/") + latin(row.key);
     });
@@ -66,6 +73,21 @@ QByteArray fileBytes(const QString &path)
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// How a file that must be kept is made.
+enum class Kept { Bytes, Unreadable, Loop, Fifo, Folder };
+
+} // namespace
+
+Q_DECLARE_METATYPE(Kept)
+
+namespace {
 
 } // namespace
 
@@ -99,6 +121,20 @@ private Q_SLOTS:
     void tonesPlayOnlyWhenAllowed_data();
     void tonesPlayOnlyWhenAllowed();
     void toneKindsMapToTheirFields();
+    void lookupsAfterRemoval();
+    void lineEnds_data();
+    void lineEnds();
+    void byteOrderMarkIsAccepted();
+    void textRoundTripsAsUtf8_data();
+    void textRoundTripsAsUtf8();
+    void olderLatin1TextIsRead();
+    void untrustedFilesAreKept_data();
+    void untrustedFilesAreKept();
+    void emptyFileIsWrittenOver();
+    void outOfRangeIsLoggedAndDefaulted_data();
+    void outOfRangeIsLoggedAndDefaulted();
+    void geometry_data();
+    void geometry();
 };
 
 void TestSettings::namesAreCaseInsensitive()
@@ -566,6 +602,345 @@ void TestSettings::toneKindsMapToTheirFields()
     QVERIFY(tones.play(static_cast<Tone>(42))); // unknown kinds play as a button
     QVERIFY(!tones.play(Tone::KeyClick));
     QCOMPARE(played, (QList<QPair<int, int>>{{950, 25}, {200, 111}, {700, 30}}));
+}
+
+void TestSettings::lookupsAfterRemoval()
+{
+    IniFile ini;
+    ini.parse("[A]\nx=1\ny=2\nz=3\n[B]\nk=4\n[C]\nk=5\n");
+    ini.removeSection(QStringLiteral("a"));
+    ini.removeKey(QStringLiteral("C"), QStringLiteral("missing"));
+    QCOMPARE(ini.value(QStringLiteral("b"), QStringLiteral("K")), QStringLiteral("4"));
+    QCOMPARE(ini.value(QStringLiteral("c"), QStringLiteral("k")), QStringLiteral("5"));
+    ini.setValue(QStringLiteral("a"), QStringLiteral("x"), QStringLiteral("6"));
+    QCOMPARE(ini.sections(), (QStringList{QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("a")}));
+    IniFile keys;
+    keys.parse("[S]\nfirst=1\nsecond=2\nthird=3\n");
+    keys.removeKey(QStringLiteral("s"), QStringLiteral("FIRST"));
+    QCOMPARE(keys.value(QStringLiteral("s"), QStringLiteral("third")), QStringLiteral("3"));
+    keys.setValue(QStringLiteral("S"), QStringLiteral("Second"), QStringLiteral("9"));
+    QCOMPARE(keys.serialize(), QByteArray("[S]\r\nsecond=9\r\nthird=3\r\n"));
+}
+
+void TestSettings::lineEnds_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("CR LF") << QByteArray("[UDP]\r\nWait=700\r\n[Sort]\r\ntype=3\r\n");
+    QTest::newRow("LF") << QByteArray("[UDP]\nWait=700\n[Sort]\ntype=3");
+    QTest::newRow("CR only") << QByteArray("[UDP]\rWait=700\r[Sort]\rtype=3\r");
+    QTest::newRow("mixed, blank lines") << QByteArray("[UDP]\r\rWait=700\n\r\n[Sort]\n\rtype=3");
+}
+
+void TestSettings::lineEnds()
+{
+    QFETCH(QByteArray, bytes);
+    IniFile ini;
+    ini.parse(bytes);
+    QCOMPARE(ini.sections(), (QStringList{QStringLiteral("UDP"), QStringLiteral("Sort")}));
+    QCOMPARE(ini.keys(QStringLiteral("udp")), QStringList{QStringLiteral("Wait")});
+    QCOMPARE(ini.value(QStringLiteral("udp"), QStringLiteral("wait")), QStringLiteral("700"));
+    QCOMPARE(ini.value(QStringLiteral("sort"), QStringLiteral("type")), QStringLiteral("3"));
+}
+
+void TestSettings::byteOrderMarkIsAccepted()
+{
+    QTemporaryDir dir;
+    RecordingOperator op;
+    const QString path = dir.filePath(QStringLiteral("Vork.ini"));
+    QVERIFY(writeFile(path, "\xEF\xBB\xBF[UDP]\r\nWait=700\r\n\r\n[Options]\r\nbeep=1\r\n"));
+    SettingsFile file(op, path);
+    Settings s;
+    QVERIFY(file.read(s));
+    QCOMPARE(s.wait, 700);
+    QVERIFY(s.beep);
+    QVERIFY(!file.kept());
+    QVERIFY(file.writeAtExit(s));
+    const QByteArray after = fileBytes(path);
+    QVERIFY(after.startsWith("\xEF\xBB\xBF[UDP]\r\n"));
+    QVERIFY(after.contains("Wait=700\r\n"));
+    QVERIFY(after.contains("beep=1\r\n"));
+    QCOMPARE(after.count("[UDP]"), 1);
+    QVERIFY(op.logs.isEmpty());
+}
+
+void TestSettings::textRoundTripsAsUtf8_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("umlaut") << QStringLiteral("/srv/Standorte/S\u00fcd/Lager");
+    QTest::newRow("euro") << QStringLiteral("C:\\Preise \u20ac\\2026");
+    QTest::newRow("cyrillic") << QStringLiteral("/home/\u0421\u043a\u043b\u0430\u0434 \u042e\u0433");
+    QTest::newRow("outside the basic plane") << QStringLiteral("/data/\U0001F4E6");
+}
+
+void TestSettings::textRoundTripsAsUtf8()
+{
+    QFETCH(QString, text);
+    QTemporaryDir dir;
+    RecordingOperator op;
+    const QString path = dir.filePath(QStringLiteral("Vork.ini"));
+    SettingsFile file(op, path);
+    Settings s;
+    QVERIFY(!file.read(s));
+    QVERIFY(file.writeNow(&Settings::importDir, text));
+    s.flashPath = text + QStringLiteral("/flash");
+    QVERIFY(file.writeAtExit(s));
+    const QByteArray bytes = fileBytes(path);
+    QVERIFY(bytes.contains(QByteArray("ImportDir=" + text.toUtf8() + "\r\n")));
+
+    SettingsFile again(op, path);
+    Settings back;
+    QVERIFY(again.read(back));
+    QCOMPARE(back.importDir, text);
+    QCOMPARE(back.flashPath, text + QStringLiteral("/flash"));
+    QVERIFY(op.logs.isEmpty());
+}
+
+void TestSettings::olderLatin1TextIsRead()
+{
+    // Earlier versions wrote 8-bit text: a line that is not UTF-8 reads as Latin-1.
+    IniFile ini;
+    ini.parse("[Path]\r\nImportDir=/srv/S\xfc" "d\r\n[Flash]\r\nPath=/srv/S\xc3\xbc" "d\r\n");
+    QCOMPARE(ini.value(QStringLiteral("Path"), QStringLiteral("ImportDir")), QStringLiteral("/srv/S\u00fcd"));
+    QCOMPARE(ini.value(QStringLiteral("Flash"), QStringLiteral("Path")), QStringLiteral("/srv/S\u00fcd"));
+}
+
+void TestSettings::untrustedFilesAreKept_data()
+{
+    QTest::addColumn<Kept>("kind");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("wait");     // what the read found in it
+    QTest::addColumn<QString>("why");  // the end of the log line's reason
+
+    // Settings first, then junk, to 5 MB: the first 1 MB is read, the file is kept.
+    QByteArray large = "[UDP]\r\nWait=700\r\n[Options]\r\nCONNECTf=1234\r\n";
+    while (large.size() < 5 * 1024 * 1024)
+        large += "junk junk junk junk junk junk junk junk junk junk junk junk junk junk junk\r\n";
+    QTest::newRow("too large") << Kept::Bytes << large << 700
+                               << QStringLiteral("larger than 1048576 bytes (%1 bytes)").arg(large.size());
+    QTest::newRow("NUL bytes") << Kept::Bytes << QByteArray("[UDP]\r\nWait=700\0\0\r\n\x01\x02", 21) << 700
+                               << QStringLiteral("not a settings file (NUL bytes)");
+    QTest::newRow("no section or key") << Kept::Bytes << QByteArray("Dear diary,\ntoday the units\nall answered.\n")
+                                       << 500 << QStringLiteral("not a settings file (no section or key)");
+    QTest::newRow("unreadable") << Kept::Unreadable << QByteArray("[UDP]\r\nWait=700\r\n") << 500
+                                << QStringLiteral("Permission denied");
+    // Fails for root too.
+    QTest::newRow("symbolic link loop") << Kept::Loop << QByteArray() << 500
+                                        << QStringLiteral("Too many levels of symbolic links");
+    QTest::newRow("FIFO") << Kept::Fifo << QByteArray() << 500 << QStringLiteral("not a regular file");
+    QTest::newRow("folder") << Kept::Folder << QByteArray() << 500 << QStringLiteral("a folder, not a file");
+}
+
+void TestSettings::untrustedFilesAreKept()
+{
+    QFETCH(Kept, kind);
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, wait);
+    QFETCH(QString, why);
+    QTemporaryDir dir;
+    RecordingOperator op;
+    const QString path = dir.filePath(QStringLiteral("Vork.ini"));
+    const QByteArray name = QFile::encodeName(path);
+    switch (kind) {
+    case Kept::Bytes:
+        QVERIFY(writeFile(path, bytes));
+        break;
+    case Kept::Unreadable:
+        if (::geteuid() == 0)
+            QSKIP("root reads a file of mode 000; the link loop, FIFO and folder rows stand for it");
+        QVERIFY(writeFile(path, bytes));
+        QVERIFY(::chmod(name.constData(), 0) == 0);
+        break;
+    case Kept::Loop:
+        QVERIFY(::symlink(name.constData(), name.constData()) == 0);
+        break;
+    case Kept::Fifo:
+        QVERIFY(::mkfifo(name.constData(), 0600) == 0);
+        break;
+    case Kept::Folder:
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Vork.ini")));
+        QVERIFY(writeFile(path + QStringLiteral("/inside"), "[UDP]\r\nWait=700\r\n"));
+        break;
+    }
+
+    SettingsFile file(op, path);
+    Settings s;
+    file.read(s);
+    QCOMPARE(s.wait, wait);
+    const QString newPath = path + QStringLiteral(".new");
+    QVERIFY(file.kept());
+    QCOMPARE(file.writePath(), newPath);
+    QCOMPARE(op.logs, QStringList{QStringLiteral("Cannot read settings file ") + path + QStringLiteral(": ") + why
+                                  + QStringLiteral("; it is kept as it is and this run's settings are written to ")
+                                  + newPath});
+
+    // A key written at once and the keys written at exit all go beside it.
+    QVERIFY(file.writeNow(&Settings::beep, true));
+    s.beep = true;
+    s.sortType = 6;
+    QVERIFY(file.writeAtExit(s));
+    QCOMPARE(op.logs.size(), 1);
+
+    const QFileInfo info(path);
+    switch (kind) {
+    case Kept::Bytes:
+    case Kept::Unreadable:
+        if (kind == Kept::Unreadable)
+            QVERIFY(::chmod(name.constData(), 0600) == 0);
+        QVERIFY(info.isFile());
+        QVERIFY(fileBytes(path) == bytes); // byte for byte
+        break;
+    case Kept::Loop:
+    case Kept::Fifo: {
+        struct stat st = {};
+        QVERIFY(::lstat(name.constData(), &st) == 0);
+        QVERIFY(kind == Kept::Loop ? S_ISLNK(st.st_mode) : S_ISFIFO(st.st_mode));
+        break;
+    }
+    case Kept::Folder:
+        QVERIFY(info.isDir());
+        QCOMPARE(fileBytes(path + QStringLiteral("/inside")), QByteArray("[UDP]\r\nWait=700\r\n"));
+        break;
+    }
+
+    SettingsFile next(op, newPath);
+    Settings back;
+    QVERIFY(next.read(back));
+    QVERIFY(!next.kept());
+    QVERIFY(back.beep);
+    QCOMPARE(back.sortType, 6);
+    QCOMPARE(back.wait, wait);
+    if (kind == Kept::Bytes && wait == 700 && bytes.size() > IniFile::maxFileSize)
+        QCOMPARE(back.options.ConnectHZ, 1234);
+    QCOMPARE(op.logs.size(), 1);
+}
+
+void TestSettings::emptyFileIsWrittenOver()
+{
+    // Nothing in it to lose: blank lines are written over like a missing file.
+    QTemporaryDir dir;
+    RecordingOperator op;
+    const QString path = dir.filePath(QStringLiteral("Vork.ini"));
+    QVERIFY(writeFile(path, "\r\n  \r\n"));
+    SettingsFile file(op, path);
+    Settings s;
+    QVERIFY(file.read(s));
+    QVERIFY(!file.kept());
+    s.wait = 900;
+    QVERIFY(file.writeAtExit(s));
+    QVERIFY(fileBytes(path).contains("Wait=900\r\n"));
+    QVERIFY(!QFileInfo::exists(path + QStringLiteral(".new")));
+    QVERIFY(op.logs.isEmpty());
+}
+
+void TestSettings::outOfRangeIsLoggedAndDefaulted_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<int>("expected");
+    QTest::addColumn<QString>("log"); // empty: nothing logged
+    QTest::newRow("time warning below") << QByteArray("TimeWarnMin=-1") << QStringLiteral("TimeWarnMin") << 5
+                                        << QStringLiteral("Settings: [Options] TimeWarnMin=-1 is outside 0 to 999; "
+                                                          "the default 5 is used");
+    QTest::newRow("time warning above") << QByteArray("TimeWarnMax=1000") << QStringLiteral("TimeWarnMax") << 30
+                                        << QStringLiteral("Settings: [Options] TimeWarnMax=1000 is outside 0 to 999; "
+                                                          "the default 30 is used");
+    QTest::newRow("time warning highest") << QByteArray("TimeWarnMax=999") << QStringLiteral("TimeWarnMax")
+                                          << 999 << QString();
+    QTest::newRow("reboot below") << QByteArray("RebootWarn=-1") << QStringLiteral("RebootWarn") << 24
+                                  << QStringLiteral("Settings: [Options] RebootWarn=-1 is outside 0 to 999; "
+                                                    "the default 24 is used");
+    QTest::newRow("reboot zero") << QByteArray("rebootwarn=0") << QStringLiteral("RebootWarn") << 0 << QString();
+    QTest::newRow("frequency above") << QByteArray("CONNECTf=32768") << QStringLiteral("CONNECTf") << 1600
+                                     << QStringLiteral("Settings: [Options] CONNECTf=32768 is outside 0 to 32767; "
+                                                       "the default 1600 is used");
+    QTest::newRow("frequency highest") << QByteArray("KEYf=32767") << QStringLiteral("KEYf") << 32767
+                                       << QString();
+    QTest::newRow("length below") << QByteArray("ERRORl=-300") << QStringLiteral("ERRORl") << 300
+                                  << QStringLiteral("Settings: [Options] ERRORl=-300 is outside 0 to 10000; "
+                                                    "the default 300 is used");
+    QTest::newRow("shared length above") << QByteArray("PINGl=10001") << QStringLiteral("PINGl") << 300
+                                         << QStringLiteral("Settings: [Options] PINGl=10001 is outside 0 to 10000; "
+                                                           "the default 300 is used");
+    QTest::newRow("length highest") << QByteArray("buttonl=10000") << QStringLiteral("BUTTONl") << 10000
+                                    << QString();
+}
+
+void TestSettings::outOfRangeIsLoggedAndDefaulted()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QString, key);
+    QFETCH(int, expected);
+    QFETCH(QString, log);
+    QTemporaryDir dir;
+    RecordingOperator op;
+    const QString path = dir.filePath(QStringLiteral("Vork.ini"));
+    QVERIFY(writeFile(path, "[Options]\r\n" + line + "\r\n"));
+    SettingsFile file(op, path);
+    Settings s;
+    QVERIFY(file.read(s));
+    QCOMPARE(op.logs, log.isEmpty() ? QStringList() : QStringList{log});
+    const SettingRow *row = nullptr;
+    for (const SettingRow &r : settingRows())
+        if (key.compare(latin(r.key), Qt::CaseInsensitive) == 0)
+            row = &r;
+    QVERIFY(row);
+    const int got = visitSetting(s, row->field, [](const auto &value) { return settingText(value); }).toInt();
+    QCOMPARE(got, expected);
+    // Nothing else moved.
+    Settings want;
+    visitSetting(want, row->field, [&](auto &value) {
+        if constexpr (std::is_same_v<std::remove_reference_t<decltype(value)>, int>)
+            value = expected;
+    });
+    QCOMPARE(differences(s, want), QStringList());
+}
+
+void TestSettings::geometry_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("main");
+    QTest::addColumn<QString>("log");
+    QTest::addColumn<int>("logLines");
+    const QByteArray bytes("\x01\xd9\xd0\xcb\x00\x03\x00\x00\xff\xfe", 10);
+    const QString b64 = QString::fromLatin1(bytes.toBase64());
+    QTest::newRow("both") << QByteArray("[WINDOW]\r\ngeometry=" + bytes.toBase64() + "\r\nLOGGEOMETRY=AAEC\r\n")
+                          << b64 << QStringLiteral("AAEC") << 0;
+    QTest::newRow("missing") << QByteArray("[UDP]\r\nWait=500\r\n") << QString() << QString() << 0;
+    QTest::newRow("not base64") << QByteArray("[Window]\r\nGeometry=@@not*base64@@\r\nLogGeometry=AAEC\r\n")
+                                << QString() << QStringLiteral("AAEC") << 1;
+    QTest::newRow("bad padding") << QByteArray("[Window]\r\nGeometry=AAEC\r\nLogGeometry=A===\r\n")
+                                 << QStringLiteral("AAEC") << QString() << 1;
+    QTest::newRow("not ASCII") << QByteArray("[Window]\r\nGeometry=AA\xc3\xa9" "C\r\n") << QString() << QString() << 1;
+}
+
+void TestSettings::geometry()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, main);
+    QFETCH(QString, log);
+    QFETCH(int, logLines);
+    QTemporaryDir dir;
+    RecordingOperator op;
+    const QString path = dir.filePath(QStringLiteral("Vork.ini"));
+    QVERIFY(writeFile(path, file));
+    SettingsFile settings(op, path);
+    Settings s;
+    QVERIFY(settings.read(s));
+    QCOMPARE(s.windowGeometry, main);
+    QCOMPARE(s.logGeometry, log);
+    QCOMPARE(op.logs.size(), logLines);
+    if (logLines)
+        QVERIFY(op.logs.first().endsWith(QStringLiteral(" is not base64; it is left empty")));
+
+    // Written at exit, read back the same.
+    s.windowGeometry = QString::fromLatin1(QByteArray("main window").toBase64());
+    QVERIFY(settings.writeAtExit(s));
+    SettingsFile again(op, path);
+    Settings back;
+    QVERIFY(again.read(back));
+    QCOMPARE(QByteArray::fromBase64(back.windowGeometry.toLatin1()), QByteArray("main window"));
+    QCOMPARE(back.logGeometry, log);
+    QCOMPARE(op.logs.size(), logLines);
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

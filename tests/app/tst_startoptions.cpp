@@ -1,6 +1,10 @@
 // Command-line colours, demo options and theme texts.
 #include "app/startoptions.h"
+#include "core/version.h"
 
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace vork;
@@ -14,6 +18,10 @@ private Q_SLOTS:
     void demoOptions();
     void themes_data();
     void themes();
+    void commandLine_data();
+    void commandLine();
+    void programCommandLine_data();
+    void programCommandLine();
 };
 
 void TestStartOptions::modelColours_data()
@@ -79,6 +87,110 @@ void TestStartOptions::themes()
         QCOMPARE(c.GridMark, StoredColor(0x80FF00));
         QVERIFY(c.GridLines && c.ShowBox && c.GridHeaderBold);
     }
+}
+
+void TestStartOptions::commandLine_data()
+{
+    using A = StartOptions::Action;
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("action");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("settings");
+    const auto l = [](std::initializer_list<const char *> items) {
+        QStringList out;
+        for (const char *i : items)
+            out << QString::fromLatin1(i);
+        return out;
+    };
+    QTest::newRow("nothing") << QStringList() << int(A::Start) << QString() << QString();
+    QTest::newRow("help") << l({"--help"}) << int(A::Help) << QString() << QString();
+    QTest::newRow("short help") << l({"-h"}) << int(A::Help) << QString() << QString();
+    QTest::newRow("version") << l({"--version"}) << int(A::Version) << QString() << QString();
+    QTest::newRow("help wins over version") << l({"--version", "--help"}) << int(A::Help) << QString() << QString();
+    QTest::newRow("help wins over an unknown option")
+        << l({"-platform", "offscreen", "--help"}) << int(A::Help) << QStringLiteral("unknown option \"-platform\"")
+        << QString();
+    QTest::newRow("misspelt option") << l({"--setings", "/tmp/x.ini"}) << int(A::Refuse)
+                                     << QStringLiteral("unknown option \"--setings\"") << QString();
+    QTest::newRow("first error is told") << l({"--bogus", "--worse"}) << int(A::Refuse)
+                                         << QStringLiteral("unknown option \"--bogus\"") << QString();
+    QTest::newRow("stray argument") << l({"Vork.ini"}) << int(A::Refuse)
+                                    << QStringLiteral("unexpected argument \"Vork.ini\"") << QString();
+    QTest::newRow("settings without a file") << l({"--settings"}) << int(A::Refuse)
+                                             << QStringLiteral("option --settings needs a file") << QString();
+    QTest::newRow("settings with equals") << l({"--settings=/tmp/a.ini"}) << int(A::Start) << QString()
+                                          << QStringLiteral("/tmp/a.ini");
+    QTest::newRow("file named like an option") << l({"--settings", "--help"}) << int(A::Start) << QString()
+                                               << QStringLiteral("--help");
+    QTest::newRow("targets without a list") << l({"--targets"}) << int(A::Refuse)
+                                            << QStringLiteral("option --targets needs a list of addresses") << QString();
+    QTest::newRow("colours and settings") << l({"-std", "255", "-EIP$FF", "--settings", "/tmp/b.ini"}) << int(A::Start)
+                                          << QString() << QStringLiteral("/tmp/b.ini");
+    QTest::newRow("colour without number before an option")
+        << l({"-STD", "--settings", "/tmp/c.ini"}) << int(A::Start) << QString() << QStringLiteral("/tmp/c.ini");
+}
+
+void TestStartOptions::commandLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, action);
+    QFETCH(QString, error);
+    QFETCH(QString, settings);
+    const StartOptions o = parseStartOptions(args);
+    QCOMPARE(int(o.action), action);
+    QCOMPARE(o.error, error);
+    QCOMPARE(o.settingsPath, settings);
+}
+
+void TestStartOptions::programCommandLine_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("err");
+    QTest::newRow("help") << QStringList{QStringLiteral("--help")} << 0
+                          << QByteArray("Usage: Brivella_Utility [options]\n") << QByteArray();
+    QTest::newRow("version") << QStringList{QStringLiteral("--version")} << 0
+                             << QByteArray("Brivella_Utility " + ProgramVersion::current().text().toLatin1() + '\n')
+                             << QByteArray();
+    QTest::newRow("unknown option") << QStringList{QStringLiteral("--setings"), QStringLiteral("x.ini")} << 2
+                                    << QByteArray()
+                                    << QByteArray("Brivella_Utility: unknown option \"--setings\"\n"
+                                                  "Try \"Brivella_Utility --help\".\n");
+    QTest::newRow("stray argument") << QStringList{QStringLiteral("x.ini")} << 2 << QByteArray()
+                                    << QByteArray("Brivella_Utility: unexpected argument \"x.ini\"\n"
+                                                  "Try \"Brivella_Utility --help\".\n");
+}
+
+void TestStartOptions::programCommandLine()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, err);
+    QTemporaryDir dir;
+    const QString settings = dir.filePath(QStringLiteral("Vork.ini"));
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    p.setProcessEnvironment(env);
+    // With a settings file: had the program started, it would write it at exit.
+    p.start(QStringLiteral(BRIVELLA_EXE), QStringList{QStringLiteral("--settings"), settings} + args);
+    QVERIFY2(p.waitForFinished(20000), "the program started instead of ending");
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), exitCode);
+    const QByteArray stdOut = p.readAllStandardOutput();
+    const QByteArray stdErr = p.readAllStandardError();
+    if (out.isEmpty())
+        QCOMPARE(stdOut, QByteArray());
+    else
+        QVERIFY2(stdOut.startsWith(out), stdOut.constData());
+    if (exitCode == 0) // answered before the GUI starts: nothing from Qt either
+        QCOMPARE(stdErr, QByteArray());
+    if (!err.isEmpty()) // Qt may add its own warnings first
+        QVERIFY2(stdErr.endsWith(err), stdErr.constData());
+    QVERIFY(!QFile::exists(settings));
 }
 
 QTEST_GUILESS_MAIN(TestStartOptions)

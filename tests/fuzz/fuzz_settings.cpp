@@ -4,6 +4,7 @@
 #include "core/settings.h"
 
 #include <QByteArray>
+#include <QStringList>
 
 #include <cstddef>
 #include <cstdint>
@@ -18,7 +19,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     vork::IniFile ini;
     ini.parse(bytes);
     vork::Settings s;
-    vork::readSettings(ini, s);
+    QStringList notes;
+    vork::readSettings(ini, s, &notes);
+    // One note at most per key.
+    if (notes.size() > qsizetype(vork::settingRows().size()))
+        std::abort();
     if (s.localPort < 0 || s.localPort > 65535 || s.wait <= 0 || s.wait > 60000 || s.sortType < 0 || s.sortType > 7)
         std::abort();
     if ((s.options.Warncolor | s.options.CritColor | s.colors.Grid | s.colors.GridMark) > 0x00FFFFFFu)
@@ -31,6 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                     std::abort();
             } else if constexpr (std::is_same_v<T, vork::StoredColor>) {
                 if (value > 0x00FFFFFFu)
+                    std::abort();
+            } else if constexpr (std::is_same_v<T, QString>) {
+                // Base64 rows hold valid base64 or nothing.
+                if (row.format == vork::SettingRow::Base64 && !value.isEmpty()
+                    && QByteArray::fromBase64Encoding(value.toLatin1(), QByteArray::AbortOnBase64DecodingErrors)
+                               .decodingStatus != QByteArray::Base64DecodingStatus::Ok)
                     std::abort();
             }
         });
@@ -61,7 +72,8 @@ int main(int argc, char **argv)
 {
     const int rounds = argc > 1 ? std::atoi(argv[1]) : 5000;
     std::mt19937 rng(20261210);
-    static const char *const pieces[] = {"[UDP]\n", "[Options]\n", "[SORT]\n", "[Colors]\n", "[UDPmasks]\n",
+    static const char *const pieces[] = {"[UDP]\n", "[Options]\n", "[Window]\n", "Geometry=", "AAEC", "A===", "\xEF\xBB\xBF", "\r",
+                                         "TimeWarnMin=", "RebootWarn=", "\xc3\xbc", "[SORT]\n", "[Colors]\n", "[UDPmasks]\n",
                                          "LocalPort=", "Wait=", "type=", "CONNECTf=", "WarnColor=", "CritColor=",
                                          "Grid=", "beep=", "PINGl=", "RRinterval=", "[Local Interface]\n",
                                          "IPAddress=", "ShowBox=", "=", "\n", "\r\n", "[", "]", "3010", "-5", "99999999999",

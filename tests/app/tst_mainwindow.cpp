@@ -152,6 +152,7 @@ private Q_SLOTS:
     void menuCommandsFollowThePages();
     void theListStaysInViewOnEveryDiscoverTab();
     void fitsTheScreenItOpensOn();
+    void geometryIsRememberedBetweenRuns();
     void everyControlIsReachableByTab();
     void searchClosesTheOpenConnectionWithTheCloseCommand();
     void interfaceChoiceIsKeptAtOnce();
@@ -490,6 +491,24 @@ void TestMainWindow::everyControlIsReachableByTab()
                                      w.discoverPage()->grid()};
     for (QWidget *widget : wanted)
         QVERIFY2(reached.contains(widget), qPrintable(widget->objectName() + QStringLiteral(" ") + QString::fromLatin1(widget->metaObject()->className())));
+}
+
+void TestMainWindow::geometryIsRememberedBetweenRuns()
+{
+    QByteArray written;
+    {
+        Fixture f(loopbackIni, 0);
+        f.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.window.get()));
+        f.window->resize(700, 480);
+        f.window->logWindow()->resize(400, 300);
+        QVERIFY(f.window->close());
+        written = f.fileBytes();
+    }
+    QVERIFY(written.contains("[Window]"));
+    Fixture again(written, 0);
+    QCOMPARE(again.window->size(), QSize(700, 480));
+    QCOMPARE(again.window->logWindow()->size(), QSize(400, 300));
 }
 
 void TestMainWindow::fitsTheScreenItOpensOn()

@@ -100,6 +100,24 @@ MainWindow::MainWindow(const StartOptions &start, const QString &programDir, QWi
     m_op->setPanel(Panel::ProgramVersion, ProgramVersion::current().text(true));
     m_op->setPanelHint(int(Panel::ProgramVersion), windowTitle() + QStringLiteral(" version: ") + ProgramVersion::current().fileVersion());
     fitScreen();
+    restoreGeometries();
+}
+
+void MainWindow::restoreGeometries()
+{
+    // Where the operator left the windows last time, as long as it is still on a screen.
+    const QByteArray main = QByteArray::fromBase64(m_settings.windowGeometry.toLatin1());
+    if (!main.isEmpty() && restoreGeometry(main)) {
+        const QScreen *here = screen();
+        const QRect room = here ? here->availableGeometry() : QRect();
+        if (room.isValid() && !room.intersects(frameGeometry()))
+            fitScreen();
+        else if (room.isValid())
+            resize(size().boundedTo(room.size()));
+    }
+    const QByteArray log = QByteArray::fromBase64(m_settings.logGeometry.toLatin1());
+    if (!log.isEmpty())
+        m_log->restoreGeometry(log);
 }
 
 void MainWindow::fitScreen()
@@ -472,6 +490,8 @@ Settings MainWindow::collectExitSettings() const
     s.localPort = m_services->transport().LocalPort();
     s.wait = m_services->transport().TimeOut();
     s.sortType = static_cast<int>(m_services->cycle().sortOrder());
+    s.windowGeometry = QString::fromLatin1(saveGeometry().toBase64());
+    s.logGeometry = QString::fromLatin1(m_log->saveGeometry().toBase64());
     return s;
 }
 

@@ -94,6 +94,7 @@ protected:
 private:
     void buildPages();
     void fitScreen();
+    void restoreGeometries();
     void buildCorner();
     void buildConnection();
     QWidget *buildUnitBar();

@@ -24,9 +24,10 @@ namespace vork {
 
 namespace {
 
-constexpr int maxHz = 32767;
-constexpr int maxMs = 10000;
-constexpr int maxWarn = 999;
+// The same limits the settings file is read with.
+using optionlimits::maxHz;
+using optionlimits::maxMs;
+using optionlimits::maxWarn;
 
 QString latin(const char *text) { return QString::fromLatin1(text); }
 

@@ -9,6 +9,10 @@ bool printable(QChar c)
     const char16_t u = c.unicode();
     if (u < 0x20 || u == 0x7F || (u >= 0x80 && u < 0xA0))
         return false;
+    // Line and paragraph separators count as printable to Qt, yet end a line.
+    const QChar::Category category = c.category();
+    if (category == QChar::Separator_Line || category == QChar::Separator_Paragraph)
+        return false;
     return c.isPrint() && !c.isSurrogate();
 }
 

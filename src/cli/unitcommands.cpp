@@ -184,16 +184,18 @@ int clock(const QStringList &args)
             } else {
                 constexpr int clockWaitMs = 3000;
                 const ReplyWait end = c.waitForReply(s.unit(), [&] { return got.isValid(); }, clockWaitMs);
-                if (end == ReplyWait::Done) {
-                    QTextStream(stdout) << CommandReplies::clockLabel(got).trimmed() << '\n';
-                } else {
+                if (end != ReplyWait::Done) {
                     s.op.error(QStringLiteral("No clock received from Vork Unit ") + s.address
                                + replyFailure(end, clockWaitMs));
                     status = exitFailed;
                 }
             }
         }
-        return leaveSetup(s, status);
+        status = leaveSetup(s, status);
+        // Nothing on stdout unless the whole command went through.
+        if (status == exitOk)
+            QTextStream(stdout) << CommandReplies::clockLabel(got).trimmed() << '\n';
+        return status;
     });
 }
 

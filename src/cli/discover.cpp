@@ -169,6 +169,12 @@ int discover(const QStringList &args)
         return exitUsage;
     }
 
+    // Declared before the services whose signals fill them, so they outlive them.
+    QStringList deficient;
+    QStringList left;
+    QHash<QString, QString> announcedIps; // sender + MAC -> the address text in the announcement
+    QStringList sendErrors;
+
     ConsoleOperator op;
     op.assumeYes = p.isSet(yes);
     op.verbose = p.isSet(verbose);
@@ -198,9 +204,6 @@ int discover(const QStringList &args)
     cycle.setSyncClock(p.isSet(sync));
 
     // What the table cannot show is still news to the caller.
-    QStringList deficient;
-    QStringList left;
-    QHash<QString, QString> announcedIps; // sender + MAC -> the address text in the announcement
     transport.setOnDataReceived([&](const QByteArray &b, int n, const QString &from) {
         if (n < announcement::oldSize) {
             deficient << QStringLiteral("Deficient announcement from ") + from + QStringLiteral(": ")
@@ -219,7 +222,6 @@ int discover(const QStringList &args)
             left << from;
     });
 
-    QStringList sendErrors;
     const auto sent = [&](const QString &target) {
         if (!transport.sendError().isEmpty())
             sendErrors << target + QStringLiteral(": ") + transport.sendError();
@@ -269,10 +271,10 @@ int discover(const QStringList &args)
         err << "vork discover: " << left.size() << " more unit(s) answered but the list holds "
             << UnitTable::capacity << "; not listed: " << left.join(QLatin1Char(' ')) << '\n';
     if (!sendErrors.isEmpty()) {
+        // The list may be short of units that never heard the query.
         for (const QString &e : std::as_const(sendErrors))
             err << "vork discover: cannot send the query to " << e << '\n';
-        if (units.count() == 0)
-            return exitLocal;
+        return exitLocal;
     }
     return units.count() > 0 ? exitFound : exitNone;
 }

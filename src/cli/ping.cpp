@@ -92,6 +92,8 @@ int ping(const QStringList &args)
         out.flush();
     }
     out.flush();
+    if (answered == 0)
+        err << "vork ping: no echo reply from " << address << " within " << ms << " ms\n";
     return answered > 0 ? exitFound : exitNone;
 }
 

@@ -140,7 +140,17 @@ int main(int argc, char *argv[])
     // Every fault switch comes from the table, with its help text.
     parser.addOptions(faultOptions());
     parser.addOptions({forOpt, verboseOpt});
-    parser.process(app);
+    // process() would exit 1 on a bad option; the help promises 2.
+    if (!parser.parse(QCoreApplication::arguments()))
+        return fail(parser.errorText());
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
+        std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        out(QCoreApplication::applicationName() + QLatin1Char(' ') + QCoreApplication::applicationVersion());
+        return 0;
+    }
     if (!parser.positionalArguments().isEmpty())
         return fail(QStringLiteral("unexpected argument ") + parser.positionalArguments().constFirst());
 

@@ -1,9 +1,12 @@
 #include "cli/consoleoperator.h"
 
+#include "cli/safetext.h"
+
 #include <QCoreApplication>
 #include <QTextStream>
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace vork {
 
@@ -18,7 +21,7 @@ QTextStream &err()
 void ConsoleOperator::log(const QString &message)
 {
     if (verbose)
-        err() << logLine(message) << Qt::endl;
+        err() << cli::escapedKeepingLines(logLine(message)) << Qt::endl;
 }
 
 void ConsoleOperator::message(MessageKind kind, const QString &text)
@@ -26,14 +29,14 @@ void ConsoleOperator::message(MessageKind kind, const QString &text)
     switch (kind) {
     case MessageKind::Information:
         if (!quiet)
-            err() << displayText(text) << Qt::endl;
+            err() << cli::escapedKeepingLines(displayText(text)) << Qt::endl;
         break;
     case MessageKind::Warning:
-        err() << displayText(text) << Qt::endl;
+        err() << cli::escapedKeepingLines(displayText(text)) << Qt::endl;
         break;
     case MessageKind::Error:
         ++errors;
-        err() << displayText(text) << Qt::endl;
+        err() << cli::escapedKeepingLines(displayText(text)) << Qt::endl;
         break;
     }
 }
@@ -42,16 +45,35 @@ Answer ConsoleOperator::ask(const QString &text)
 {
     if (assumeYes)
         return Answer::Yes;
-    err() << displayText(text) << " [y/N] " << Qt::flush;
-    char buf[16] = {};
-    if (!std::fgets(buf, sizeof buf, stdin))
+    err() << cli::escapedKeepingLines(displayText(text)) << " [y/N] " << Qt::flush;
+    if (!terminal()) {
+        ++declined;
+        err() << "\ndeclined: no terminal to answer on (--yes answers Yes)" << Qt::endl;
         return Answer::Cancel;
-    return (buf[0] == 'y' || buf[0] == 'Y') ? Answer::Yes : Answer::No;
+    }
+    char buf[16] = {};
+    if (!std::fgets(buf, sizeof buf, stdin)) {
+        ++declined;
+        err() << "\ndeclined: end of input" << Qt::endl;
+        return Answer::Cancel;
+    }
+    if (buf[0] == 'y' || buf[0] == 'Y')
+        return Answer::Yes;
+    ++declined;
+    err() << "declined" << Qt::endl;
+    return Answer::No;
+}
+
+bool ConsoleOperator::terminal() const
+{
+    return ::isatty(STDIN_FILENO) == 1;
 }
 
 bool ConsoleOperator::input(const QString &caption, const QString &prompt, QString &value)
 {
-    err() << caption << ": " << displayText(prompt) << " [" << value << "] " << Qt::flush;
+    err() << cli::escapedKeepingLines(caption + QStringLiteral(": ") + displayText(prompt) + QStringLiteral(" [")
+                                      + value + QStringLiteral("] "))
+          << Qt::flush;
     char buf[256] = {};
     if (!std::fgets(buf, sizeof buf, stdin))
         return false;

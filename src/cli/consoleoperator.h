@@ -8,6 +8,9 @@ namespace vork {
 
 // The operator port of the command-line tool: results to stdout, log lines,
 // warnings and errors to stderr, questions answered by --yes or at the terminal.
+// Without --yes and without a terminal on stdin a question is declined, and a
+// declined question says so on stderr. Everything printed has control
+// characters escaped: core texts quote what units sent.
 class ConsoleOperator : public Operator
 {
 public:
@@ -29,6 +32,10 @@ public:
 
     // Messages and warnings shown so far (the exit status may depend on them).
     int errors = 0;
+    // Questions answered with anything but Yes.
+    int declined = 0;
+    // Whether stdin is a terminal; tests and pipes are not.
+    bool terminal() const;
 
 private:
     std::array<QString, statusPanelCount> m_panels;

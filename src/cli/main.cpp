@@ -1,4 +1,6 @@
 #include "cli/commands.h"
+#include "cli/exitcodes.h"
+#include "cli/safetext.h"
 #include "discovery/broadcast.h"
 
 #include <QCoreApplication>
@@ -8,7 +10,7 @@ namespace {
 
 int usage(QTextStream &s, int status)
 {
-    s << "Usage: vork COMMAND [OPTIONS]\n"
+    s << "Usage: vork COMMAND [options] ARGS\n"
          "\n"
          "Commands:\n"
          "  discover          run one discovery cycle and list the units (vork discover --help)\n"
@@ -16,12 +18,17 @@ int usage(QTextStream &s, int status)
          "  info ADDRESS      ask one unit who it is and print every field\n"
          "  version ADDRESS   a unit's firmware version and build date\n"
          "  clock ADDRESS     read a unit's clock (--set sets it to this computer's clock)\n"
-         "  checksum ADDRESS  have a unit compute its program checksum\n"
+         "  checksum ADDRESS  have a unit compute its program checksum (asks unless --yes)\n"
          "  reboot ADDRESS    restart a unit (asks unless --yes)\n"
          "  erase setup|history|persistent ADDRESS   erase on a unit (asks unless --yes)\n"
-         "Each unit command takes --help, --yes, --verbose, --no-ping, --local-ip, --wait.\n"
          "  interfaces        list the local IPv4 interface addresses (loopback last)\n"
-         "  help              show this text\n";
+         "  help              show this text\n"
+         "\n"
+         "Each unit command takes --help, --verbose, --no-ping, --local-ip, --wait; those that ask\n"
+         "take --yes. Without --yes and without a terminal a question is declined. A failure always\n"
+         "says why on stderr. Text from units is printed with control characters as \\xNN.\n"
+         "\n"
+      << vork::cli::exitStatusHelp();
     s.flush();
     return status;
 }
@@ -37,10 +44,10 @@ int main(int argc, char *argv[])
 
     const QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty())
-        return usage(err, 2);
+        return usage(err, vork::cli::exitUsage);
     const QString command = args.first();
     if (command == QLatin1String("help") || command == QLatin1String("--help") || command == QLatin1String("-h"))
-        return usage(out, 0);
+        return usage(out, vork::cli::exitOk);
     if (command == QLatin1String("discover"))
         return vork::cli::discover(args.mid(1));
     if (command == QLatin1String("ping"))
@@ -55,11 +62,25 @@ int main(int argc, char *argv[])
         if (command == name)
             return run(args.mid(1));
     if (command == QLatin1String("interfaces")) {
+        if (args.size() == 2 && (args.at(1) == QLatin1String("--help") || args.at(1) == QLatin1String("-h")
+                                 || args.at(1) == QLatin1String("--help-all"))) {
+            out << "Usage: vork interfaces\nLists the local IPv4 interface addresses, loopback last.\n\n"
+                << vork::cli::exitStatusHelp();
+            return vork::cli::exitOk;
+        }
+        if (args.size() > 1) {
+            err << "vork interfaces: takes no arguments\n";
+            return vork::cli::exitUsage;
+        }
         const QStringList list = vork::TBroadcast::GetInterfaceList();
+        if (list.isEmpty()) {
+            err << "vork interfaces: no IPv4 interface is up\n";
+            return vork::cli::exitLocal;
+        }
         for (const QString &a : list)
             out << a << '\n';
-        return 0;
+        return vork::cli::exitOk;
     }
-    err << "vork: unknown command '" << command << "'\n";
-    return usage(err, 2);
+    err << "vork: unknown command '" << vork::cli::escaped(command) << "'\n";
+    return usage(err, vork::cli::exitUsage);
 }

@@ -1,4 +1,7 @@
+#include "cli/cliargs.h"
 #include "cli/commands.h"
+#include "cli/exitcodes.h"
+#include "cli/safetext.h"
 
 #include "core/boundedwait.h"
 #include "cli/consoleoperator.h"
@@ -11,9 +14,8 @@
 namespace vork::cli {
 
 namespace {
-constexpr int exitFound = 0;
-constexpr int exitNone = 1;
-constexpr int exitUsage = 2;
+constexpr int exitFound = exitOk;
+constexpr int exitNone = exitFailed;
 constexpr int maxCount = 1000;
 } // namespace
 
@@ -22,7 +24,7 @@ int ping(const QStringList &args)
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral(
         "Sends ICMP echo requests to ADDRESS and prints \"Found\" or \"Not Found\" for each.\n"
-        "Exit status: 0 when any echo was answered, 1 when none was, 2 on bad arguments."));
+        "Exit status 0 when any echo was answered, 1 when none was, 3 when ICMP is not permitted."));
     p.addHelpOption();
     p.addPositionalArgument(QStringLiteral("ADDRESS"), QStringLiteral("Dotted IPv4 address of the unit."));
     const QCommandLineOption timeout(QStringLiteral("timeout"),
@@ -38,14 +40,8 @@ int ping(const QStringList &args)
 
     QTextStream out(stdout);
     QTextStream err(stderr);
-    if (!p.parse(QStringList{QStringLiteral("vork ping")} + args)) {
-        err << p.errorText() << '\n';
-        return exitUsage;
-    }
-    if (p.isSet(QStringLiteral("help"))) {
-        out << p.helpText();
-        return 0;
-    }
+    if (const int status = parseCommand(p, QStringLiteral("ping"), args); status >= 0)
+        return status;
     const QStringList positional = p.positionalArguments();
     if (positional.size() != 1) {
         err << "vork ping: expected one ADDRESS\n";
@@ -53,7 +49,11 @@ int ping(const QStringList &args)
     }
     const QString address = positional.first();
     if (!isValidIPv4(address)) {
-        err << PingTool::invalidAddressText() << '\n';
+        err << PingTool::invalidAddressText() << ": '" << escaped(address) << "'\n";
+        return exitUsage;
+    }
+    if (const QString problem = unitAddressProblem(address); !problem.isEmpty()) {
+        err << problem << '\n';
         return exitUsage;
     }
     bool ok1 = false, ok2 = false, ok3 = false;
@@ -85,13 +85,15 @@ int ping(const QStringList &args)
             // Every further echo would fail the same way.
             err << pinger.deniedReason() << '\n';
             out << PingTool::resultText(PingTool::Result::NotFound) << '\n';
-            break;
+            return exitLocal;
         }
         answered += found ? 1 : 0;
         out << PingTool::resultText(found ? PingTool::Result::Found : PingTool::Result::NotFound) << '\n';
         out.flush();
     }
     out.flush();
+    if (answered == 0)
+        err << "vork ping: no echo reply from " << address << " within " << ms << " ms\n";
     return answered > 0 ? exitFound : exitNone;
 }
 

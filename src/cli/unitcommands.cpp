@@ -1,4 +1,6 @@
 #include "cli/commands.h"
+#include "cli/cliargs.h"
+#include "cli/safetext.h"
 #include "cli/unitsession.h"
 
 #include "connection/commandreplies.h"
@@ -18,48 +20,30 @@ namespace vork::cli {
 
 namespace {
 
-// Parses "vork NAME [words] ADDRESS" with the common options; positional words before the address.
-bool parse(QCommandLineParser &p, const QString &name, const QString &description, const QStringList &args,
-           int words, QStringList &positional)
+// ": connection lost" or ": no answer within N s" for a wait for a reply block.
+QString replyFailure(ReplyWait end, int ms)
 {
-    p.setApplicationDescription(description);
-    p.addHelpOption();
-    UnitSession::addOptions(p);
-    if (words)
-        p.addPositionalArgument(QStringLiteral("WHAT"), QStringLiteral("What the command acts on."));
-    p.addPositionalArgument(QStringLiteral("ADDRESS"), QStringLiteral("The unit's IPv4 address."));
-    QTextStream err(stderr);
-    if (!p.parse(QStringList{QStringLiteral("vork ") + name} + args)) {
-        err << p.errorText() << '\n';
-        return false;
-    }
-    if (p.isSet(QStringLiteral("help"))) {
-        QTextStream(stdout) << p.helpText();
-        return false;
-    }
-    positional = p.positionalArguments();
-    if (positional.size() != words + 1) {
-        err << "usage: vork " << name << (words ? " WHAT" : "") << " ADDRESS (vork " << name << " --help)\n";
-        return false;
-    }
-    return true;
+    if (end == ReplyWait::Closed)
+        return QStringLiteral(": ") + ConnectionManager::lostText();
+    return QStringLiteral(": no answer within ") + QString::number((ms + 999) / 1000) + QStringLiteral(" s");
 }
 
-// ": connection lost" when a wait ended because the unit closed the connection.
-QString lostSuffix(ReplyWait end)
+// Why an acknowledgement did not come, in a few words.
+QString ackReason(AckResult result)
 {
-    return end == ReplyWait::Closed ? QStringLiteral(": ") + ConnectionManager::lostText() : QString();
-}
-
-int helpOrUsage(const QCommandLineParser &p)
-{
-    return p.isSet(QStringLiteral("help")) ? exitOk : exitUsage;
+    switch (result) {
+    case AckResult::Ack: break;
+    case AckResult::Nak: return QStringLiteral("refused (NAK)");
+    case AckResult::TimedOut: return QStringLiteral("no acknowledgement");
+    case AckResult::Closed: return ConnectionManager::lostText();
+    }
+    return {};
 }
 
 // What one unit command is: its name, help text, the words before the address
-// (checked before the unit is contacted), its own options, and whether it needs
-// the TCP connection.
-struct Spec
+// (checked before the unit is contacted), its own options, whether it needs
+// the TCP connection, and its question (none: no --yes).
+struct CommandInfo
 {
     QString name;
     QString description;
@@ -67,26 +51,47 @@ struct Spec
     bool connect = true;
     std::function<void(QCommandLineParser &)> options;
     std::function<bool(const QStringList &words)> checkWords;
+    std::function<QString(const QStringList &words, const QString &address)> question;
 };
 using Body = std::function<int(UnitSession &, const QCommandLineParser &, const QStringList &words)>;
 
-// Parses, asks the unit who it is, connects when needed, runs the body, closes with 'C'.
-int runOnUnit(const QStringList &args, const Spec &spec, const Body &body)
+// Parses, asks the question, asks the unit who it is, connects when needed, runs
+// the body, closes with 'C'.
+int runOnUnit(const QStringList &args, const CommandInfo &command, const Body &body)
 {
     QCommandLineParser p;
-    if (spec.options)
-        spec.options(p);
-    QStringList pos;
-    if (!parse(p, spec.name, spec.description, args, spec.words, pos))
-        return helpOrUsage(p);
-    const QStringList words = pos.mid(0, spec.words);
-    if (spec.checkWords && !spec.checkWords(words))
+    p.setApplicationDescription(command.description);
+    p.addHelpOption();
+    if (command.options)
+        command.options(p);
+    const bool asks = static_cast<bool>(command.question);
+    UnitSession::addOptions(p, asks);
+    if (command.words)
+        p.addPositionalArgument(QStringLiteral("WHAT"), QStringLiteral("What the command acts on."));
+    p.addPositionalArgument(QStringLiteral("ADDRESS"), QStringLiteral("The unit's IPv4 address."));
+    if (const int status = parseCommand(p, command.name, args); status >= 0)
+        return status;
+    const QStringList pos = p.positionalArguments();
+    if (pos.size() != command.words + 1) {
+        QTextStream(stderr) << "usage: vork " << command.name << " [options] " << (command.words ? "WHAT " : "")
+                            << "ADDRESS (vork " << command.name << " --help)\n";
         return exitUsage;
-    UnitSession s;
-    if (!s.configure(p, pos.last()))
+    }
+    const QStringList words = pos.mid(0, command.words);
+    if (command.checkWords && !command.checkWords(words))
         return exitUsage;
-    if (!s.identify() || (spec.connect && !s.connectUnit()))
-        return exitFailed;
+    UnitSession s(command.name);
+    if (const int status = s.configure(p, pos.last(), asks); status != exitOk)
+        return status;
+    // Asked before the unit is touched: a declined command leaves no trace on it.
+    if (asks && !s.confirm(command.question(words, s.address)))
+        return exitDeclined;
+    if (const int status = s.identify(); status != exitOk)
+        return status;
+    if (command.connect) {
+        if (const int status = s.connectUnit(); status != exitOk)
+            return status;
+    }
     const int status = body(s, p, words);
     s.closeUnit();
     return status;
@@ -102,18 +107,29 @@ bool eraseKind(const QString &what, UnitCommands::Erase &kind)
     return true;
 }
 
+// Leaves setup mode; a failure counts only when nothing failed before it.
+int leaveSetup(UnitSession &s, int status)
+{
+    const AckResult quit = s.send(Command::Quit, 3);
+    if (quit != AckResult::Ack && status == exitOk)
+        return s.ackFailed(quit, QStringLiteral("the quit command (Q)"));
+    return status;
+}
+
 } // namespace
 
 int info(const QStringList &args)
 {
-    const Spec spec{QStringLiteral("info"), QStringLiteral("Asks one unit who it is and prints every field of its answer."),
-                    0, false, {}, {}};
-    return runOnUnit(args, spec, [](UnitSession &s, const QCommandLineParser &, const QStringList &) {
+    const CommandInfo command{QStringLiteral("info"),
+                              QStringLiteral("Asks one unit who it is and prints every field of its answer."),
+                              0, false, {}, {}, {}};
+    return runOnUnit(args, command, [](UnitSession &s, const QCommandLineParser &, const QStringList &) {
         const udppack &u = s.unit();
         QTextStream out(stdout);
         for (int c = unitcolumns::Description; c < unitcolumns::Count; ++c)
-            out << unitcolumns::header(c).trimmed() << ": " << unitcolumns::cellText(u, c) << '\n';
-        out << "Model: " << u.model << "\nCPU idle: " << u.cpui << "%\ncaddr: " << u.caddr << "\nnaddr: " << u.naddr
+            out << unitcolumns::header(c).trimmed() << ": " << escaped(unitcolumns::cellText(u, c)) << '\n';
+        out << "Announced IP: " << escaped(s.announcedIp) << "\nModel: " << u.model << "\nCPU idle: " << u.cpui
+            << "%\ncaddr: " << u.caddr << "\nnaddr: " << u.naddr
             << "\nProtocol: " << (ProtocolVariant::standardRule(u) ? "standard" : "EtherNet/IP")
             << "\nLogin required: " << (loginRequired(u) ? "yes" : "no") << '\n';
         return exitOk;
@@ -122,12 +138,13 @@ int info(const QStringList &args)
 
 int version(const QStringList &args)
 {
-    const Spec spec{QStringLiteral("version"), QStringLiteral("Prints a unit's firmware version, build date and readers."),
-                    0, false, {}, {}};
-    return runOnUnit(args, spec, [](UnitSession &s, const QCommandLineParser &, const QStringList &) {
+    const CommandInfo command{QStringLiteral("version"),
+                              QStringLiteral("Prints a unit's firmware version, build date and readers."),
+                              0, false, {}, {}, {}};
+    return runOnUnit(args, command, [](UnitSession &s, const QCommandLineParser &, const QStringList &) {
         const udppack &u = s.unit();
-        QTextStream(stdout) << u.vnumber << ' ' << u.vbuild << " readers " << u.ver.vrcnt << " boot loader "
-                            << (u.blv.isEmpty() ? QStringLiteral("NA") : u.blv) << '\n';
+        QTextStream(stdout) << escaped(u.vnumber) << ' ' << escaped(u.vbuild) << " readers " << u.ver.vrcnt
+                            << " boot loader " << (u.blv.isEmpty() ? QStringLiteral("NA") : escaped(u.blv)) << '\n';
         return exitOk;
     });
 }
@@ -135,66 +152,78 @@ int version(const QStringList &args)
 int clock(const QStringList &args)
 {
     const QCommandLineOption set(QStringLiteral("set"), QStringLiteral("Set the unit's clock to this computer's clock first."));
-    const Spec spec{QStringLiteral("clock"), QStringLiteral("Reads (and with --set, sets) a unit's clock."), 0, true,
-                    [&](QCommandLineParser &p) { p.addOption(set); }, {}};
-    return runOnUnit(args, spec, [&](UnitSession &s, const QCommandLineParser &p, const QStringList &) {
+    const CommandInfo command{QStringLiteral("clock"), QStringLiteral("Reads (and with --set, sets) a unit's clock."),
+                              0, true, [&](QCommandLineParser &p) { p.addOption(set); }, {}, {}};
+    return runOnUnit(args, command, [&](UnitSession &s, const QCommandLineParser &p, const QStringList &) {
         // What the body listens to ends with it: a clock that comes after it never reaches it.
         QObject scope;
         QDateTime got;
         QObject::connect(&s.services.replies(), &CommandReplies::clockReceived, &scope,
                          [&got](const QDateTime &t) { got = t; });
         ConnectionManager &c = s.services.connections();
-        UnitCommands &commands = s.services.commands();
-        int status = exitFailed;
-        if (!commands.enterSetupMode())
-            return status;
-        bool setOk = true;
+        if (const AckResult a = s.send(Command::Setup, 3); a != AckResult::Ack)
+            return s.ackFailed(a, QStringLiteral("the setup command (S)"));
+        int status = exitOk;
         if (p.isSet(set)) {
-            setOk = false;
-            if (c.WaitForAck(s.socket(), 3, Command::ClockSet) == AckResult::Ack) {
+            AckResult a = s.send(Command::ClockSet, 3);
+            if (a == AckResult::Ack) {
                 QByteArray bytes;
                 writeDtpack(bytes, dtpackFromDateTime(QDateTime::currentDateTime()));
                 if (QTcpSocket *socket = s.socket())
                     socket->write(bytes);
-                setOk = c.WaitForAck(s.socket(), 3, Command::NoCommand) == AckResult::Ack;
-            }
-            if (!setOk)
-                s.op.error(QStringLiteral("The unit did not take the clock"));
-        }
-        if (setOk && c.WaitForAck(s.socket(), 3, Command::ClockRead) == AckResult::Ack) {
-            const ReplyWait end = c.waitForReply(s.unit(), [&] { return got.isValid(); }, 3000);
-            if (end == ReplyWait::Done) {
-                QTextStream(stdout) << CommandReplies::clockLabel(got).trimmed() << '\n';
-                status = exitOk;
+                a = c.WaitForAck(s.socket(), 3, Command::NoCommand);
+                if (a != AckResult::Ack)
+                    status = s.ackFailed(a, QStringLiteral("the new clock"));
             } else {
-                s.op.error(QStringLiteral("No clock received from Vork Unit ") + s.address + lostSuffix(end));
+                status = s.ackFailed(a, QStringLiteral("the clock setting (t)"));
             }
         }
-        commands.leaveSetupMode();
+        if (status == exitOk) {
+            if (const AckResult a = s.send(Command::ClockRead, 3); a != AckResult::Ack) {
+                status = s.ackFailed(a, QStringLiteral("the clock read (T)"));
+            } else {
+                constexpr int clockWaitMs = 3000;
+                const ReplyWait end = c.waitForReply(s.unit(), [&] { return got.isValid(); }, clockWaitMs);
+                if (end != ReplyWait::Done) {
+                    s.op.error(QStringLiteral("No clock received from Vork Unit ") + s.address
+                               + replyFailure(end, clockWaitMs));
+                    status = exitFailed;
+                }
+            }
+        }
+        status = leaveSetup(s, status);
+        // Nothing on stdout unless the whole command went through.
+        if (status == exitOk)
+            QTextStream(stdout) << CommandReplies::clockLabel(got).trimmed() << '\n';
         return status;
     });
 }
 
 int checksum(const QStringList &args)
 {
-    const Spec spec{QStringLiteral("checksum"),
-                    QStringLiteral("Has a unit compute its program checksum (up to a minute) and prints it."), 0, true, {},
-                    {}};
-    return runOnUnit(args, spec, [](UnitSession &s, const QCommandLineParser &, const QStringList &) {
+    const CommandInfo command{
+        QStringLiteral("checksum"),
+        QStringLiteral("Has a unit compute its program checksum (up to a minute) and prints it (asks unless --yes)."),
+        0, true, {}, {}, [](const QStringList &, const QString &) { return UnitCommands::checksumQuestion(); }};
+    return runOnUnit(args, command, [](UnitSession &s, const QCommandLineParser &, const QStringList &) {
         s.op.quiet = true; // the result goes to stdout below
         // What the body listens to ends with it: a result that comes after it never reaches it.
         QObject scope;
         std::optional<ChecksumResult> result;
         QObject::connect(&s.services.replies(), &CommandReplies::checksumReady, &scope,
                          [&result](const ChecksumResult &r) { result = r; });
-        if (!s.services.commands().checksum()) {
-            s.op.error(QStringLiteral("Vork Unit ") + s.address + QStringLiteral(" did not take the checksum request"));
+        if (const AckResult a = s.send(Command::Checksum, 5); a != AckResult::Ack) {
+            s.op.error(QStringLiteral("Vork Unit ") + s.address + QStringLiteral(" did not take the checksum request: ")
+                       + ackReason(a));
             return exitFailed;
         }
+        s.services.replies().checksumRequested();
+        constexpr int resultWaitMs = CommandReplies::checksumBusyMs + 5000;
         const ReplyWait end = s.services.connections().waitForReply(
-            s.unit(), [&] { return result.has_value(); }, CommandReplies::checksumBusyMs + 5000);
+            s.unit(), [&] { return result.has_value(); }, resultWaitMs);
         if (end != ReplyWait::Done) {
-            s.op.error(QStringLiteral("No checksum received from Vork Unit ") + s.address + lostSuffix(end));
+            s.op.error(QStringLiteral("No checksum received from Vork Unit ") + s.address
+                       + replyFailure(end, resultWaitMs));
             return exitFailed;
         }
         const ChecksumResult &r = *result;
@@ -210,10 +239,16 @@ int checksum(const QStringList &args)
 
 int reboot(const QStringList &args)
 {
-    const Spec spec{QStringLiteral("reboot"), QStringLiteral("Restarts a unit (asks unless --yes)."), 0, true, {}, {}};
-    return runOnUnit(args, spec, [](UnitSession &s, const QCommandLineParser &, const QStringList &) {
-        if (!s.services.commands().reboot())
+    const CommandInfo command{QStringLiteral("reboot"), QStringLiteral("Restarts a unit (asks unless --yes)."), 0, true,
+                              {}, {}, [](const QStringList &, const QString &address) {
+                                  return UnitCommands::rebootQuestion(address);
+                              }};
+    return runOnUnit(args, command, [](UnitSession &s, const QCommandLineParser &, const QStringList &) {
+        if (!s.services.commands().reboot()) {
+            s.op.error(QStringLiteral("Restart not sent to Vork Unit ") + s.address + QStringLiteral(": ")
+                       + ConnectionManager::lostText());
             return exitFailed;
+        }
         QTextStream(stdout) << "Restart sent to Vork Unit " << s.address << '\n';
         return exitOk;
     });
@@ -221,33 +256,39 @@ int reboot(const QStringList &args)
 
 int erase(const QStringList &args)
 {
-    const Spec spec{QStringLiteral("erase"),
-                    QStringLiteral("Erases a unit's setup, history or persistent data (asks unless --yes).\n"
-                                   "WHAT is setup, history or persistent."),
-                    1, true, {}, [](const QStringList &words) {
-                        UnitCommands::Erase kind;
-                        if (eraseKind(words.first(), kind))
-                            return true;
-                        QTextStream(stderr) << "vork erase: WHAT must be setup, history or persistent\n";
-                        return false;
-                    }};
-    return runOnUnit(args, spec, [](UnitSession &s, const QCommandLineParser &, const QStringList &words) {
+    const CommandInfo command{
+        QStringLiteral("erase"),
+        QStringLiteral("Erases a unit's setup, history or persistent data (asks unless --yes).\n"
+                       "WHAT is setup, history or persistent."),
+        1, true, {},
+        [](const QStringList &words) {
+            UnitCommands::Erase kind;
+            if (eraseKind(words.first(), kind))
+                return true;
+            QTextStream(stderr) << "vork erase: WHAT must be setup, history or persistent\n";
+            return false;
+        },
+        [](const QStringList &words, const QString &) {
+            UnitCommands::Erase kind = UnitCommands::Erase::Setup;
+            eraseKind(words.first(), kind);
+            return UnitCommands::eraseQuestion(kind);
+        }};
+    return runOnUnit(args, command, [](UnitSession &s, const QCommandLineParser &, const QStringList &words) {
         UnitCommands::Erase kind = UnitCommands::Erase::Setup;
         eraseKind(words.first(), kind);
-        UnitCommands &commands = s.services.commands();
-        if (!commands.enterSetupMode())
-            return exitFailed;
-        int status = exitFailed;
-        const std::optional<AckResult> answer = commands.erase(kind);
-        if (answer == AckResult::Ack)
-            status = exitOk;
-        else if (answer == AckResult::Nak)
-            s.op.error(QStringLiteral("Vork Unit ") + s.address + QStringLiteral(" refused the erase"));
-        else if (answer)
-            s.op.error(QStringLiteral("Vork Unit ") + s.address + QStringLiteral(" did not answer the erase")
-                       + (answer == AckResult::Closed ? QStringLiteral(": ") + ConnectionManager::lostText()
-                                                      : QString()));
-        commands.leaveSetupMode();
+        if (const AckResult a = s.send(Command::Setup, 3); a != AckResult::Ack)
+            return s.ackFailed(a, QStringLiteral("the setup command (S)"));
+        int status = exitOk;
+        const std::optional<AckResult> answer = s.services.commands().erase(kind);
+        if (!answer) {
+            // Declined was ruled out before: the unit went away.
+            s.op.error(QStringLiteral("Vork Unit ") + s.address + QStringLiteral(" did not answer the erase: ")
+                       + ConnectionManager::lostText());
+            status = exitFailed;
+        } else if (*answer != AckResult::Ack) {
+            status = s.ackFailed(*answer, QStringLiteral("the erase"));
+        }
+        status = leaveSetup(s, status);
         if (status == exitOk)
             QTextStream(stdout) << "Erased " << words.first() << " of Vork Unit " << s.address << '\n';
         return status;

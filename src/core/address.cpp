@@ -11,7 +11,8 @@ bool parseIPv4(const QString &text, std::uint32_t &address)
         return false;
     std::uint32_t a = 0;
     for (const QString &part : parts) {
-        if (part.isEmpty() || part.size() > 3)
+        // "010" would be octal to inet_aton and decimal to us: refuse it rather than guess.
+        if (part.isEmpty() || part.size() > 3 || (part.size() > 1 && part.front() == QLatin1Char('0')))
             return false;
         int value = 0;
         for (QChar c : part) {

@@ -6,8 +6,9 @@
 
 namespace vork {
 
-// Dotted IPv4 text: exactly four decimal numbers 0..255. Stricter than
-// QHostAddress, which takes "10.0.5" as 10.0.0.5.
+// Dotted IPv4 text: exactly four decimal numbers 0..255, without leading
+// zeros ("0" itself is fine). Stricter than QHostAddress, which takes "10.0.5"
+// as 10.0.0.5.
 bool isValidIPv4(const QString &text);
 // The same check, giving the address in host order.
 bool parseIPv4(const QString &text, std::uint32_t &address);

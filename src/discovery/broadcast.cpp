@@ -72,11 +72,15 @@ void TBroadcast::openSocket()
     QHostAddress address(QHostAddress::AnyIPv4);
     if (!m_localIP.isEmpty())
         address = QHostAddress(m_localIP);
-    if (address.isNull() || address.protocol() != QAbstractSocket::IPv4Protocol
-        || !socket->bind(address, static_cast<quint16>(m_localPort))) {
+    m_bound = !address.isNull() && address.protocol() == QAbstractSocket::IPv4Protocol
+              && socket->bind(address, static_cast<quint16>(m_localPort));
+    m_bindError.clear();
+    if (!m_bound) {
+        m_bindError = address.isNull() || address.protocol() != QAbstractSocket::IPv4Protocol
+                          ? QStringLiteral("not an IPv4 address")
+                          : socket->errorString();
         m_op.log(QStringLiteral("UDP bind to ") + (m_localIP.isEmpty() ? QStringLiteral("0.0.0.0") : m_localIP)
-                 + QLatin1Char(':') + QString::number(m_localPort) + QStringLiteral(" failed: ")
-                 + socket->errorString());
+                 + QLatin1Char(':') + QString::number(m_localPort) + QStringLiteral(" failed: ") + m_bindError);
     }
     // Qt enables broadcasting on its UDP sockets; readiness is handled per window.
     connect(socket, &QUdpSocket::readyRead, this, &TBroadcast::readPending);
@@ -108,8 +112,12 @@ void TBroadcast::SendBroadCast(const QByteArray &buffer)
         m_pollTimer.start();
     }
 
-    if (sent != buffer.size())
+    m_sendError.clear();
+    if (sent != buffer.size()) {
+        m_sendError = destination.isNull() ? QStringLiteral("not an address: ") + m_broadcastIP
+                                           : m_socket->errorString();
         m_op.error(QStringLiteral("Error sending UDP Packet"));
+    }
 }
 
 void TBroadcast::readPending()

@@ -55,6 +55,11 @@ public:
     bool windowOpen() const { return m_windowRunning; }
     // The port the socket is actually bound to (the system's choice for LocalPort 0).
     quint16 boundPort() const;
+    // Whether the last (re)open bound LocalIP:LocalPort; the system's reason when not.
+    bool bound() const { return m_bound; }
+    QString bindError() const { return m_bindError; }
+    // Why the last send did not go out whole; empty when it did.
+    QString sendError() const { return m_sendError; }
 
     // IPv4 addresses of the interfaces that are up, loopback last.
     static QStringList GetInterfaceList();
@@ -81,6 +86,9 @@ private:
     bool m_windowRunning = false;
     bool m_delivering = false;  // inside a ReadData call
     bool m_endPending = false;  // the window ran out during a delivery
+    bool m_bound = false;
+    QString m_bindError;
+    QString m_sendError;
 };
 
 } // namespace vork

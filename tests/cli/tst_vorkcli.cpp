@@ -1,9 +1,21 @@
 // The command-line tool against simulated units on loopback.
+#include "cli/cliargs.h"
+#include "cli/safetext.h"
+#include "core/address.h"
 #include "core/boundedwait.h"
 #include "simfleet.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkInterface>
 #include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
+#include <QUdpSocket>
+
+#include <unistd.h>
 
 using namespace vork;
 
@@ -16,14 +28,16 @@ struct Run
     QString err;
 };
 
-// Runs vork without blocking the simulator, which lives in this process.
-Run runVork(const QStringList &args, int ms = 20000)
+// Runs a program without blocking the simulator, which lives in this process.
+// Its stdin is a closed pipe: no terminal, nothing to read.
+Run runProgram(const QString &program, const QStringList &args, int ms)
 {
     QProcess p;
-    p.start(QStringLiteral(VORK_EXE), args);
+    p.start(program, args);
     Run r;
     if (!p.waitForStarted(5000))
         return r;
+    p.closeWriteChannel();
     wait::until([&] { return p.state() == QProcess::NotRunning; }, ms);
     if (p.state() != QProcess::NotRunning) {
         p.kill();
@@ -36,7 +50,17 @@ Run runVork(const QStringList &args, int ms = 20000)
     return r;
 }
 
-// Two units on 127.0.11.2 and .3 (UDP and TCP).
+Run runVork(const QStringList &args, int ms = 20000)
+{
+    return runProgram(QStringLiteral(VORK_EXE), args, ms);
+}
+
+QString printable(const Run &r)
+{
+    return QStringLiteral("status %1\nstdout: %2\nstderr: %3").arg(r.status).arg(r.out, r.err);
+}
+
+// Two units on 127.0.11.2 and .3 (UDP and TCP), or the units given.
 class Fleet
 {
 public:
@@ -44,14 +68,36 @@ public:
     {
         for (int i = 0; i < 2; ++i)
             fleet.add(sim::demoUnit(i, QHostAddress(QStringLiteral("127.0.11.%1").arg(i + 2))));
-        QString error;
-        started = fleet.start({}, &error);
-        if (!started)
-            qWarning("%s", qPrintable(error));
+        start({});
+    }
+    explicit Fleet(const QList<sim::SimUnit> &units, bool tcp = true)
+    {
+        for (const sim::SimUnit &u : units)
+            fleet.add(u);
+        sim::SimUnitServer::Options options;
+        options.tcp = tcp;
+        start(options);
     }
     sim::SimFleet fleet;
     bool started = false;
+
+private:
+    void start(const sim::SimUnitServer::Options &options)
+    {
+        QString error;
+        started = fleet.start(options, &error);
+        if (!started)
+            qWarning("%s", qPrintable(error));
+    }
 };
+
+// The unit the failure cases run against.
+const QString failAddress = QStringLiteral("127.0.21.2");
+
+sim::SimUnit failUnit()
+{
+    return sim::demoUnit(0, QHostAddress(failAddress));
+}
 
 } // namespace
 
@@ -68,6 +114,22 @@ private Q_SLOTS:
     void eraseRefusedByTheUnit();
     void lateRepliesEndCleanly_data();
     void lateRepliesEndCleanly();
+    void failuresSayWhy_data();
+    void failuresSayWhy();
+    void declinedQuestion_data();
+    void declinedQuestion();
+    void unbindableLocalAddress_data();
+    void unbindableLocalAddress();
+    void icmpNotPermitted();
+    void unitTextIsEscaped();
+    void escapedText_data();
+    void escapedText();
+    void broadcastAddresses_data();
+    void broadcastAddresses();
+    void fullTableIsReported();
+    void help_data();
+    void help();
+    void simulatorRefusesUnknownOptions();
 };
 
 void TestVorkCli::discoverListsTheTargets()
@@ -106,21 +168,61 @@ void TestVorkCli::discoverJsonAndNoneFound()
 void TestVorkCli::badArguments_data()
 {
     QTest::addColumn<QStringList>("args");
-    QTest::newRow("unknown command") << QStringList{QStringLiteral("frobnicate")};
-    QTest::newRow("bad target") << QStringList{QStringLiteral("discover"), QStringLiteral("--to"), QStringLiteral("10.0.5")};
-    QTest::newRow("bad sort") << QStringList{QStringLiteral("discover"), QStringLiteral("--sort"), QStringLiteral("colour")};
-    QTest::newRow("bad wait") << QStringList{QStringLiteral("discover"), QStringLiteral("--wait"), QStringLiteral("0")};
-    QTest::newRow("three numbers") << QStringList{QStringLiteral("clock"), QStringLiteral("10.0.5")};
-    QTest::newRow("erase what") << QStringList{QStringLiteral("erase"), QStringLiteral("everything"), QStringLiteral("127.0.11.2")};
-    QTest::newRow("missing address") << QStringList{QStringLiteral("reboot")};
+    QTest::addColumn<QString>("error");
+    const QString bad = QStringLiteral("Invalid IP address entered");
+    const QString broadcast = QStringLiteral("is a broadcast address");
+    QTest::newRow("unknown command") << QStringList{QStringLiteral("frobnicate")} << "unknown command 'frobnicate'";
+    QTest::newRow("bad target") << QStringList{QStringLiteral("discover"), QStringLiteral("--to"), QStringLiteral("10.0.5")}
+                                << bad;
+    QTest::newRow("bad sort") << QStringList{QStringLiteral("discover"), QStringLiteral("--sort"), QStringLiteral("colour")}
+                              << "unknown sort key";
+    QTest::newRow("bad wait") << QStringList{QStringLiteral("discover"), QStringLiteral("--wait"), QStringLiteral("0")}
+                              << "--wait";
+    QTest::newRow("three numbers") << QStringList{QStringLiteral("clock"), QStringLiteral("10.0.5")} << bad;
+    QTest::newRow("erase what") << QStringList{QStringLiteral("erase"), QStringLiteral("everything"), QStringLiteral("127.0.11.2")}
+                                << "WHAT must be setup, history or persistent";
+    QTest::newRow("missing address") << QStringList{QStringLiteral("reboot")} << "usage: vork reboot [options] ADDRESS";
+    // No leading zeros and no number above 255, wherever an address is typed.
+    QTest::newRow("leading zero last") << QStringList{QStringLiteral("clock"), QStringLiteral("127.0.77.09")} << bad;
+    QTest::newRow("leading zero first") << QStringList{QStringLiteral("info"), QStringLiteral("01.2.3.4")} << bad;
+    QTest::newRow("300") << QStringList{QStringLiteral("version"), QStringLiteral("300.1.1.1")} << bad;
+    QTest::newRow("discover target with zero")
+        << QStringList{QStringLiteral("discover"), QStringLiteral("--to"), QStringLiteral("127.0.21.02")} << bad;
+    QTest::newRow("discover local with zero")
+        << QStringList{QStringLiteral("discover"), QStringLiteral("--local-ip"), QStringLiteral("127.0.0.01"),
+                       QStringLiteral("--to"), QStringLiteral("127.0.21.2")}
+        << bad;
+    QTest::newRow("unit local with zero")
+        << QStringList{QStringLiteral("clock"), QStringLiteral("--local-ip"), QStringLiteral("127.00.0.1"),
+                       QStringLiteral("127.0.21.2")}
+        << "not an IPv4 address";
+    QTest::newRow("ping leading zero") << QStringList{QStringLiteral("ping"), QStringLiteral("127.0.0.01")} << bad;
+    // A unit command reaches one unit, never a whole network.
+    QTest::newRow("limited broadcast") << QStringList{QStringLiteral("clock"), QStringLiteral("255.255.255.255")}
+                                       << broadcast;
+    QTest::newRow("reboot loopback broadcast")
+        << QStringList{QStringLiteral("reboot"), QStringLiteral("--yes"), QStringLiteral("127.255.255.255")} << broadcast;
+    QTest::newRow("erase limited broadcast")
+        << QStringList{QStringLiteral("erase"), QStringLiteral("history"), QStringLiteral("--yes"),
+                       QStringLiteral("255.255.255.255")}
+        << broadcast;
+    QTest::newRow("ping limited broadcast") << QStringList{QStringLiteral("ping"), QStringLiteral("255.255.255.255")}
+                                            << broadcast;
+    // --yes only where there is a question to answer.
+    QTest::newRow("yes without a question")
+        << QStringList{QStringLiteral("clock"), QStringLiteral("--yes"), QStringLiteral("127.0.21.2")} << "'yes'";
+    QTest::newRow("interfaces with an argument") << QStringList{QStringLiteral("interfaces"), QStringLiteral("x")}
+                                                 << "takes no arguments";
 }
 
 void TestVorkCli::badArguments()
 {
     QFETCH(QStringList, args);
+    QFETCH(QString, error);
     const Run r = runVork(args);
-    QCOMPARE(r.status, 2);
-    QVERIFY(!r.err.isEmpty());
+    QVERIFY2(r.status == 2, qPrintable(printable(r)));
+    QVERIFY2(r.err.contains(error), qPrintable(printable(r)));
+    QVERIFY(r.out.isEmpty());
 }
 
 void TestVorkCli::unitCommands_data()
@@ -171,19 +273,21 @@ void TestVorkCli::eraseRefusedByTheUnit()
 
 void TestVorkCli::lateRepliesEndCleanly_data()
 {
-    QTest::addColumn<QString>("command");
+    QTest::addColumn<QStringList>("command");
     QTest::addColumn<int>("answerDelayMs"); // before every answer
     QTest::addColumn<int>("lateBlockMs");   // a block after its ACK
     QTest::addColumn<QString>("error");
     // 'X' acknowledged after the wait gave up, its result 0.3 s later while the tool closes.
-    QTest::newRow("checksum") << "checksum" << 5300 << 0 << "Vork Unit 127.0.11.2 did not take the checksum request";
+    QTest::newRow("checksum") << QStringList{QStringLiteral("checksum"), QStringLiteral("--yes")} << 5300 << 0
+                              << "Vork Unit 127.0.11.2 did not take the checksum request: no acknowledgement";
     // The 'T' block comes after the 'Q' and 'C' acknowledgements, the link still open.
-    QTest::newRow("clock") << "clock" << 0 << 3500 << "No clock received from Vork Unit 127.0.11.2";
+    QTest::newRow("clock") << QStringList{QStringLiteral("clock")} << 0 << 3500
+                           << "No clock received from Vork Unit 127.0.11.2: no answer within 3 s";
 }
 
 void TestVorkCli::lateRepliesEndCleanly()
 {
-    QFETCH(QString, command);
+    QFETCH(QStringList, command);
     QFETCH(int, answerDelayMs);
     QFETCH(int, lateBlockMs);
     QFETCH(QString, error);
@@ -194,13 +298,385 @@ void TestVorkCli::lateRepliesEndCleanly()
     faults.lateBlockMs = lateBlockMs;
     faults.closeLingerMs = 2500;
     f.fleet.server(0).setCommandFaults(faults);
-    const Run r = runVork({command, QStringLiteral("--yes"), QStringLiteral("--no-ping"), QStringLiteral("127.0.11.2")},
-                          30000);
+    const Run r = runVork(command + QStringList{QStringLiteral("--no-ping"), QStringLiteral("127.0.11.2")}, 30000);
     QCOMPARE(r.status, 1); // -1 would be a crash
     QVERIFY2(r.err.contains(error), qPrintable(r.err));
     QVERIFY(r.out.isEmpty());
     // The late block did go out while the tool was still connected.
     QVERIFY(wait::until([&] { return f.fleet.server(0).tcp().sent().size() > 12; }, 5000));
+}
+
+void TestVorkCli::failuresSayWhy_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("nak");  // command bytes the unit refuses
+    QTest::addColumn<QByteArray>("mute"); // command bytes the unit leaves unanswered
+    QTest::addColumn<int>("dropAfter");   // the unit closes the link after this many bytes
+    QTest::addColumn<int>("shortLength"); // announcement cut to this many bytes
+    QTest::addColumn<int>("oversize");    // announcement padded to this many bytes
+    QTest::addColumn<bool>("silent");     // no announcement at all
+    QTest::addColumn<bool>("tcp");        // the command port listens
+    QTest::addColumn<QString>("error");
+
+    const QString a = failAddress;
+    const QString unit = QStringLiteral("Vork Unit ") + a;
+    const auto cmd = [&](std::initializer_list<const char *> words) {
+        QStringList l;
+        for (const char *w : words)
+            l << QString::fromLatin1(w);
+        return l << QStringLiteral("--no-ping") << QStringLiteral("--wait") << QStringLiteral("300") << a;
+    };
+    QTest::newRow("clock: setup refused") << cmd({"clock"}) << QByteArray("S") << QByteArray() << 0 << 0 << 0 << false
+                                          << true << unit + QStringLiteral(" refused the setup command (S) (NAK)");
+    QTest::newRow("clock: read unanswered")
+        << cmd({"clock"}) << QByteArray() << QByteArray("T") << 0 << 0 << 0 << false << true
+        << unit + QStringLiteral(" did not answer the clock read (T): no acknowledgement");
+    QTest::newRow("clock: link dropped") << cmd({"clock"}) << QByteArray() << QByteArray() << 1 << 0 << 0 << false
+                                         << true << unit + QStringLiteral(" did not answer the clock read (T): connection lost");
+    QTest::newRow("clock --set: refused") << cmd({"clock", "--set"}) << QByteArray("t") << QByteArray() << 0 << 0 << 0
+                                          << false << true << unit + QStringLiteral(" refused the clock setting (t) (NAK)");
+    QTest::newRow("clock: quit refused") << cmd({"clock"}) << QByteArray("Q") << QByteArray() << 0 << 0 << 0 << false
+                                         << true << unit + QStringLiteral(" refused the quit command (Q) (NAK)");
+    QTest::newRow("checksum: refused") << cmd({"checksum", "--yes"}) << QByteArray("X") << QByteArray() << 0 << 0 << 0
+                                       << false << true
+                                       << unit + QStringLiteral(" did not take the checksum request: refused (NAK)");
+    QTest::newRow("checksum: link dropped")
+        << cmd({"checksum", "--yes"}) << QByteArray() << QByteArray() << 1 << 0 << 0 << false << true
+        << QStringLiteral("No checksum received from ") + unit + QStringLiteral(": connection lost");
+    QTest::newRow("erase: setup refused") << cmd({"erase", "history", "--yes"}) << QByteArray("S") << QByteArray() << 0
+                                          << 0 << 0 << false << true
+                                          << unit + QStringLiteral(" refused the setup command (S) (NAK)");
+    QTest::newRow("erase: unanswered") << cmd({"erase", "setup", "--yes"}) << QByteArray() << QByteArray("c") << 0 << 0
+                                       << 0 << false << true
+                                       << unit + QStringLiteral(" did not answer the erase: no acknowledgement");
+    QTest::newRow("erase: link dropped") << cmd({"erase", "persistent", "--yes"}) << QByteArray() << QByteArray() << 1
+                                         << 0 << 0 << false << true
+                                         << unit + QStringLiteral(" did not answer the erase: connection lost");
+    QTest::newRow("clock: no command port") << cmd({"clock"}) << QByteArray() << QByteArray() << 0 << 0 << 0 << false
+                                            << false
+                                            << QStringLiteral("Failed to Connect to ") + a
+                                                   + QStringLiteral(": connection refused");
+    QTest::newRow("clock: unit silent") << cmd({"clock"}) << QByteArray() << QByteArray() << 0 << 0 << 0 << true << true
+                                        << QStringLiteral("No answer from ") + unit + QStringLiteral(" within 300 ms");
+    QTest::newRow("reboot: unit silent") << cmd({"reboot", "--yes"}) << QByteArray() << QByteArray() << 0 << 0 << 0
+                                         << true << true
+                                         << QStringLiteral("No answer from ") + unit + QStringLiteral(" within 300 ms");
+    QTest::newRow("info: short announcement")
+        << cmd({"info"}) << QByteArray() << QByteArray() << 0 << 50 << 0 << false << true
+        << unit + QStringLiteral(" answered with a deficient announcement: 50 bytes (109 to 1001 expected)");
+    QTest::newRow("version: oversized announcement")
+        << cmd({"version"}) << QByteArray() << QByteArray() << 0 << 0 << 1500 << false << true
+        << unit + QStringLiteral(" answered with a deficient announcement: more than 1001 bytes (109 to 1001 expected)");
+    QTest::newRow("discover: short announcement")
+        << QStringList{QStringLiteral("discover"), QStringLiteral("--to"), a, QStringLiteral("--wait"),
+                       QStringLiteral("300")}
+        << QByteArray() << QByteArray() << 0 << 108 << 0 << false << true
+        << QStringLiteral("Deficient announcement from ") + a + QStringLiteral(": 108 bytes (109 to 1001 expected)");
+    QTest::newRow("discover: oversized announcement")
+        << QStringList{QStringLiteral("discover"), QStringLiteral("--to"), a, QStringLiteral("--wait"),
+                       QStringLiteral("300")}
+        << QByteArray() << QByteArray() << 0 << 0 << 1002 << false << true
+        << QStringLiteral("Deficient announcement from ") + a + QStringLiteral(": more than 1001 bytes");
+}
+
+void TestVorkCli::failuresSayWhy()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, nak);
+    QFETCH(QByteArray, mute);
+    QFETCH(int, dropAfter);
+    QFETCH(int, shortLength);
+    QFETCH(int, oversize);
+    QFETCH(bool, silent);
+    QFETCH(bool, tcp);
+    QFETCH(QString, error);
+    sim::SimUnit u = failUnit();
+    u.commandFaults.nakCommands = nak;
+    u.commandFaults.silentCommands = mute;
+    u.commandFaults.dropAfterBytes = dropAfter;
+    u.faults.shortLength = shortLength;
+    u.faults.oversizeLength = oversize;
+    u.faults.silent = silent;
+    Fleet f({u}, tcp);
+    QVERIFY(f.started);
+    // Without --verbose: the reason is not a log line.
+    const Run r = runVork(args, 30000);
+    QVERIFY2(r.status == 1, qPrintable(printable(r)));
+    QVERIFY2(r.err.contains(error), qPrintable(printable(r)));
+    QVERIFY2(r.out.isEmpty(), qPrintable(printable(r)));
+}
+
+void TestVorkCli::declinedQuestion_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("question");
+    const QString a = failAddress;
+    QTest::newRow("reboot") << QStringList{QStringLiteral("reboot"), QStringLiteral("--no-ping"), a}
+                            << "Are you sure you want to restart Vork Unit 127.0.21.2?";
+    QTest::newRow("erase") << QStringList{QStringLiteral("erase"), QStringLiteral("persistent"), QStringLiteral("--no-ping"), a}
+                           << "Erase Vork Persistent Data?";
+    QTest::newRow("checksum") << QStringList{QStringLiteral("checksum"), QStringLiteral("--no-ping"), a}
+                              << "Computing the program checksum";
+    QTest::newRow("discover --sync-clock")
+        << QStringList{QStringLiteral("discover"), QStringLiteral("--sync-clock"), QStringLiteral("--to"), a,
+                       QStringLiteral("--wait"), QStringLiteral("300")}
+        << "synchronize all discovered units";
+}
+
+void TestVorkCli::declinedQuestion()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, question);
+    Fleet f({failUnit()});
+    QVERIFY(f.started);
+    QSignalSpy queries(&f.fleet.server(0), &sim::SimUnitServer::datagramReceived);
+    // stdin is a closed pipe, no --yes: nobody can say Yes.
+    const Run r = runVork(args);
+    QVERIFY2(r.status == 4, qPrintable(printable(r)));
+    QVERIFY2(r.err.contains(question), qPrintable(printable(r)));
+    QVERIFY2(r.err.contains(QStringLiteral("declined")), qPrintable(printable(r)));
+    QVERIFY(r.out.isEmpty());
+    // Declined before the unit was touched.
+    wait::delay(100);
+    QCOMPARE(queries.count(), 0);
+    QCOMPARE(f.fleet.server(0).tcp().received(), QByteArray());
+}
+
+void TestVorkCli::unbindableLocalAddress_data()
+{
+    QTest::addColumn<QStringList>("args"); // PORT stands for a port this test holds
+    QTest::addColumn<QString>("error");
+    const QString a = failAddress;
+    QTest::newRow("discover: port taken")
+        << QStringList{QStringLiteral("discover"), QStringLiteral("--local-ip"), QStringLiteral("127.0.0.1"),
+                       QStringLiteral("--local-port"), QStringLiteral("PORT"), QStringLiteral("--to"), a,
+                       QStringLiteral("--wait"), QStringLiteral("200")}
+        << "vork discover: cannot bind UDP to 127.0.0.1:PORT";
+    // 192.0.2.1 is a documentation address: on no interface of this machine.
+    QTest::newRow("discover: not this machine")
+        << QStringList{QStringLiteral("discover"), QStringLiteral("--local-ip"), QStringLiteral("192.0.2.1"),
+                       QStringLiteral("--to"), a, QStringLiteral("--wait"), QStringLiteral("200")}
+        << "vork discover: cannot bind UDP to 192.0.2.1:0";
+    QTest::newRow("clock: not this machine")
+        << QStringList{QStringLiteral("clock"), QStringLiteral("--local-ip"), QStringLiteral("192.0.2.1"),
+                       QStringLiteral("--no-ping"), a}
+        << "vork clock: cannot bind UDP to 192.0.2.1";
+    QTest::newRow("erase: not this machine")
+        << QStringList{QStringLiteral("erase"), QStringLiteral("history"), QStringLiteral("--yes"),
+                       QStringLiteral("--local-ip"), QStringLiteral("192.0.2.1"), QStringLiteral("--no-ping"), a}
+        << "vork erase: cannot bind UDP to 192.0.2.1";
+}
+
+void TestVorkCli::unbindableLocalAddress()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, error);
+    Fleet f({failUnit()});
+    QVERIFY(f.started);
+    QSignalSpy queries(&f.fleet.server(0), &sim::SimUnitServer::datagramReceived);
+    QUdpSocket holder;
+    QVERIFY(holder.bind(QHostAddress(QStringLiteral("127.0.0.1")), 0));
+    const QString port = QString::number(holder.localPort());
+    args.replaceInStrings(QStringLiteral("PORT"), port);
+    error.replace(QStringLiteral("PORT"), port);
+    const Run r = runVork(args);
+    QVERIFY2(r.status == 3, qPrintable(printable(r)));
+    QVERIFY2(r.err.contains(error), qPrintable(printable(r)));
+    QVERIFY(r.out.isEmpty());
+    // No fallback to another address: nothing was sent.
+    wait::delay(100);
+    QCOMPARE(queries.count(), 0);
+    QCOMPARE(f.fleet.server(0).tcp().received(), QByteArray());
+}
+
+void TestVorkCli::icmpNotPermitted()
+{
+    // Run the tool as a user that may open neither a raw nor a datagram ICMP socket.
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    if (::geteuid() != 0 || setpriv.isEmpty())
+        QSKIP("needs root and setpriv to run the tool without ICMP permission");
+    const QStringList asNobody = {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                  QStringLiteral("--clear-groups"), QStringLiteral("--inh-caps=-all"),
+                                  QStringLiteral("--bounding-set=-all"), QStringLiteral(VORK_EXE)};
+    const Run probe = runProgram(setpriv, asNobody + QStringList{QStringLiteral("ping"), QStringLiteral("127.0.0.1")}, 10000);
+    if (probe.status != 3)
+        QSKIP(qPrintable(QStringLiteral("ICMP is permitted without privileges here: ") + printable(probe)));
+    QVERIFY(probe.err.contains(QStringLiteral("ICMP echo not permitted")));
+
+    Fleet f({failUnit()});
+    QVERIFY(f.started);
+    const Run r = runProgram(setpriv, asNobody + QStringList{QStringLiteral("clock"), failAddress}, 20000);
+    QVERIFY2(r.status == 3, qPrintable(printable(r)));
+    QVERIFY2(r.err.contains(QStringLiteral("ICMP echo not permitted")), qPrintable(printable(r)));
+    QVERIFY2(r.err.contains(QStringLiteral("--no-ping")), qPrintable(printable(r)));
+    QCOMPARE(f.fleet.server(0).tcp().received(), QByteArray());
+}
+
+void TestVorkCli::unitTextIsEscaped()
+{
+    sim::SimUnit u = failUnit();
+    u.description = QStringLiteral("Line\n2\x1b[31m\t\\");
+    Fleet f({u});
+    QVERIFY(f.started);
+    const QString shown = QStringLiteral("Line\\x0a2\\x1b[31m\\x09\\\\");
+    const QStringList discover = {QStringLiteral("discover"), QStringLiteral("--to"), failAddress,
+                                  QStringLiteral("--wait"), QStringLiteral("300")};
+
+    // One line for the unit, twelve cells, nothing the terminal would act on.
+    Run r = runVork(discover);
+    QVERIFY2(r.status == 0, qPrintable(printable(r)));
+    QVERIFY(!r.out.contains(QChar(0x1b)));
+    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 1);
+    const QStringList cells = lines.first().split(QLatin1Char('\t'));
+    QCOMPARE(cells.size(), 12);
+    QCOMPARE(cells.first(), shown);
+
+    r = runVork({QStringLiteral("info"), QStringLiteral("--wait"), QStringLiteral("300"), failAddress});
+    QVERIFY2(r.status == 0, qPrintable(printable(r)));
+    QVERIFY(!r.out.contains(QChar(0x1b)));
+    QVERIFY2(r.out.contains(QStringLiteral("Unit's Description: ") + shown + QLatin1Char('\n')), qPrintable(r.out));
+    QVERIFY2(r.out.contains(QStringLiteral("Announced IP: ") + failAddress + QLatin1Char('\n')), qPrintable(r.out));
+
+    // JSON carries the text as it came (JSON escapes it), the announced address and the version number.
+    r = runVork(discover + QStringList{QStringLiteral("--json")});
+    QVERIFY2(r.status == 0, qPrintable(printable(r)));
+    const QJsonArray all = QJsonDocument::fromJson(r.out.toUtf8()).array();
+    QCOMPARE(all.size(), 1);
+    const QJsonObject o = all.first().toObject();
+    QCOMPARE(o.value(QStringLiteral("desc")).toString(), u.description);
+    QCOMPARE(o.value(QStringLiteral("announcedIp")).toString(), failAddress);
+    QCOMPARE(o.value(QStringLiteral("versionNumber")).toInt(-1), 501);
+    QCOMPARE(o.value(QStringLiteral("ip")).toString(), failAddress);
+}
+
+void TestVorkCli::escapedText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("shownKeepingLines");
+    QTest::newRow("plain") << "Dock 4 - North" << "Dock 4 - North" << "Dock 4 - North";
+    QTest::newRow("new line") << "a\nb" << "a\\x0ab" << "a\nb";
+    QTest::newRow("carriage return") << "a\rb" << "a\\x0db" << "a\\x0db";
+    QTest::newRow("escape sequence") << "\x1b[2J" << "\\x1b[2J" << "\\x1b[2J";
+    QTest::newRow("tab") << "a\tb" << "a\\x09b" << "a\\x09b";
+    QTest::newRow("nul") << QString(QChar(0)) << "\\x00" << "\\x00";
+    QTest::newRow("delete") << "a\x7f" << "a\\x7f" << "a\\x7f";
+    QTest::newRow("C1 control") << QString(QChar(0x9b)) + QStringLiteral("31m") << "\\x9b31m" << "\\x9b31m";
+    QTest::newRow("soft hyphen") << QString(QChar(0xad)) << "\\xad" << "\\xad";
+    QTest::newRow("latin-1 letter") << QString(QChar(0xe9)) << QString(QChar(0xe9)) << QString(QChar(0xe9));
+    QTest::newRow("backslash") << "a\\x41" << "a\\\\x41" << "a\\\\x41";
+    QTest::newRow("line separator") << QString(QChar(0x2028)) << "\\x{2028}" << "\\x{2028}";
+    QTest::newRow("empty") << "" << "" << "";
+}
+
+void TestVorkCli::escapedText()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, shown);
+    QFETCH(QString, shownKeepingLines);
+    QCOMPARE(cli::escaped(text), shown);
+    QCOMPARE(cli::escapedKeepingLines(text), shownKeepingLines);
+}
+
+void TestVorkCli::broadcastAddresses_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("broadcast");
+    QTest::newRow("limited") << "255.255.255.255" << true;
+    QTest::newRow("loopback network") << "127.255.255.255" << true;
+    QTest::newRow("a loopback unit") << "127.0.21.2" << false;
+    QTest::newRow("documentation address") << "192.0.2.1" << false;
+    // Each local network's own broadcast address (checked here, never sent to).
+    const auto interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface &iface : interfaces) {
+        for (const QNetworkAddressEntry &e : iface.addressEntries()) {
+            if (e.broadcast().protocol() == QAbstractSocket::IPv4Protocol)
+                QTest::addRow("%s %s", qPrintable(iface.name()), qPrintable(e.broadcast().toString()))
+                    << e.broadcast().toString() << true;
+        }
+    }
+}
+
+void TestVorkCli::broadcastAddresses()
+{
+    QFETCH(QString, address);
+    QFETCH(bool, broadcast);
+    std::uint32_t a = 0;
+    QVERIFY(vork::parseIPv4(address, a));
+    QCOMPARE(cli::isBroadcastAddress(a), broadcast);
+    QCOMPARE(cli::unitAddressProblem(address).contains(QStringLiteral("broadcast")), broadcast);
+}
+
+void TestVorkCli::fullTableIsReported()
+{
+    // One unit more than the list holds, UDP only.
+    constexpr int units = 101;
+    QList<sim::SimUnit> list;
+    QStringList args{QStringLiteral("discover"), QStringLiteral("--wait"), QStringLiteral("1500")};
+    for (int i = 1; i <= units; ++i) {
+        const QString address = QStringLiteral("127.0.22.%1").arg(i);
+        list << sim::demoUnit(i, QHostAddress(address));
+        args << QStringLiteral("--to") << address;
+    }
+    Fleet f(list, false);
+    QVERIFY(f.started);
+    const Run r = runVork(args, 30000);
+    QVERIFY2(r.status == 0, qPrintable(printable(r)));
+    QCOMPARE(r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size(), 100);
+    QVERIFY2(r.err.contains(QStringLiteral("1 more unit(s) answered but the list holds 100; not listed: 127.0.22.")),
+             qPrintable(r.err));
+}
+
+void TestVorkCli::help_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("has");
+    QTest::addColumn<QString>("hasNot");
+    // --to keeps it on loopback should the help ever be skipped.
+    QTest::newRow("discover --help-all")
+        << QStringList{QStringLiteral("discover"), QStringLiteral("--help-all"), QStringLiteral("--to"), failAddress}
+        << "Usage: vork discover [options]" << "";
+    QTest::newRow("erase --help") << QStringList{QStringLiteral("erase"), QStringLiteral("--help")}
+                                  << "Usage: vork erase [options] WHAT ADDRESS" << "";
+    QTest::newRow("reboot offers --yes") << QStringList{QStringLiteral("reboot"), QStringLiteral("--help")}
+                                         << "Answer Yes to the question" << "";
+    QTest::newRow("clock asks nothing") << QStringList{QStringLiteral("clock"), QStringLiteral("--help-all")}
+                                        << "Usage: vork clock [options] ADDRESS" << "Answer Yes";
+    QTest::newRow("info asks nothing") << QStringList{QStringLiteral("info"), QStringLiteral("--help")}
+                                       << "Usage: vork info [options] ADDRESS" << "Answer Yes";
+    QTest::newRow("ping") << QStringList{QStringLiteral("ping"), QStringLiteral("--help")}
+                          << "Usage: vork ping [options] ADDRESS" << "";
+    QTest::newRow("exit codes") << QStringList{QStringLiteral("help")} << "4  a question was declined" << "";
+    QTest::newRow("exit codes per command") << QStringList{QStringLiteral("checksum"), QStringLiteral("--help")}
+                                            << "3  local failure" << "";
+}
+
+void TestVorkCli::help()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, has);
+    QFETCH(QString, hasNot);
+    Fleet f({failUnit()});
+    QVERIFY(f.started);
+    QSignalSpy queries(&f.fleet.server(0), &sim::SimUnitServer::datagramReceived);
+    const Run r = runVork(args);
+    QVERIFY2(r.status == 0, qPrintable(printable(r)));
+    QVERIFY2(r.out.contains(has), qPrintable(r.out));
+    if (!hasNot.isEmpty())
+        QVERIFY2(!r.out.contains(hasNot), qPrintable(r.out));
+    wait::delay(100);
+    QCOMPARE(queries.count(), 0);
+}
+
+void TestVorkCli::simulatorRefusesUnknownOptions()
+{
+    const Run r = runProgram(QStringLiteral(VORK_SIM_EXE), {QStringLiteral("--frobnicate")}, 10000);
+    QCOMPARE(r.status, 2);
+    QVERIFY2(r.err.contains(QStringLiteral("frobnicate")), qPrintable(r.err));
+    const Run help = runProgram(QStringLiteral(VORK_SIM_EXE), {QStringLiteral("--help")}, 10000);
+    QCOMPARE(help.status, 0);
+    QVERIFY(help.out.contains(QStringLiteral("Exit status 2 on bad options")));
 }
 
 QTEST_GUILESS_MAIN(TestVorkCli)

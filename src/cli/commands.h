@@ -13,5 +13,7 @@ int clock(const QStringList &args);
 int checksum(const QStringList &args);
 int reboot(const QStringList &args);
 int erase(const QStringList &args);
+// Local, no unit: "events decode HEX...".
+int events(const QStringList &args);
 
 } // namespace vork::cli

@@ -21,6 +21,7 @@ int usage(QTextStream &s, int status)
          "  checksum ADDRESS  have a unit compute its program checksum (asks unless --yes)\n"
          "  reboot ADDRESS    restart a unit (asks unless --yes)\n"
          "  erase setup|history|persistent ADDRESS   erase on a unit (asks unless --yes)\n"
+         "  events decode HEX...   decode 19-byte event records given as hex (no unit needed)\n"
          "  interfaces        list the local IPv4 interface addresses (loopback last)\n"
          "  help              show this text\n"
          "\n"
@@ -52,6 +53,8 @@ int main(int argc, char *argv[])
         return vork::cli::discover(args.mid(1));
     if (command == QLatin1String("ping"))
         return vork::cli::ping(args.mid(1));
+    if (command == QLatin1String("events"))
+        return vork::cli::events(args.mid(1));
     using Command = int (*)(const QStringList &);
     static const QList<QPair<QString, Command>> unitCommands = {
         {QStringLiteral("info"), vork::cli::info},         {QStringLiteral("version"), vork::cli::version},

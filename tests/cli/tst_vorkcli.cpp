@@ -130,6 +130,9 @@ private Q_SLOTS:
     void help_data();
     void help();
     void simulatorRefusesUnknownOptions();
+    void eventsDecode_data();
+    void eventsDecode();
+    void eventsDecodeJson();
 };
 
 void TestVorkCli::discoverListsTheTargets()
@@ -213,6 +216,22 @@ void TestVorkCli::badArguments_data()
         << QStringList{QStringLiteral("clock"), QStringLiteral("--yes"), QStringLiteral("127.0.21.2")} << "'yes'";
     QTest::newRow("interfaces with an argument") << QStringList{QStringLiteral("interfaces"), QStringLiteral("x")}
                                                  << "takes no arguments";
+    // Event records: hex digits in pairs, nothing else; checked before anything is printed.
+    QTest::newRow("events odd length")
+        << QStringList{QStringLiteral("events"), QStringLiteral("decode"), QStringLiteral("0203030714150E0509393")}
+        << "record 1: odd number of hex digits (21)";
+    QTest::newRow("events not hex")
+        << QStringList{QStringLiteral("events"), QStringLiteral("decode"), QStringLiteral("0203030714150E05093930"),
+                       QStringLiteral("02 03 0G")}
+        << "record 2: not hexadecimal: 'G'";
+    QTest::newRow("events without a record") << QStringList{QStringLiteral("events"), QStringLiteral("decode")}
+                                             << "expected at least one HEX record";
+    QTest::newRow("events without decode") << QStringList{QStringLiteral("events"), QStringLiteral("0203")}
+                                           << "expected 'decode'";
+    QTest::newRow("events bad firmware")
+        << QStringList{QStringLiteral("events"), QStringLiteral("decode"), QStringLiteral("--firmware"),
+                       QStringLiteral("5.0"), QStringLiteral("0400")}
+        << "--firmware must be X.Y.Z";
 }
 
 void TestVorkCli::badArguments()
@@ -677,6 +696,83 @@ void TestVorkCli::simulatorRefusesUnknownOptions()
     const Run help = runProgram(QStringLiteral(VORK_SIM_EXE), {QStringLiteral("--help")}, 10000);
     QCOMPARE(help.status, 0);
     QVERIFY(help.out.contains(QStringLiteral("Exit status 2 on bad options")));
+}
+
+void TestVorkCli::eventsDecode_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+    const QStringList decode{QStringLiteral("events"), QStringLiteral("decode")};
+    // Label 12345 (0x3039) on reader 3, 7 March 2021 at 14:05:09, with blanks between the bytes.
+    QTest::newRow("label")
+        << decode + QStringList{QStringLiteral("02 03 03 07 14 15 0E 05 09 39 30 00 00 00 00 00 00 00 00")}
+        << QStringLiteral("Label\t3\t03/07/2021  14:05:09\tlabel=12345\t12345\n") << QString();
+    QTest::newRow("error 31 and diagnostic, one line each")
+        << decode
+               + QStringList{QStringLiteral("0102030714150e05091fd2040c000000000000"),
+                             QStringLiteral("03010307141518050905 0cfd0007 0000000000")}
+        << QStringLiteral("Error\t2\t03/07/2021  14:05:09\tcode=31 label=1234 bits=12\t"
+                          "31  Incorrect number of data bits - 12 Bits  Label 1234\n"
+                          "Diagnostic\t1\t03/07/2021  Bad Time\ta=5 b=12 c=-3 x=0 y=7\tA+05  B+12 C-03 X+00 Y+07\n")
+        << QString();
+    // Alarm 70 is a boot message for 5.0.1 and unknown otherwise.
+    QTest::newRow("alarm on 5.0.1")
+        << decode + QStringList{QStringLiteral("--firmware"), QStringLiteral("5.0.1"), QStringLiteral("040903071415 0e0509 46 000000000000000000")}
+        << QStringLiteral("Alarm\t9\t03/07/2021  14:05:09\tcode=70 detail=0\tFinish flash of BL B success\n") << QString();
+    QTest::newRow("alarm on 5.0.3")
+        << decode + QStringList{QStringLiteral("--firmware"), QStringLiteral("5.0.3"), QStringLiteral("040903071415 0e0509 46 000000000000000000")}
+        << QStringLiteral("Alarm\t9\t03/07/2021  14:05:09\tcode=70 detail=0\tUnknown Alarm\n") << QString();
+    QTest::newRow("short record")
+        << decode + QStringList{QStringLiteral("0500030714150e0509")}
+        << QStringLiteral("Boot\t0\t03/07/2021  14:05:09\tcode=0\tRunning Boot Loader A\n")
+        << QStringLiteral("record 1 is short (9 of 19 bytes)");
+    QTest::newRow("long record, unknown kind")
+        << decode + QStringList{QStringLiteral("0700030714150e0509010203040506070809ff" "aabb")}
+        << QStringLiteral("Unknown(7)\t0\t03/07/2021  14:05:09\tdata=01 02 03 04 05 06 07 08 09 ff\t\n")
+        << QStringLiteral("record 1 is long (21 bytes)");
+}
+
+void TestVorkCli::eventsDecode()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    const Run r = runVork(args);
+    QVERIFY2(r.status == 0, qPrintable(printable(r)));
+    QCOMPARE(r.out, out);
+    if (err.isEmpty())
+        QVERIFY2(r.err.isEmpty(), qPrintable(printable(r)));
+    else
+        QVERIFY2(r.err.contains(err), qPrintable(printable(r)));
+}
+
+void TestVorkCli::eventsDecodeJson()
+{
+    const Run r = runVork({QStringLiteral("events"), QStringLiteral("decode"), QStringLiteral("--json"),
+                           QStringLiteral("0409030714150e05092d20000000000000000000"),
+                           QStringLiteral("0102030714150e05091fd2040c000000000000")});
+    QVERIFY2(r.status == 0, qPrintable(printable(r)));
+    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    QJsonParseError e;
+    const QJsonObject alarm = QJsonDocument::fromJson(lines.at(0).toUtf8(), &e).object();
+    QCOMPARE(e.error, QJsonParseError::NoError);
+    QCOMPARE(alarm.value(QStringLiteral("kind")).toInt(-1), 4);
+    QCOMPARE(alarm.value(QStringLiteral("reader")).toInt(-1), 9);
+    QCOMPARE(alarm.value(QStringLiteral("code")).toInt(-1), 45);
+    QCOMPARE(alarm.value(QStringLiteral("detail")).toInt(-1), 32);
+    QCOMPARE(alarm.value(QStringLiteral("year")).toInt(-1), 2021);
+    QCOMPARE(alarm.value(QStringLiteral("time")).toString(), QStringLiteral("03/07/2021  14:05:09"));
+    QCOMPARE(alarm.value(QStringLiteral("text")).toString(), QStringLiteral("Network Warning - Cable Unplugged"));
+    QVERIFY(alarm.value(QStringLiteral("data")).isArray());
+    const QJsonObject error = QJsonDocument::fromJson(lines.at(1).toUtf8(), &e).object();
+    QCOMPARE(e.error, QJsonParseError::NoError);
+    QCOMPARE(error.value(QStringLiteral("kindText")).toString(), QStringLiteral("Error"));
+    QCOMPARE(error.value(QStringLiteral("label")).toInt(-1), 1234);
+    QCOMPARE(error.value(QStringLiteral("bits")).toInt(-1), 12);
+    QCOMPARE(error.value(QStringLiteral("length")).toInt(-1), 19);
+    QVERIFY(error.value(QStringLiteral("timeValid")).toBool());
 }
 
 QTEST_GUILESS_MAIN(TestVorkCli)

@@ -52,7 +52,7 @@ SimCommandServer::SimCommandServer(SimUnitServer &unit) : QObject(&unit), m_unit
 
     addHandler(std::make_unique<SimCommandsHandler>());
     addHandler(std::make_unique<SimSetupHandler>());
-    addHandler(std::make_unique<SimMonitorHandler>());
+    addHandler(std::make_unique<SimMonitorHandler>(*this));
     addHandler(std::make_unique<SimHistoryHandler>());
 }
 

@@ -69,6 +69,7 @@ public:
     quint16 serverPort() const;
 
     bool hasClient() const;
+    SimUnitServer &unit() const { return m_unit; }
     Mode mode() const { return m_mode; }
     // Whether the current client may give commands (always true for units without login).
     bool loggedIn() const { return m_loggedIn; }

@@ -54,6 +54,17 @@ struct SimCommandFaults
     }
 };
 
+// What a unit sends in monitor mode: live records of every kind from each of
+// its readers, burst records every interval, and how it misbehaves doing so.
+struct SimMonitor
+{
+    int intervalMs = 1000;      // between bursts
+    int burst = 1;              // records per burst
+    bool splitRecords = false;  // every record in two writes
+    int garbageBytes = 0;       // bytes no reply starts with, between records
+    bool sticky = false;        // acknowledges Q but goes on sending records
+};
+
 // What the checksum command reports, and how long the unit takes to work it out.
 struct SimChecksum
 {
@@ -97,6 +108,7 @@ struct SimUnit
     SimChecksum checksum;
     int restartSilenceMs = 1500; // how long a reboot keeps the unit off the network
     SimCommandFaults commandFaults;
+    SimMonitor monitor;
 
     // The announcement's record for a unit whose clock reads clock and that has run runTimeNow seconds.
     udppack record(const QDateTime &clock, std::uint32_t runTimeNow) const;

@@ -40,7 +40,8 @@ const QStringList &simAllowed()
 {
     static const QStringList allowed = {QStringLiteral("core/"), QStringLiteral("unit/"),
                                         QStringLiteral("connection/commands.h"),
-                                        QStringLiteral("setup/setuprecord.h")};
+                                        QStringLiteral("setup/setuprecord.h"),
+                                        QStringLiteral("monitor/eventrecord.h")};
     return allowed;
 }
 

@@ -13,5 +13,7 @@ int clock(const QStringList &args);
 int checksum(const QStringList &args);
 int reboot(const QStringList &args);
 int erase(const QStringList &args);
+// "vork setup get": args after the word get.
+int setupGet(const QStringList &args);
 
 } // namespace vork::cli

@@ -21,6 +21,7 @@ int usage(QTextStream &s, int status)
          "  checksum ADDRESS  have a unit compute its program checksum (asks unless --yes)\n"
          "  reboot ADDRESS    restart a unit (asks unless --yes)\n"
          "  erase setup|history|persistent ADDRESS   erase on a unit (asks unless --yes)\n"
+         "  setup get ADDRESS read a unit's setup record, one field a line (--json: one object)\n"
          "  interfaces        list the local IPv4 interface addresses (loopback last)\n"
          "  help              show this text\n"
          "\n"
@@ -52,6 +53,18 @@ int main(int argc, char *argv[])
         return vork::cli::discover(args.mid(1));
     if (command == QLatin1String("ping"))
         return vork::cli::ping(args.mid(1));
+    if (command == QLatin1String("setup")) {
+        const QString what = args.value(1);
+        if (what == QLatin1String("get"))
+            return vork::cli::setupGet(args.mid(2));
+        if (what == QLatin1String("--help") || what == QLatin1String("-h") || what == QLatin1String("--help-all")) {
+            out << "Usage: vork setup get [options] ADDRESS\nReads a unit's setup record (vork setup get --help).\n\n"
+                << vork::cli::exitStatusHelp();
+            return vork::cli::exitOk;
+        }
+        err << "vork setup: WHAT must be get (vork setup get --help)\n";
+        return vork::cli::exitUsage;
+    }
     using Command = int (*)(const QStringList &);
     static const QList<QPair<QString, Command>> unitCommands = {
         {QStringLiteral("info"), vork::cli::info},         {QStringLiteral("version"), vork::cli::version},

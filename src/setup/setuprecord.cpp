@@ -544,6 +544,13 @@ const SetupField *setupField(QStringView name)
     return nullptr;
 }
 
+bool setupFieldHeld(const SetupField &f, int length, int versionNumber)
+{
+    if (f.offset == oEthp && versionNumber < 500)
+        return false;
+    return f.presentAt(length);
+}
+
 bool setupValueAllowed(const SetupField &f, std::int64_t v)
 {
     const std::int64_t largest = largestFor(f);

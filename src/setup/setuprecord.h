@@ -187,6 +187,10 @@ struct SetupField
 std::span<const SetupField> setupFields();
 // By exact name (as in the table, case-sensitive); null for an unknown name.
 const SetupField *setupField(QStringView name);
+// Whether a record of this length from a unit of this version number holds the
+// field: present at the length, and ethp only from 5.0.0 on (older firmware has
+// no such byte; after the move it holds a copy of uats).
+bool setupFieldHeld(const SetupField &field, int length, int versionNumber);
 // Whether value is in the field's value set (numeric kinds only; others: true).
 bool setupValueAllowed(const SetupField &field, std::int64_t value);
 // The meaning of a Named value or a single bit; empty when the table has none.

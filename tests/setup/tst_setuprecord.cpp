@@ -1078,6 +1078,13 @@ void TestSetupRecord::fieldsPresentByLength()
     QCOMPARE(lastPresent, last);
     QVERIFY(!field("eipPLCIP").presentAt(239));
     QVERIFY(field("eipPLCIP").presentAt(243));
+    // Held: the same, except that firmware below 5.0.0 has no ethp byte.
+    for (const SetupField &f : setupFields())
+        QCOMPARE(setupFieldHeld(f, length, version),
+                 f.presentAt(length) && !(f.fieldName() == QLatin1String("ethp") && version < 500));
+    QVERIFY(!setupFieldHeld(field("ethp"), 243, 499));
+    QVERIFY(setupFieldHeld(field("ethp"), 235, 500));
+    QVERIFY(!setupFieldHeld(field("ethp"), 234, 500));
 }
 
 void TestSetupRecord::roundTripEveryLength_data()

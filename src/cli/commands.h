@@ -15,5 +15,7 @@ int reboot(const QStringList &args);
 int erase(const QStringList &args);
 // Local, no unit: "events decode HEX...".
 int events(const QStringList &args);
+// "vork setup get": args after the word get.
+int setupGet(const QStringList &args);
 
 } // namespace vork::cli

@@ -22,6 +22,7 @@ int usage(QTextStream &s, int status)
          "  reboot ADDRESS    restart a unit (asks unless --yes)\n"
          "  erase setup|history|persistent ADDRESS   erase on a unit (asks unless --yes)\n"
          "  events decode HEX...   decode 19-byte event records given as hex (no unit needed)\n"
+         "  setup get ADDRESS read a unit's setup record, one field a line (--json: one object)\n"
          "  interfaces        list the local IPv4 interface addresses (loopback last)\n"
          "  help              show this text\n"
          "\n"
@@ -55,6 +56,18 @@ int main(int argc, char *argv[])
         return vork::cli::ping(args.mid(1));
     if (command == QLatin1String("events"))
         return vork::cli::events(args.mid(1));
+    if (command == QLatin1String("setup")) {
+        const QString what = args.value(1);
+        if (what == QLatin1String("get"))
+            return vork::cli::setupGet(args.mid(2));
+        if (what == QLatin1String("--help") || what == QLatin1String("-h") || what == QLatin1String("--help-all")) {
+            out << "Usage: vork setup get [options] ADDRESS\nReads a unit's setup record (vork setup get --help).\n\n"
+                << vork::cli::exitStatusHelp();
+            return vork::cli::exitOk;
+        }
+        err << "vork setup: WHAT must be get (vork setup get --help)\n";
+        return vork::cli::exitUsage;
+    }
     using Command = int (*)(const QStringList &);
     static const QList<QPair<QString, Command>> unitCommands = {
         {QStringLiteral("info"), vork::cli::info},         {QStringLiteral("version"), vork::cli::version},

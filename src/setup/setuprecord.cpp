@@ -23,22 +23,28 @@ constexpr int oNa = 0, oNmode = 1, oNpro = 2, oNtyp = 3, oNsip = 4, oNprt = 20, 
               oEthp = 234, oUats = 235, oFirewall = 236, oEipDiags = 237, oNcp = 238, oEipPLCIP = 239;
 constexpr int ipWidth = 16, descWidth = 64, pwWidth = 9, tzoWidth = 13;
 
-// Strict unsigned decimal: digits only, no sign, no blanks.
 std::optional<std::uint32_t> parseDecimal24(const QString &text)
 {
-    if (text.isEmpty() || text.size() > 8)
+    return parseFieldNumber(text, max24);
+}
+} // namespace
+
+std::optional<std::uint32_t> parseFieldNumber(const QString &text, std::uint32_t max)
+{
+    // Digits only: no sign, no blanks, no base prefix. Stops as soon as it passes max,
+    // so no length of text can overflow.
+    if (text.isEmpty())
         return std::nullopt;
-    std::uint32_t v = 0;
+    std::uint64_t v = 0;
     for (QChar c : text) {
         if (c < u'0' || c > u'9')
             return std::nullopt;
-        v = v * 10 + static_cast<std::uint32_t>(c.unicode() - u'0');
+        v = v * 10 + static_cast<std::uint64_t>(c.unicode() - u'0');
+        if (v > max)
+            return std::nullopt;
     }
-    if (v > max24)
-        return std::nullopt;
-    return v;
+    return static_cast<std::uint32_t>(v);
 }
-} // namespace
 
 int setupSize(int v)
 {
@@ -101,6 +107,15 @@ void setuppack::putU16(int offset, std::uint16_t v)
     putU8(offset + 1, static_cast<std::uint8_t>(v >> 8));
 }
 
+bool setuppack::putWord(int offset, std::uint32_t v)
+{
+    // Cutting would store a different number than the one asked for.
+    if (v > 0xFFFF)
+        return false;
+    putU16(offset, static_cast<std::uint16_t>(v));
+    return true;
+}
+
 std::uint32_t setuppack::u24(int offset) const
 {
     ByteReader r(m_bytes, offset);
@@ -132,13 +147,21 @@ QString setuppack::text(int offset, int width) const
     return s;
 }
 
-// Bytes after the terminator are left as they were.
+// Characters beyond Latin-1 become '?'; one byte per character either way.
 void setuppack::putText(int offset, int width, const QString &v)
 {
-    const QByteArray b = v.left(width - 1).toLatin1();
-    for (qsizetype i = 0; i < b.size(); ++i)
-        putU8(offset + int(i), static_cast<std::uint8_t>(b[i]));
-    putU8(offset + int(b.size()), 0);
+    putTextBytes(offset, width, v.left(width - 1).toLatin1());
+}
+
+// At most width-1 bytes up to the first zero, then the terminator; bytes after
+// the terminator are left as they were.
+void setuppack::putTextBytes(int offset, int width, QByteArrayView b)
+{
+    const qsizetype end = b.indexOf('\0');
+    const int n = int(qMin<qsizetype>(end >= 0 ? end : b.size(), width - 1));
+    for (int i = 0; i < n; ++i)
+        putU8(offset + i, static_cast<std::uint8_t>(b[i]));
+    putU8(offset + n, 0);
 }
 
 bool setuppack::na() const { return u8(oNa) != 0; }
@@ -176,7 +199,7 @@ void setuppack::setCpro(std::uint8_t v) { putU8(oCpro, v); }
 std::uint8_t setuppack::cbaud() const { return u8(oCbaud); }
 void setuppack::setCbaud(std::uint8_t v) { putU8(oCbaud, v); }
 std::uint16_t setuppack::caddr() const { return u16(oCaddr); }
-void setuppack::setCaddr(std::uint16_t v) { putU16(oCaddr, v); }
+bool setuppack::setCaddr(std::uint32_t v) { return putWord(oCaddr, v); }
 std::uint8_t setuppack::cpar() const { return u8(oCpar); }
 void setuppack::setCpar(std::uint8_t v) { putU8(oCpar, v); }
 std::uint8_t setuppack::cdiag() const { return u8(oCdiag); }
@@ -196,7 +219,7 @@ void setuppack::setAfunc(std::uint8_t v) { putU8(oAfunc, v); }
 std::uint8_t setuppack::init() const { return u8(oInit); }
 void setuppack::setInit(std::uint8_t v) { putU8(oInit, v); }
 std::uint16_t setuppack::nka() const { return u16(oNka); }
-void setuppack::setNka(std::uint16_t v) { putU16(oNka, v); }
+bool setuppack::setNka(std::uint32_t v) { return putWord(oNka, v); }
 std::uint8_t setuppack::nkar() const { return u8(oNkar); }
 void setuppack::setNkar(std::uint8_t v) { putU8(oNkar, v); }
 std::uint8_t setuppack::tzi() const { return u8(oTzi); }
@@ -251,7 +274,7 @@ void setuppack::setWdt(std::uint8_t v) { putU8(oWdt, v); }
 std::uint32_t setuppack::drt() const { return u24(oDrt); }
 bool setuppack::setDrt(std::uint32_t v) { return putU24(oDrt, v); }
 std::uint16_t setuppack::naddr() const { return u16(oNaddr); }
-void setuppack::setNaddr(std::uint16_t v) { putU16(oNaddr, v); }
+bool setuppack::setNaddr(std::uint32_t v) { return putWord(oNaddr, v); }
 bool setuppack::wdt31() const { return u8(oWdt31) != 0; }
 void setuppack::setWdt31(bool v) { putU8(oWdt31, v ? 1 : 0); }
 bool setuppack::e99() const { return u8(oE99) != 0; }
@@ -309,6 +332,273 @@ bool setuppack::strToThreeByte(ThreeByte field, const QString &text)
 {
     const auto v = parseDecimal24(text);
     return v && putU24(static_cast<int>(field), *v);
+}
+
+QVariant setuppack::value(const SetupField &f) const
+{
+    switch (f.kind) {
+    case SetupFieldKind::Boolean: return u8(f.offset) != 0;
+    case SetupFieldKind::Byte: return static_cast<uint>(u8(f.offset));
+    case SetupFieldKind::Word: return static_cast<uint>(u16(f.offset));
+    case SetupFieldKind::ThreeByte: return static_cast<uint>(u24(f.offset));
+    case SetupFieldKind::Text:
+    case SetupFieldKind::IpText: return text(f.offset, f.width);
+    case SetupFieldKind::Bytes: return QString::fromLatin1(m_bytes.mid(f.offset, f.width).toHex());
+    case SetupFieldKind::PlcAddress: {
+        ByteReader r(m_bytes, f.offset);
+        return plcAddressText(r.u32());
+    }
+    }
+    return {};
+}
+
+QString setuppack::valueText(const SetupField &f) const
+{
+    const QVariant v = value(f);
+    if (f.kind == SetupFieldKind::Boolean)
+        return v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    return v.toString();
+}
+
+bool setuppack::setValueText(const SetupField &f, const QString &v)
+{
+    switch (f.kind) {
+    case SetupFieldKind::Boolean:
+        if (v != QLatin1String("0") && v != QLatin1String("1"))
+            return false;
+        putU8(f.offset, v == QLatin1String("1") ? 1 : 0);
+        return true;
+    case SetupFieldKind::Byte:
+        if (const auto n = parseFieldNumber(v, 0xFF)) {
+            putU8(f.offset, static_cast<std::uint8_t>(*n));
+            return true;
+        }
+        return false;
+    case SetupFieldKind::Word:
+        if (const auto n = parseFieldNumber(v, 0xFFFF))
+            return putWord(f.offset, *n);
+        return false;
+    case SetupFieldKind::ThreeByte:
+        if (const auto n = parseFieldNumber(v, max24))
+            return putU24(f.offset, *n);
+        return false;
+    case SetupFieldKind::Text:
+    case SetupFieldKind::IpText:
+        putText(f.offset, f.width, v);
+        return true;
+    case SetupFieldKind::Bytes: {
+        if (v.size() != 2 * f.width)
+            return false;
+        for (QChar c : v) {
+            const char16_t u = c.unicode();
+            if (!((u >= u'0' && u <= u'9') || (u >= u'a' && u <= u'f') || (u >= u'A' && u <= u'F')))
+                return false;
+        }
+        const QByteArray b = QByteArray::fromHex(v.toLatin1());
+        for (int i = 0; i < f.width; ++i)
+            putU8(f.offset + i, static_cast<std::uint8_t>(b[i]));
+        return true;
+    }
+    case SetupFieldKind::PlcAddress:
+        if (const auto a = plcAddressFromText(v)) {
+            putU16(f.offset, static_cast<std::uint16_t>(*a));
+            putU16(f.offset + 2, static_cast<std::uint16_t>(*a >> 16));
+            return true;
+        }
+        return false;
+    }
+    return false;
+}
+
+bool setuppack::setTextBytes(const SetupField &f, QByteArrayView bytes)
+{
+    if (f.kind != SetupFieldKind::Text && f.kind != SetupFieldKind::IpText)
+        return false;
+    putTextBytes(f.offset, f.width, bytes);
+    return true;
+}
+
+namespace {
+using VS = SetupValueSet;
+using K = SetupFieldKind;
+
+constexpr SetupValueName modeNames[] = {{0, "Poll"}, {1, "Handshake"}};
+constexpr SetupValueName netProtocolNames[] = {{0, "Ascii"}, {1, "Classic"}};
+constexpr SetupValueName roleNames[] = {{0, "Server"}, {1, "Client"}};
+constexpr SetupValueName yesNoNames[] = {{0, "no"}, {1, "yes"}};
+constexpr SetupValueName serialProtocolNames[] = {{0, "Ascii"}, {1, "Classic"}, {2, "Device Net"}};
+constexpr SetupValueName baudNames[] = {{0, "600"},   {1, "1200"},  {2, "2400"},  {3, "4800"},
+                                        {4, "9600"},  {5, "19200"}, {6, "38400"}, {7, "57600"}};
+constexpr SetupValueName parityNames[] = {{0, "None"}, {1, "Odd"}};
+constexpr SetupValueName auxFunctionNames[] = {{0, "OS Console"}, {1, "Bluetooth Interface"}};
+constexpr SetupValueName fixedSizeNames[] = {{0, "all sizes"}, {7, "7"},   {8, "8"},   {9, "9"},
+                                             {10, "10"},       {11, "11"}, {12, "12"}, {13, "13"},
+                                             {14, "14"},       {15, "15"}, {16, "16"}};
+constexpr SetupValueName labelSizeBits[] = {{1, "8-bit labels"},   {2, "9-bit labels"},  {4, "10-bit labels"},
+                                            {8, "11-bit labels"},  {16, "12-bit labels"}, {32, "13-bit labels"},
+                                            {64, "14-bit labels"}, {128, "15-bit labels"}};
+constexpr SetupValueName nfmBits[] = {{1, "network fault monitor on"},
+                                      {2, "reboot for a network server or child process error"},
+                                      {4, "reboot for a major network fault"},
+                                      {8, "EtherNet/IP: close the connection on data loss"},
+                                      {16, "EtherNet/IP: enable the UDP broadcast reply"}};
+constexpr SetupValueName watchdogNames[] = {{0, "off"}, {1, "4.00 s"}, {2, "3.28 s"}, {3, "2.68 s"}};
+constexpr SetupValueName ethernetNames[] = {{0, "10 mbps Half Duplex"}, {1, "10 mbps Full  Duplex"},
+                                            {2, "100 mbps Half Duplex"}, {3, "100 mbps Full  Duplex"},
+                                            {4, "Auto Negotiate"}};
+constexpr SetupValueName commandProtocolNames[] = {{0, "EIP"}, {1, "STD"}};
+
+constexpr VS any{};
+constexpr VS named(std::span<const SetupValueName> names) { return {VS::Type::Named, 0, 0, names}; }
+constexpr VS bits(std::span<const SetupValueName> names) { return {VS::Type::Bits, 0, 0, names}; }
+constexpr VS range(std::int64_t lo, std::int64_t hi) { return {VS::Type::Range, lo, hi, {}}; }
+
+const SetupField fieldTable[] = {
+    {"na", oNa, 1, K::Boolean, any},
+    {"nmode", oNmode, 1, K::Byte, named(modeNames)},
+    {"npro", oNpro, 1, K::Byte, named(netProtocolNames)},
+    {"ntyp", oNtyp, 1, K::Byte, named(roleNames)},
+    {"nsip", oNsip, ipWidth, K::IpText, any},
+    {"nprt", oNprt, 3, K::ThreeByte, any},
+    {"ndhcp", oNdhcp, 1, K::Boolean, any},
+    {"nrip", oNrip, ipWidth, K::IpText, any},
+    {"nrm", oNrm, ipWidth, K::IpText, any},
+    {"ndg", oNdg, ipWidth, K::IpText, any},
+    {"ndiag", oNdiag, 1, K::Byte, named(yesNoNames)},
+    {"ntsvr", oNtsvr, ipWidth, K::IpText, any},
+    {"ntsuf", oNtsuf, 3, K::ThreeByte, range(1, max24)},
+    {"cpa", oCpa, 1, K::Boolean, any},
+    {"cmode", oCmode, 1, K::Byte, named(modeNames)},
+    {"cpro", oCpro, 1, K::Byte, named(serialProtocolNames)},
+    {"cbaud", oCbaud, 1, K::Byte, named(baudNames)},
+    {"caddr", oCaddr, 2, K::Word, range(0, 9999)},
+    {"cpar", oCpar, 1, K::Byte, named(parityNames)},
+    {"cdiag", oCdiag, 1, K::Byte, named(yesNoNames)},
+    {"caa", oCaa, 1, K::Boolean, any, true},
+    {"abaud", oAbaud, 1, K::Byte, named(baudNames)},
+    {"apar", oApar, 1, K::Byte, named(parityNames)},
+    {"amon", oAmon, 1, K::Byte, any, true},
+    {"air", oAir, 1, K::Byte, any, true},
+    {"afunc", oAfunc, 1, K::Byte, named(auxFunctionNames)},
+    {"init", oInit, 1, K::Byte, any, true},
+    {"nka", oNka, 2, K::Word, any},
+    {"nkar", oNkar, 1, K::Byte, range(1, 255)},
+    {"tzi", oTzi, 1, K::Byte, range(0, 84)},
+    {"dst", oDst, 1, K::Boolean, any},
+    {"desc", oDesc, descWidth, K::Text, any},
+    {"nerr", oNerr, 1, K::Boolean, any},
+    {"cerr", oCerr, 1, K::Boolean, any},
+    {"npad", oNpad, 1, K::Boolean, any},
+    {"gwf", oGwf, 1, K::Boolean, any},
+    {"hcode", oHcode, 1, K::Boolean, any},
+    {"lsa", oLsa, 1, K::Boolean, any},
+    {"lsc", oLsc, 3, K::ThreeByte, range(1, 9)},
+    {"lsf", oLsf, 3, K::ThreeByte, named(fixedSizeNames)},
+    {"lsm1", oLsm1, 1, K::Byte, bits(labelSizeBits)},
+    {"dsd", oDsd, 3, K::ThreeByte, any},
+    {"dfd", oDfd, 3, K::ThreeByte, any},
+    {"pwp", oPwp, 1, K::Boolean, any},
+    {"pw", oPw, pwWidth, K::Text, any},
+    {"tzo", oTzo, tzoWidth, K::Bytes, any},
+    {"utzo", oUtzo, 1, K::Boolean, any},
+    {"nrtcnt", oNrtcnt, 1, K::Byte, any},
+    {"nfm", oNfm, 1, K::Byte, bits(nfmBits)},
+    {"wdt", oWdt, 1, K::Byte, named(watchdogNames)},
+    {"drt", oDrt, 3, K::ThreeByte, any},
+    {"naddr", oNaddr, 2, K::Word, range(0, 9999)},
+    {"wdt31", oWdt31, 1, K::Boolean, any},
+    {"e99", oE99, 1, K::Boolean, any},
+    {"tenths", oTenths, 1, K::Boolean, any},
+    {"rcmd", oRcmd, 1, K::Boolean, any},
+    {"logRA", oLogRA, 1, K::Boolean, any},
+    {"minB1", oMinB1, 1, K::Byte, range(5, 30)},
+    {"minB2", oMinB2, 1, K::Byte, range(5, 30)},
+    {"ethp", oEthp, 1, K::Byte, named(ethernetNames)},
+    {"uats", oUats, 1, K::Boolean, any},
+    {"firewall", oFirewall, 1, K::Boolean, any},
+    {"eipDiags", oEipDiags, 1, K::Boolean, any},
+    {"ncp", oNcp, 1, K::Byte, named(commandProtocolNames)},
+    {"eipPLCIP", oEipPLCIP, 4, K::PlcAddress, any},
+};
+
+std::int64_t largestFor(const SetupField &f)
+{
+    switch (f.kind) {
+    case K::Boolean: return 1;
+    case K::Byte: return 0xFF;
+    case K::Word: return 0xFFFF;
+    case K::ThreeByte: return max24;
+    case K::PlcAddress: return 0xFFFFFFFF;
+    default: return -1;
+    }
+}
+} // namespace
+
+std::span<const SetupField> setupFields() { return fieldTable; }
+
+const SetupField *setupField(QStringView name)
+{
+    for (const SetupField &f : fieldTable)
+        if (name == QLatin1String(f.name))
+            return &f;
+    return nullptr;
+}
+
+bool setupFieldHeld(const SetupField &f, int length, int versionNumber)
+{
+    if (f.offset == oEthp && versionNumber < 500)
+        return false;
+    return f.presentAt(length);
+}
+
+bool setupValueAllowed(const SetupField &f, std::int64_t v)
+{
+    const std::int64_t largest = largestFor(f);
+    if (largest < 0)
+        return true;
+    if (v < 0 || v > largest)
+        return false;
+    switch (f.values.type) {
+    case SetupValueSet::Type::Any:
+    case SetupValueSet::Type::Bits: return true;
+    case SetupValueSet::Type::Range: return v >= f.values.min && v <= f.values.max;
+    case SetupValueSet::Type::Named:
+        for (const SetupValueName &n : f.values.names)
+            if (n.value == v)
+                return true;
+        return false;
+    }
+    return false;
+}
+
+QString setupValueName(const SetupField &f, std::int64_t v)
+{
+    if (f.values.type != SetupValueSet::Type::Named && f.values.type != SetupValueSet::Type::Bits)
+        return {};
+    for (const SetupValueName &n : f.values.names)
+        if (n.value == v)
+            return QString::fromLatin1(n.text);
+    return {};
+}
+
+std::int64_t setupAddressMax(std::uint8_t protocol)
+{
+    return protocol == 1 ? 255 : 9999;
+}
+
+QString setupFieldKindName(SetupFieldKind kind)
+{
+    switch (kind) {
+    case K::Boolean: return QStringLiteral("boolean");
+    case K::Byte: return QStringLiteral("byte");
+    case K::Word: return QStringLiteral("word");
+    case K::ThreeByte: return QStringLiteral("24-bit");
+    case K::Text: return QStringLiteral("text");
+    case K::IpText: return QStringLiteral("IP text");
+    case K::Bytes: return QStringLiteral("bytes");
+    case K::PlcAddress: return QStringLiteral("PLC address");
+    }
+    return {};
 }
 
 QString threeByteToStr(QByteArrayView field)

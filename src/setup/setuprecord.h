@@ -5,10 +5,16 @@
 #include <QList>
 #include <QString>
 
+#include <QStringView>
+#include <QVariant>
+
 #include <cstdint>
 #include <optional>
+#include <span>
 
 namespace vork {
+
+struct SetupField;
 
 // Setup record length by firmware version number.
 int setupSize(int versionNumber);
@@ -55,7 +61,7 @@ public:
     std::uint8_t cmode() const;     void setCmode(std::uint8_t v);
     std::uint8_t cpro() const;      void setCpro(std::uint8_t v);
     std::uint8_t cbaud() const;     void setCbaud(std::uint8_t v);
-    std::uint16_t caddr() const;    void setCaddr(std::uint16_t v);
+    std::uint16_t caddr() const;    bool setCaddr(std::uint32_t v);
     std::uint8_t cpar() const;      void setCpar(std::uint8_t v);
     std::uint8_t cdiag() const;     void setCdiag(std::uint8_t v);
     bool caa() const;               void setCaa(bool v);
@@ -65,7 +71,7 @@ public:
     std::uint8_t air() const;       void setAir(std::uint8_t v);
     std::uint8_t afunc() const;     void setAfunc(std::uint8_t v);
     std::uint8_t init() const;      void setInit(std::uint8_t v);
-    std::uint16_t nka() const;      void setNka(std::uint16_t v);
+    std::uint16_t nka() const;      bool setNka(std::uint32_t v);
     std::uint8_t nkar() const;      void setNkar(std::uint8_t v);
     std::uint8_t tzi() const;       void setTzi(std::uint8_t v);
     bool dst() const;               void setDst(bool v);
@@ -89,7 +95,7 @@ public:
     std::uint8_t nfm() const;       void setNfm(std::uint8_t v);
     std::uint8_t wdt() const;       void setWdt(std::uint8_t v);
     std::uint32_t drt() const;      bool setDrt(std::uint32_t v);
-    std::uint16_t naddr() const;    void setNaddr(std::uint16_t v);
+    std::uint16_t naddr() const;    bool setNaddr(std::uint32_t v);
     bool wdt31() const;             void setWdt31(bool v);
     bool e99() const;               void setE99(bool v);
     bool tenths() const;            void setTenths(bool v);
@@ -112,6 +118,19 @@ public:
     QString threeByteToStr(ThreeByte field) const;
     bool strToThreeByte(ThreeByte field, const QString &text);
 
+    // Any field through the field table. value(): bool for Boolean, unsigned
+    // number for Byte, Word and ThreeByte, QString for the texts and the PLC
+    // address, hex text for Bytes.
+    QVariant value(const SetupField &field) const;
+    // value() as text: booleans "0"/"1", numbers decimal, texts as stored.
+    QString valueText(const SetupField &field) const;
+    // The reverse of valueText(). Text that does not fit the field's encoding
+    // (a number too large for its bytes, a bad address, hex of the wrong length)
+    // leaves the field's bytes as they were and gives false; texts are cut to width-1.
+    bool setValueText(const SetupField &field, const QString &text);
+    // Raw Latin-1 bytes into a text field, up to the first zero and at most width-1 of them.
+    bool setTextBytes(const SetupField &field, QByteArrayView bytes);
+
 private:
     std::uint8_t u8(int offset) const;
     void putU8(int offset, std::uint8_t v);
@@ -119,16 +138,74 @@ private:
     void putU16(int offset, std::uint16_t v);
     std::uint32_t u24(int offset) const;
     bool putU24(int offset, std::uint32_t v);
+    bool putWord(int offset, std::uint32_t v); // refuses a number above 0xFFFF
     QString text(int offset, int width) const;
     void putText(int offset, int width, const QString &v);
+    void putTextBytes(int offset, int width, QByteArrayView b);
 
     QByteArray m_bytes;
 };
+
+// How a field is encoded.
+enum class SetupFieldKind { Boolean, Byte, Word, ThreeByte, Text, IpText, Bytes, PlcAddress };
+
+// One value of a field with its meaning (for Bits: one bit value).
+struct SetupValueName
+{
+    int value;
+    const char *text;
+};
+
+// The values the text gives for a field. Any: whatever the bytes hold;
+// Range: min..max; Named: exactly the listed values; Bits: any combination,
+// the listed bits carry a meaning and the others pass through.
+struct SetupValueSet
+{
+    enum class Type { Any, Range, Named, Bits };
+    Type type = Type::Any;
+    std::int64_t min = 0;
+    std::int64_t max = 0;
+    std::span<const SetupValueName> names;
+};
+
+// One row of the field table.
+struct SetupField
+{
+    const char *name;
+    int offset;
+    int width;
+    SetupFieldKind kind;
+    SetupValueSet values;
+    bool passThrough = false; // neither shown nor edited; travels unchanged
+
+    // Whether a record of this many bytes carries the field whole.
+    bool presentAt(int length) const { return length >= offset + width; }
+    QString fieldName() const { return QString::fromLatin1(name); }
+};
+
+// All 65 fields in record order.
+std::span<const SetupField> setupFields();
+// By exact name (as in the table, case-sensitive); null for an unknown name.
+const SetupField *setupField(QStringView name);
+// Whether a record of this length from a unit of this version number holds the
+// field: present at the length, and ethp only from 5.0.0 on (older firmware has
+// no such byte; after the move it holds a copy of uats).
+bool setupFieldHeld(const SetupField &field, int length, int versionNumber);
+// Whether value is in the field's value set (numeric kinds only; others: true).
+bool setupValueAllowed(const SetupField &field, std::int64_t value);
+// The meaning of a Named value or a single bit; empty when the table has none.
+QString setupValueName(const SetupField &field, std::int64_t value);
+QString setupFieldKindName(SetupFieldKind kind);
+// caddr and naddr: 0-255 for Classic (protocol 1), 0-9999 for Ascii.
+std::int64_t setupAddressMax(std::uint8_t protocol);
 
 // 24-bit field codecs on a 3-byte field. A field of another length gives
 // empty text / is refused.
 QString threeByteToStr(QByteArrayView field);
 bool strToThreeByte(const QString &text, QByteArray &field);
+
+// Strict decimal (digits only) no larger than max; nothing otherwise.
+std::optional<std::uint32_t> parseFieldNumber(const QString &text, std::uint32_t max);
 
 // Parses a.b.c.d into a·2^24+b·2^16+c·2^8+d; nothing for anything else.
 std::optional<std::uint32_t> plcAddressFromText(const QString &text);

@@ -112,6 +112,12 @@ private Q_SLOTS:
     void unitCommands_data();
     void unitCommands();
     void eraseRefusedByTheUnit();
+    void setupGet_data();
+    void setupGet();
+    void setupGetJson_data();
+    void setupGetJson();
+    void setupGetFailures_data();
+    void setupGetFailures();
     void lateRepliesEndCleanly_data();
     void lateRepliesEndCleanly();
     void failuresSayWhy_data();
@@ -214,6 +220,15 @@ void TestVorkCli::badArguments_data()
     // --yes only where there is a question to answer.
     QTest::newRow("yes without a question")
         << QStringList{QStringLiteral("clock"), QStringLiteral("--yes"), QStringLiteral("127.0.21.2")} << "'yes'";
+    QTest::newRow("setup without get") << QStringList{QStringLiteral("setup"), QStringLiteral("127.0.31.2")}
+                                       << "WHAT must be get";
+    QTest::newRow("setup get without address") << QStringList{QStringLiteral("setup"), QStringLiteral("get")}
+                                               << "usage: vork setup get [options] ADDRESS";
+    QTest::newRow("setup get broadcast")
+        << QStringList{QStringLiteral("setup"), QStringLiteral("get"), QStringLiteral("255.255.255.255")} << broadcast;
+    QTest::newRow("setup get --yes") << QStringList{QStringLiteral("setup"), QStringLiteral("get"), QStringLiteral("--yes"),
+                                                    QStringLiteral("127.0.31.2")}
+                                     << "'yes'";
     QTest::newRow("interfaces with an argument") << QStringList{QStringLiteral("interfaces"), QStringLiteral("x")}
                                                  << "takes no arguments";
     // Event records: hex digits in pairs, nothing else; checked before anything is printed.
@@ -288,6 +303,163 @@ void TestVorkCli::eraseRefusedByTheUnit()
                         QStringLiteral("--no-ping"), QStringLiteral("127.0.11.2")});
     QCOMPARE(r.status, 1);
     QVERIFY(r.err.contains(QStringLiteral("refused the erase")));
+}
+
+void TestVorkCli::setupGet_data()
+{
+    QTest::addColumn<int>("profile");        // sim::demoUnit profile
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<int>("fields");         // lines printed
+    QTest::addColumn<QStringList>("lines");  // some of them, exactly
+    QTest::addColumn<QStringList>("absent"); // fields a record of that length does not hold
+    // Values from the simulator's default record for a unit on a.b.c.d.
+    QTest::newRow("5.0.1: the full record")
+        << 0 << QStringLiteral("127.0.31.2") << 65
+        << QStringList{QStringLiteral("na: 1"), QStringLiteral("npro: 1"), QStringLiteral("nsip: 0.0.0.0"),
+                       QStringLiteral("nprt: 3000"), QStringLiteral("nrip: 127.0.31.2"),
+                       QStringLiteral("nrm: 255.255.255.0"), QStringLiteral("ndg: 127.0.31.1"),
+                       QStringLiteral("ntsuf: 60"), QStringLiteral("cbaud: 4"), QStringLiteral("caddr: 1"),
+                       QStringLiteral("nkar: 3"), QStringLiteral("desc: Line 1 Infeed"), QStringLiteral("lsc: 3"),
+                       QStringLiteral("dsd: 10"), QStringLiteral("pw: "), QStringLiteral("tzo: 00000000000000000000000000"),
+                       QStringLiteral("nrtcnt: 5"), QStringLiteral("wdt: 1"), QStringLiteral("naddr: 1"),
+                       QStringLiteral("minB1: 10"), QStringLiteral("ethp: 4"), QStringLiteral("ncp: 1"),
+                       QStringLiteral("eipPLCIP: 0.0.0.0")}
+        << QStringList();
+    // 2.5.8 sends 225 bytes: up to drt, and no ethp below 5.0.0.
+    QTest::newRow("2.5.8: an older unit")
+        << 4 << QStringLiteral("127.0.31.3") << 51
+        << QStringList{QStringLiteral("nrip: 127.0.31.3"), QStringLiteral("desc: Dock 3 Scale"),
+                       QStringLiteral("caddr: 5"), QStringLiteral("nfm: 0"), QStringLiteral("wdt: 1"),
+                       QStringLiteral("drt: 0")}
+        << QStringList{QStringLiteral("naddr"), QStringLiteral("wdt31"), QStringLiteral("minB1"),
+                       QStringLiteral("ethp"), QStringLiteral("ncp"), QStringLiteral("eipPLCIP")};
+    // 3.1.6 sends 236 bytes in its own layout: uats moved into place, no ethp.
+    QTest::newRow("3.1.6: older layout")
+        << 3 << QStringLiteral("127.0.31.4") << 60
+        << QStringList{QStringLiteral("desc: Line 2 Infeed"), QStringLiteral("naddr: 4"), QStringLiteral("minB2: 10")}
+        << QStringList{QStringLiteral("ethp"), QStringLiteral("firewall"), QStringLiteral("eipDiags")};
+}
+
+void TestVorkCli::setupGet()
+{
+    QFETCH(int, profile);
+    QFETCH(QString, address);
+    QFETCH(int, fields);
+    QFETCH(QStringList, lines);
+    QFETCH(QStringList, absent);
+    Fleet f({sim::demoUnit(profile, QHostAddress(address))});
+    QVERIFY(f.started);
+    const Run r = runVork({QStringLiteral("setup"), QStringLiteral("get"), QStringLiteral("--no-ping"), address}, 30000);
+    QVERIFY2(r.status == 0, qPrintable(printable(r)));
+    const QStringList out = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(out.size(), fields);
+    for (const QString &line : lines)
+        QVERIFY2(out.contains(line), qPrintable(line + QStringLiteral(" in\n") + r.out));
+    for (const QString &name : absent)
+        for (const QString &line : out)
+            QVERIFY2(!line.startsWith(name + QStringLiteral(": ")), qPrintable(line));
+    // Setup mode in, the record, setup mode out, close.
+    QByteArray received = f.fleet.server(0).tcp().received();
+    if (received.startsWith("KBmPQD"))
+        received.remove(0, 6);
+    QCOMPARE(received, QByteArray("SUQC"));
+}
+
+void TestVorkCli::setupGetJson_data()
+{
+    QTest::addColumn<int>("profile");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<int>("length");
+    QTest::newRow("5.0.1") << 0 << QStringLiteral("127.0.31.5") << 243;
+    QTest::newRow("2.5.8") << 4 << QStringLiteral("127.0.31.6") << 225;
+}
+
+void TestVorkCli::setupGetJson()
+{
+    QFETCH(int, profile);
+    QFETCH(QString, address);
+    QFETCH(int, length);
+    Fleet f({sim::demoUnit(profile, QHostAddress(address))});
+    QVERIFY(f.started);
+    const Run r = runVork({QStringLiteral("setup"), QStringLiteral("get"), QStringLiteral("--json"),
+                           QStringLiteral("--no-ping"), address},
+                          30000);
+    QVERIFY2(r.status == 0, qPrintable(printable(r)));
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(r.out.toUtf8(), &error);
+    QVERIFY2(doc.isObject(), qPrintable(error.errorString() + QLatin1Char('\n') + r.out));
+    const QJsonObject o = doc.object();
+    QCOMPARE(o.value(QStringLiteral("length")).toInt(-1), length);
+    QVERIFY(o.value(QStringLiteral("nprt")).isDouble());
+    QCOMPARE(o.value(QStringLiteral("nprt")).toInt(), 3000);
+    QCOMPARE(o.value(QStringLiteral("ntsuf")).toInt(), 60);
+    QCOMPARE(o.value(QStringLiteral("na")), QJsonValue(true));
+    QCOMPARE(o.value(QStringLiteral("ndhcp")), QJsonValue(false));
+    QCOMPARE(o.value(QStringLiteral("nrip")).toString(), address);
+    QCOMPARE(o.value(QStringLiteral("wdt")).toInt(), 1);
+    if (length == 243) {
+        QCOMPARE(o.size(), 65 + 1);
+        QCOMPARE(o.value(QStringLiteral("eipPLCIP")).toString(), QStringLiteral("0.0.0.0"));
+        QCOMPARE(o.value(QStringLiteral("ethp")).toInt(), 4);
+        QCOMPARE(o.value(QStringLiteral("naddr")).toInt(), 1);
+    } else {
+        QCOMPARE(o.size(), 51 + 1);
+        QVERIFY(!o.contains(QStringLiteral("naddr")));
+        QVERIFY(!o.contains(QStringLiteral("ethp")));
+    }
+}
+
+void TestVorkCli::setupGetFailures_data()
+{
+    QTest::addColumn<QByteArray>("nak");
+    QTest::addColumn<QByteArray>("mute");
+    QTest::addColumn<int>("dropAfter");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QByteArray>("commands"); // what the unit received after the login
+    const QString unit = QStringLiteral("Vork Unit 127.0.31.9");
+    QTest::newRow("U refused") << QByteArray("U") << QByteArray() << 0
+                               << unit + QStringLiteral(" refused the setup upload (U) (NAK)") << QByteArray("SUQC");
+    QTest::newRow("S refused") << QByteArray("S") << QByteArray() << 0
+                               << unit + QStringLiteral(" refused the setup command (S) (NAK)") << QByteArray("SC");
+    QTest::newRow("U unanswered") << QByteArray() << QByteArray("U") << 0
+                                  << QStringLiteral("No setup record received from ") + unit
+                                         + QStringLiteral(": no acknowledgement or no record within 3 s")
+                                  << QByteArray("SUQC");
+    QTest::newRow("link dropped after U's ACK") << QByteArray() << QByteArray() << 2
+                                                << QStringLiteral("No setup record received from ") + unit
+                                                       + QStringLiteral(": connection lost")
+                                                << QByteArray("SU");
+    QTest::newRow("link dropped inside the record") << QByteArray() << QByteArray() << 100
+                                                    << QStringLiteral("No setup record received from ") + unit
+                                                           + QStringLiteral(": connection lost")
+                                                    << QByteArray("SU");
+    QTest::newRow("Q refused") << QByteArray("Q") << QByteArray() << 0
+                               << unit + QStringLiteral(" refused the quit command (Q) (NAK)") << QByteArray("SUQC");
+}
+
+void TestVorkCli::setupGetFailures()
+{
+    QFETCH(QByteArray, nak);
+    QFETCH(QByteArray, mute);
+    QFETCH(int, dropAfter);
+    QFETCH(QString, error);
+    QFETCH(QByteArray, commands);
+    sim::SimUnit u = sim::demoUnit(0, QHostAddress(QStringLiteral("127.0.31.9")));
+    u.commandFaults.nakCommands = nak;
+    u.commandFaults.silentCommands = mute;
+    u.commandFaults.dropAfterBytes = dropAfter;
+    Fleet f({u});
+    QVERIFY(f.started);
+    const Run r = runVork({QStringLiteral("setup"), QStringLiteral("get"), QStringLiteral("--no-ping"),
+                           QStringLiteral("--wait"), QStringLiteral("300"), QStringLiteral("127.0.31.9")},
+                          30000);
+    QVERIFY2(r.status == 1, qPrintable(printable(r)));
+    QVERIFY2(r.err.contains(error), qPrintable(printable(r)));
+    QVERIFY2(r.out.isEmpty(), qPrintable(printable(r)));
+    QByteArray received = f.fleet.server(0).tcp().received();
+    if (received.startsWith("KBmPQD"))
+        received.remove(0, 6);
+    QCOMPARE(received, commands);
 }
 
 void TestVorkCli::lateRepliesEndCleanly_data()
@@ -664,6 +836,8 @@ void TestVorkCli::help_data()
                                         << "Usage: vork clock [options] ADDRESS" << "Answer Yes";
     QTest::newRow("info asks nothing") << QStringList{QStringLiteral("info"), QStringLiteral("--help")}
                                        << "Usage: vork info [options] ADDRESS" << "Answer Yes";
+    QTest::newRow("setup get --help") << QStringList{QStringLiteral("setup"), QStringLiteral("get"), QStringLiteral("--help")}
+                                      << "Usage: vork setup get [options] ADDRESS" << "Answer Yes";
     QTest::newRow("ping") << QStringList{QStringLiteral("ping"), QStringLiteral("--help")}
                           << "Usage: vork ping [options] ADDRESS" << "";
     QTest::newRow("exit codes") << QStringList{QStringLiteral("help")} << "4  a question was declined" << "";

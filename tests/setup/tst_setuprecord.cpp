@@ -165,6 +165,33 @@ QByteArray withAt(QByteArray buf, int offset, const QByteArray &bytes)
     return buf;
 }
 
+// The whole record from the rows above, every field at its offset.
+QByteArray rowsRecord()
+{
+    QByteArray r(setuppack::size, '\0');
+    for (const FieldRow &row : fieldRows())
+        r.replace(row.offset, row.bytes.size(), row.bytes);
+    return r;
+}
+
+const SetupField &field(const char *name)
+{
+    const SetupField *f = setupField(QString::fromLatin1(name));
+    if (!f)
+        qFatal("no field %s", name);
+    return *f;
+}
+
+// Every field's value text read from one record and written into a zero record.
+setuppack throughFields(const setuppack &from)
+{
+    setuppack to;
+    for (const SetupField &f : setupFields())
+        if (!to.setValueText(f, from.valueText(f)))
+            qWarning("%s refused %s", f.name, qPrintable(from.valueText(f)));
+    return to;
+}
+
 } // namespace
 
 class TestSetupRecord : public QObject
@@ -213,6 +240,24 @@ private Q_SLOTS:
     void customTimeZoneNone();
     void timeZoneRules();
 
+    void fieldTableByName();
+    void fieldKinds_data();
+    void fieldKinds();
+    void valueSets_data();
+    void valueSets();
+    void addressRangeByProtocol();
+    void numberOutOfRange_data();
+    void numberOutOfRange();
+    void typedSettersRefuseWideNumbers();
+    void textFromEverySource_data();
+    void textFromEverySource();
+    void badValueText_data();
+    void badValueText();
+    void fieldsPresentByLength_data();
+    void fieldsPresentByLength();
+    void roundTripEveryLength_data();
+    void roundTripEveryLength();
+
     void randomInputs();
 };
 
@@ -229,6 +274,14 @@ void TestSetupRecord::layoutCoversRecord()
         next += row.width;
     }
     QCOMPARE(next, setuppack::size);
+    // The field table says the same, in the same order.
+    QCOMPARE(setupFields().size(), fieldRows().size());
+    for (std::size_t i = 0; i < fieldRows().size(); ++i) {
+        const SetupField &f = setupFields()[i];
+        QCOMPARE(QString::fromLatin1(f.name), QString::fromLatin1(fieldRows()[i].name));
+        QCOMPARE(f.offset, fieldRows()[i].offset);
+        QCOMPARE(f.width, fieldRows()[i].width);
+    }
 }
 
 void TestSetupRecord::fieldReads_data()
@@ -253,6 +306,10 @@ void TestSetupRecord::fieldReads()
     QFETCH(char, background);
     const setuppack r(withAt(filled(background), offset, bytes));
     QCOMPARE(accessors().at(name).get(r), value);
+    // By name through the field table: the same value.
+    const SetupField *f = setupField(name);
+    QVERIFY(f);
+    QCOMPARE(r.valueText(*f), value);
 }
 
 void TestSetupRecord::fieldWrites_data()
@@ -276,6 +333,10 @@ void TestSetupRecord::fieldWrites()
     setuppack r(filled('\xee'));
     accessors().at(name).set(r, value);
     QCOMPARE(r.bytes().toHex(' '), withAt(filled('\xee'), offset, bytes).toHex(' '));
+    // By name through the field table: the same bytes.
+    setuppack byName(filled('\xee'));
+    QVERIFY(byName.setValueText(*setupField(name), value));
+    QCOMPARE(byName.bytes().toHex(' '), withAt(filled('\xee'), offset, bytes).toHex(' '));
 }
 
 void TestSetupRecord::threeByteText_data()
@@ -676,6 +737,396 @@ void TestSetupRecord::timeZoneRules()
     QCOMPARE(timeZoneRuleText(5), QStringLiteral("Date"));
     QCOMPARE(timeZoneRuleText(0), QString());
     QCOMPARE(timeZoneRuleText(6), QString());
+}
+
+void TestSetupRecord::fieldTableByName()
+{
+    const SetupField *nrip = setupField(u"nrip");
+    QVERIFY(nrip);
+    QCOMPARE(nrip->offset, 24);
+    QCOMPARE(nrip->width, 16);
+    QVERIFY(setupField(u"eipPLCIP"));
+    QVERIFY(!setupField(u"NRIP"));
+    QVERIFY(!setupField(u"eipplcip"));
+    QVERIFY(!setupField(u""));
+    QVERIFY(!setupField(u"nrip "));
+    // Names are unique, so a name finds its own row.
+    for (const SetupField &f : setupFields())
+        QCOMPARE(setupField(f.fieldName()), &f);
+}
+
+void TestSetupRecord::fieldKinds_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("passThrough");
+    // The Type column of the layout, grouped.
+    const std::pair<SetupFieldKind, std::vector<const char *>> groups[] = {
+        {SetupFieldKind::Boolean,
+         {"na", "ndhcp", "cpa", "caa", "dst", "nerr", "cerr", "npad", "gwf", "hcode", "lsa", "pwp", "utzo", "wdt31",
+          "e99", "tenths", "rcmd", "logRA", "uats", "firewall", "eipDiags"}},
+        {SetupFieldKind::Byte,
+         {"nmode", "npro", "ntyp", "ndiag", "cmode", "cpro", "cbaud", "cpar", "cdiag", "abaud", "apar", "amon", "air",
+          "afunc", "init", "nkar", "tzi", "lsm1", "nrtcnt", "nfm", "wdt", "minB1", "minB2", "ethp", "ncp"}},
+        {SetupFieldKind::Word, {"caddr", "nka", "naddr"}},
+        {SetupFieldKind::ThreeByte, {"nprt", "ntsuf", "lsc", "lsf", "dsd", "dfd", "drt"}},
+        {SetupFieldKind::IpText, {"nsip", "nrip", "nrm", "ndg", "ntsvr"}},
+        {SetupFieldKind::Text, {"desc", "pw"}},
+        {SetupFieldKind::Bytes, {"tzo"}},
+        {SetupFieldKind::PlcAddress, {"eipPLCIP"}},
+    };
+    const QStringList passThrough = {QStringLiteral("caa"), QStringLiteral("amon"), QStringLiteral("air"),
+                                     QStringLiteral("init")};
+    int rows = 0;
+    for (const auto &[kind, names] : groups)
+        for (const char *name : names) {
+            QTest::newRow(name) << QString::fromLatin1(name) << int(kind)
+                                << passThrough.contains(QString::fromLatin1(name));
+            ++rows;
+        }
+    QCOMPARE(rows, 65);
+}
+
+void TestSetupRecord::fieldKinds()
+{
+    QFETCH(QString, name);
+    QFETCH(int, kind);
+    QFETCH(bool, passThrough);
+    const SetupField *f = setupField(name);
+    QVERIFY(f);
+    QCOMPARE(int(f->kind), kind);
+    QCOMPARE(f->passThrough, passThrough);
+}
+
+void TestSetupRecord::valueSets_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<qint64>("value");
+    QTest::addColumn<bool>("allowed");
+    QTest::addColumn<QString>("meaning");
+    const auto row = [](const char *name, qint64 value, bool allowed, const char *meaning = "") {
+        QTest::addRow("%s %lld", name, value) << QString::fromLatin1(name) << value << allowed
+                                              << QString::fromLatin1(meaning);
+    };
+    row("na", 0, true);
+    row("na", 1, true);
+    row("na", 2, false);
+    row("nmode", 0, true, "Poll");
+    row("nmode", 1, true, "Handshake");
+    row("nmode", 2, false);
+    row("npro", 0, true, "Ascii");
+    row("npro", 1, true, "Classic");
+    row("npro", 2, false);
+    row("ntyp", 0, true, "Server");
+    row("ntyp", 1, true, "Client");
+    row("ndiag", 1, true, "yes");
+    row("ndiag", 0, true, "no");
+    row("nprt", 0xFFFFFF, true);
+    row("nprt", 0x1000000, false);
+    row("ntsuf", 0, false);
+    row("ntsuf", 1, true);
+    row("cmode", 1, true, "Handshake");
+    row("cpro", 2, true, "Device Net");
+    row("cpro", 3, false);
+    row("cbaud", 0, true, "600");
+    row("cbaud", 4, true, "9600");
+    row("cbaud", 7, true, "57600");
+    row("cbaud", 8, false);
+    row("abaud", 5, true, "19200");
+    row("caddr", 9999, true);
+    row("caddr", 10000, false);
+    row("cpar", 1, true, "Odd");
+    row("cpar", 2, false);
+    row("apar", 0, true, "None");
+    row("afunc", 0, true, "OS Console");
+    row("afunc", 1, true, "Bluetooth Interface");
+    row("afunc", 2, false);
+    row("amon", 255, true);
+    row("amon", 256, false);
+    row("nka", 0, true);
+    row("nka", 65535, true);
+    row("nka", 65536, false);
+    row("nkar", 0, false);
+    row("nkar", 1, true);
+    row("nkar", 255, true);
+    row("tzi", 84, true);
+    row("tzi", 85, false);
+    row("lsc", 0, false);
+    row("lsc", 1, true);
+    row("lsc", 9, true);
+    row("lsc", 10, false);
+    row("lsf", 0, true, "all sizes");
+    row("lsf", 6, false);
+    row("lsf", 7, true, "7");
+    row("lsf", 16, true, "16");
+    row("lsf", 17, false);
+    row("lsm1", 1, true, "8-bit labels");
+    row("lsm1", 128, true, "15-bit labels");
+    row("lsm1", 255, true);
+    row("nfm", 2, true, "reboot for a network server or child process error");
+    row("nfm", 16, true, "EtherNet/IP: enable the UDP broadcast reply");
+    row("nfm", 32, true);
+    row("nfm", 256, false);
+    row("wdt", 0, true, "off");
+    row("wdt", 1, true, "4.00 s");
+    row("wdt", 2, true, "3.28 s");
+    row("wdt", 3, true, "2.68 s");
+    row("wdt", 4, false);
+    row("naddr", 9999, true);
+    row("naddr", 10000, false);
+    row("minB1", 4, false);
+    row("minB1", 5, true);
+    row("minB2", 30, true);
+    row("minB2", 31, false);
+    row("ethp", 1, true, "10 mbps Full  Duplex");
+    row("ethp", 4, true, "Auto Negotiate");
+    row("ethp", 5, false);
+    row("ncp", 0, true, "EIP");
+    row("ncp", 1, true, "STD");
+    row("ncp", 2, false);
+    row("drt", -1, false);
+    row("eipPLCIP", 0xFFFFFFFFll, true);
+    row("eipPLCIP", 0x100000000ll, false);
+}
+
+void TestSetupRecord::valueSets()
+{
+    QFETCH(QString, name);
+    QFETCH(qint64, value);
+    QFETCH(bool, allowed);
+    QFETCH(QString, meaning);
+    const SetupField *f = setupField(name);
+    QVERIFY(f);
+    QCOMPARE(setupValueAllowed(*f, value), allowed);
+    QCOMPARE(setupValueName(*f, value), meaning);
+}
+
+void TestSetupRecord::addressRangeByProtocol()
+{
+    QCOMPARE(setupAddressMax(1), 255); // Classic
+    QCOMPARE(setupAddressMax(0), 9999); // Ascii
+}
+
+void TestSetupRecord::numberOutOfRange_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("stored");
+    QTest::addColumn<QByteArray>("expected"); // the field's bytes afterwards
+    const auto row = [](const char *tag, const char *name, const char *text, bool stored, const QByteArray &bytes) {
+        QTest::newRow(tag) << QString::fromLatin1(name) << QString::fromLatin1(text) << stored << bytes;
+    };
+    // The fields hold 11 22 (33) before.
+    row("caddr largest", "caddr", "65535", true, hex("ffff"));
+    row("caddr 65536", "caddr", "65536", false, hex("1122"));
+    row("nka 70000", "nka", "70000", false, hex("1122"));
+    row("naddr far too large", "naddr", "99999999999999999999999", false, hex("1122"));
+    row("naddr negative", "naddr", "-1", false, hex("1122"));
+    row("naddr empty", "naddr", "", false, hex("1122"));
+    row("nka 300", "nka", "300", true, hex("2c01"));
+    row("nprt 70000", "nprt", "70000", true, hex("701101"));
+    row("nprt 16777216", "nprt", "16777216", false, hex("112233"));
+    row("dsd 2^32", "dsd", "4294967296", false, hex("112233"));
+    row("drt 2^32+5", "drt", "4294967301", false, hex("112233"));
+    row("lsf letters", "lsf", "x", false, hex("112233"));
+    row("nkar 256", "nkar", "256", false, hex("11"));
+    row("nkar 255", "nkar", "255", true, hex("ff"));
+}
+
+void TestSetupRecord::numberOutOfRange()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    QFETCH(bool, stored);
+    QFETCH(QByteArray, expected);
+    const SetupField *f = setupField(name);
+    QVERIFY(f);
+    const QByteArray before = withAt(filled('\x55'), f->offset, hex("112233").left(f->width));
+    setuppack r(before);
+    QCOMPARE(r.setValueText(*f, text), stored);
+    QCOMPARE(r.bytes().toHex(' '), withAt(before, f->offset, expected).toHex(' '));
+}
+
+void TestSetupRecord::typedSettersRefuseWideNumbers()
+{
+    const QByteArray before = withAt(withAt(withAt(filled('\x55'), 96, hex("1122")), 107, hex("3344")), 225,
+                                     hex("6677"));
+    setuppack r(before);
+    QVERIFY(!r.setCaddr(0x10000));
+    QVERIFY(!r.setNka(70000));
+    QVERIFY(!r.setNaddr(0xFFFFFFFFu));
+    QCOMPARE(r.bytes(), before);
+    QVERIFY(!r.setDrt(0x1000000));
+    QVERIFY(!r.setLsc(0xFFFFFFFFu));
+    QCOMPARE(r.bytes(), before);
+    QVERIFY(r.setCaddr(0xFFFF));
+    QVERIFY(r.setNaddr(9999));
+    QCOMPARE(r.bytes().mid(96, 2), hex("ffff"));
+    QCOMPARE(r.bytes().mid(225, 2), hex("0f27"));
+}
+
+void TestSetupRecord::textFromEverySource_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("source"); // 0 typed setter, 1 by name, 2 raw bytes
+    QTest::addColumn<QByteArray>("input"); // Latin-1 (source 0, 1) or raw bytes
+    QTest::addColumn<QByteArray>("stored"); // what lands at the field's offset, terminator included
+    const QByteArray long70 = QByteArray("0123456789").repeated(7);
+    const char *texts[] = {"nsip", "nrip", "nrm", "ndg", "ntsvr", "desc", "pw"};
+    const int widths[] = {16, 16, 16, 16, 16, 64, 9};
+    for (int i = 0; i < 7; ++i) {
+        const QByteArray cut = long70.left(widths[i] - 1) + '\0';
+        for (int source = 0; source < 3; ++source) {
+            QTest::addRow("%s long, source %d", texts[i], source)
+                << QString::fromLatin1(texts[i]) << source << long70 << cut;
+            QTest::addRow("%s exactly width, source %d", texts[i], source)
+                << QString::fromLatin1(texts[i]) << source << long70.left(widths[i]) << cut;
+            QTest::addRow("%s width-1, source %d", texts[i], source)
+                << QString::fromLatin1(texts[i]) << source << long70.left(widths[i] - 1) << cut;
+        }
+    }
+    // Raw bytes end at their first zero.
+    QTest::newRow("desc bytes with a zero") << QStringLiteral("desc") << 2 << QByteArray("ab\0cd", 5)
+                                            << QByteArray("ab\0", 3);
+    QTest::newRow("pw empty bytes") << QStringLiteral("pw") << 2 << QByteArray() << QByteArray(1, '\0');
+    QTest::newRow("pw high bytes") << QStringLiteral("pw") << 2 << hex("e9ff80a0c3a9e2828a")
+                                   << hex("e9ff80a0c3a9e28200");
+    QTest::newRow("desc 63 (edge case)") << QStringLiteral("desc") << 0 << QByteArray(63, 'D')
+                                         << QByteArray(63, 'D') + '\0';
+}
+
+void TestSetupRecord::textFromEverySource()
+{
+    QFETCH(QString, name);
+    QFETCH(int, source);
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, stored);
+    const SetupField *f = setupField(name);
+    QVERIFY(f);
+    setuppack r(filled('\xee'));
+    const QString text = QString::fromLatin1(input);
+    switch (source) {
+    case 0: accessors().at(name).set(r, text); break;
+    case 1: QVERIFY(r.setValueText(*f, text)); break;
+    default: QVERIFY(r.setTextBytes(*f, input)); break;
+    }
+    QVERIFY(stored.size() <= f->width);
+    QCOMPARE(r.bytes().toHex(' '), withAt(filled('\xee'), f->offset, stored).toHex(' '));
+}
+
+void TestSetupRecord::badValueText_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("boolean 2") << QStringLiteral("na") << QStringLiteral("2");
+    QTest::newRow("boolean yes") << QStringLiteral("dst") << QStringLiteral("yes");
+    QTest::newRow("boolean empty") << QStringLiteral("uats") << QString();
+    QTest::newRow("byte 256") << QStringLiteral("cbaud") << QStringLiteral("256");
+    QTest::newRow("tzo short") << QStringLiteral("tzo") << QStringLiteral("0102");
+    QTest::newRow("tzo long") << QStringLiteral("tzo") << QStringLiteral("030407201c000a0407100e000101");
+    QTest::newRow("tzo not hex") << QStringLiteral("tzo") << QStringLiteral("zz0407201c000a0407100e0001");
+    QTest::newRow("tzo non-ASCII digit") << QStringLiteral("tzo") << QString::fromUtf8("\xd9\xa3" "30407201c000a0407100e0001");
+    QTest::newRow("plc bad") << QStringLiteral("eipPLCIP") << QStringLiteral("1.2.3.256");
+    QTest::newRow("text into a number") << QStringLiteral("nprt") << QStringLiteral("10.0.0.1");
+}
+
+void TestSetupRecord::badValueText()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, text);
+    const setuppack before(rowsRecord());
+    setuppack r = before;
+    QVERIFY(!r.setValueText(*setupField(name), text));
+    QCOMPARE(r.bytes().toHex(' '), before.bytes().toHex(' '));
+    // Raw bytes only go into text fields.
+    QVERIFY(!r.setTextBytes(*setupField(name), "x"));
+    QCOMPARE(r.bytes().toHex(' '), before.bytes().toHex(' '));
+}
+
+void TestSetupRecord::fieldsPresentByLength_data()
+{
+    QTest::addColumn<int>("version");
+    QTest::addColumn<QString>("last"); // last field of the in-memory layout at that version's length
+    QTest::newRow("2.5.5") << 255 << QStringLiteral("nfm");
+    QTest::newRow("2.5.6") << 256 << QStringLiteral("wdt");
+    QTest::newRow("2.5.8") << 258 << QStringLiteral("drt");
+    QTest::newRow("2.5.9") << 259 << QStringLiteral("e99");
+    QTest::newRow("2.6.3") << 263 << QStringLiteral("rcmd");
+    QTest::newRow("2.6.4") << 264 << QStringLiteral("logRA");
+    QTest::newRow("2.9.0") << 290 << QStringLiteral("minB2");
+    QTest::newRow("3.1.5") << 315 << QStringLiteral("uats");
+    QTest::newRow("3.1.7") << 317 << QStringLiteral("eipDiags");
+    QTest::newRow("5.0.1") << 501 << QStringLiteral("eipDiags");
+    QTest::newRow("5.0.2") << 502 << QStringLiteral("ncp");
+}
+
+void TestSetupRecord::fieldsPresentByLength()
+{
+    QFETCH(int, version);
+    QFETCH(QString, last);
+    const int length = setupSize(version);
+    QString lastPresent;
+    int present = 0;
+    for (const SetupField &f : setupFields()) {
+        if (f.presentAt(length)) {
+            // Present fields come first, in record order, without a gap.
+            QCOMPARE(present, int(&f - setupFields().data()));
+            lastPresent = f.fieldName();
+            ++present;
+        }
+    }
+    QCOMPARE(lastPresent, last);
+    QVERIFY(!field("eipPLCIP").presentAt(239));
+    QVERIFY(field("eipPLCIP").presentAt(243));
+    // Held: the same, except that firmware below 5.0.0 has no ethp byte.
+    for (const SetupField &f : setupFields())
+        QCOMPARE(setupFieldHeld(f, length, version),
+                 f.presentAt(length) && !(f.fieldName() == QLatin1String("ethp") && version < 500));
+    QVERIFY(!setupFieldHeld(field("ethp"), 243, 499));
+    QVERIFY(setupFieldHeld(field("ethp"), 235, 500));
+    QVERIFY(!setupFieldHeld(field("ethp"), 234, 500));
+}
+
+void TestSetupRecord::roundTripEveryLength_data()
+{
+    QTest::addColumn<int>("version");
+    QTest::addColumn<int>("length");
+    const int versions[] = {0, 255, 256, 258, 259, 263, 264, 290, 315, 317, 499, 500, 501, 502, 999};
+    for (int v : versions)
+        QTest::addRow("version %d", v) << v << setupTransferSize(v);
+    QTest::newRow("full record, old unit") << 499 << 243;
+}
+
+void TestSetupRecord::roundTripEveryLength()
+{
+    QFETCH(int, version);
+    QFETCH(int, length);
+    // The unit's own bytes: older firmware keeps uats 01, firewall 00, eipDiags 01 at 234-236.
+    QByteArray unitBytes = rowsRecord();
+    if (version < 500)
+        unitBytes.replace(234, 4, hex("0100015a"));
+    unitBytes = unitBytes.left(length);
+
+    setuppack received(unitBytes);
+    shiftOlderLayout(received, ShiftDirection::Received, version);
+    if (version < 500 && length >= 237) {
+        QCOMPARE(received.uats(), true);
+        QCOMPARE(received.firewall(), false);
+        QCOMPARE(received.eipDiags(), true);
+    }
+    setuppack sent = throughFields(received);
+    QCOMPARE(sent.bytes().toHex(' '), received.bytes().toHex(' '));
+    shiftOlderLayout(sent, ShiftDirection::Sending, version);
+
+    QByteArray expected = unitBytes;
+    // The byte after eipDiags is overwritten on the way in; going out it holds eipDiags.
+    if (version < 500 && length > 237)
+        expected[237] = expected[236];
+    QCOMPARE(sent.prefix(length).toHex(' '), expected.toHex(' '));
+
+    // Files: the first bytes of the in-memory layout, no move, field by field and back.
+    const setuppack file(rowsRecord().left(setupSize(version)));
+    QCOMPARE(throughFields(file).prefix(setupSize(version)), rowsRecord().left(setupSize(version)));
 }
 
 void TestSetupRecord::randomInputs()

@@ -3,6 +3,7 @@
 #include "unit/announcement.h"
 #include "unit/bytecursor.h"
 #include "connection/commands.h"
+#include "setup/setuprecord.h"
 
 namespace vork::sim {
 
@@ -159,7 +160,11 @@ QByteArray defaultSetupRecord(const SimUnit &unit)
     w.u32(0);                         // 239 no PLC restriction
     Q_ASSERT(r.size() == setupRecordSize);
     r = r.leftJustified(setupRecordSize, '\0', true);
-    return r;
+    // A unit keeps its record in its own layout: older firmware has its last fields elsewhere.
+    setuppack record(r);
+    shiftOlderLayout(record, ShiftDirection::Sending,
+                     unit.version[0] * 100 + unit.version[1] * 10 + unit.version[2]);
+    return record.bytes();
 }
 
 namespace {

@@ -7,6 +7,8 @@
 #include "simunitserver.h"
 
 #include "connection/commands.h"
+#include "monitor/eventrecord.h"
+#include "setup/setuprecord.h"
 #include "unit/announcement.h"
 
 #include <QElapsedTimer>
@@ -68,6 +70,7 @@ SimUnit plainUnit(std::array<std::uint8_t, 3> version = {2, 5, 8}, std::uint8_t 
     u.runTime = 86400;
     u.setupRecord = patternRecord();
     u.checksum = {0x11223344, 0x0003E000, 0x00FFFF, 0};
+    u.monitor.intervalMs = 600000; // no live records in the way of the exchanges
     return u;
 }
 
@@ -292,18 +295,29 @@ void TestSimCommands::dataBlocks_data()
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<QByteArray>("thenSend"); // afterwards, to read the effect back
     QTest::addColumn<QByteArray>("thenAnswer");
+    QTest::addColumn<QByteArray>("dataAnswer"); // after the block: its ACK, and what follows it
 
     const QByteArray newClock = bytes({0, 30, 8, 15, 1, 6, 31, 20}); // 2031-06-15 08:30:00, a Sunday
     QTest::newRow("t sets the clock") << QByteArray("S") << QByteArray("t") << newClock << QByteArray("T")
-                                      << ack + "T" + newClock;
+                                      << ack + "T" + newClock << ack;
     QTest::newRow("t with month 13 acknowledged, clock kept")
         << QByteArray("S") << QByteArray("t") << bytes({0, 0, 12, 1, 1, 13, 30, 20}) << QByteArray("T")
-        << ack + "T" + bytes({30, 45, 13, 29, 5, 2, 24, 20});
+        << ack + "T" + bytes({30, 45, 13, 29, 5, 2, 24, 20}) << ack;
+    // A forced read is acknowledged, then reported as that reader's label read.
+    const auto forced = [&](std::uint8_t reader, std::uint8_t low, std::uint8_t high) -> QByteArray {
+        DataPack p;
+        p.typ = std::uint8_t(DataPackKind::Label);
+        p.rdr = reader;
+        p.month = 2, p.day = 29, p.cent = 20, p.year = 24, p.hr = 13, p.min = 45, p.sec = 30;
+        p.data[0] = low;
+        p.data[1] = high;
+        return ack + QByteArray("M") + encodeDataPack(p);
+    };
     QTest::newRow("f force read in monitor") << QByteArray("M") << QByteArray("f") << bytes({1, 0x34, 0x12})
-                                             << QByteArray("Q") << ack;
+                                             << QByteArray("Q") << ack << forced(1, 0x34, 0x12);
     // Bytes of the data block that look like commands are data, not commands.
     QTest::newRow("f data holding Q and C") << QByteArray("M") << QByteArray("f") << QByteArray("QC\x00", 3)
-                                            << QByteArray("Q") << ack;
+                                            << QByteArray("Q") << ack << forced('Q', 'C', 0);
 }
 
 void TestSimCommands::dataBlocks()
@@ -313,13 +327,14 @@ void TestSimCommands::dataBlocks()
     QFETCH(QByteArray, data);
     QFETCH(QByteArray, thenSend);
     QFETCH(QByteArray, thenAnswer);
+    QFETCH(QByteArray, dataAnswer);
     Rig rig;
     QVERIFY(rig.start());
     QVERIFY(rig.exchange(enter, ack));
     QVERIFY(rig.exchange(command, ack));
     // The block in two writes: one ACK, after the last byte.
     QVERIFY(rig.exchange(data.left(1), {}));
-    QVERIFY(rig.exchange(data.mid(1), ack));
+    QVERIFY(rig.exchange(data.mid(1), dataAnswer));
     QVERIFY(rig.exchange(thenSend, thenAnswer));
     const auto &commands = rig.server->tcp().commands();
     QCOMPARE(commands.size(), 3);
@@ -400,6 +415,18 @@ void TestSimCommands::defaultSetupRecordLayout()
     QCOMPARE(r.mid(225, 2), bytes({7, 0}));
     QCOMPARE(r.at(238), '\0');
     QCOMPARE(r.mid(239, 4), QByteArray(4, '\0'));
+
+    // A unit from 5.0.0 on keeps auto negotiation at 234; older firmware has no such
+    // byte and keeps the three fields behind it there instead, in its own layout.
+    u.version = {5, 0, 1};
+    QCOMPARE(defaultSetupRecord(u).mid(234, 4), bytes({4, 0, 0, 0}));
+    u.version = {4, 9, 9};
+    u.setupRecord.clear();
+    const QByteArray older = defaultSetupRecord(u);
+    QCOMPARE(older.mid(234, 3), bytes({0, 0, 0}));
+    setuppack inMemory(older);
+    shiftOlderLayout(inMemory, ShiftDirection::Received, 499);
+    QCOMPARE(inMemory.ethp(), std::uint8_t(0)); // taken from where uats lived
 }
 
 void TestSimCommands::modesFollowCommands()

@@ -1,0 +1,239 @@
+// Monitor mode against simulated units: switched on for each unit of the active
+// list with the refusals and failures, live records into the units' last
+// values and the rows, switched off with the quit and the closes.
+#include "connection/connectionmanager.h"
+#include "core/boundedwait.h"
+#include "core/pinger.h"
+#include "monitor/monitorsession.h"
+#include "recordingoperator.h"
+#include "services/unitservices.h"
+#include "simcommandserver.h"
+#include "simfleet.h"
+#include "simmonitorhandler.h"
+#include "unit/unittable.h"
+
+#include <QTest>
+
+using namespace vork;
+
+namespace {
+
+class Reachable : public Pinger
+{
+public:
+    bool ping(const QString &, int, bool) override { return true; }
+};
+
+sim::SimUnit monitorUnit(int n, int readers)
+{
+    sim::SimUnit u = sim::demoUnit(n, QHostAddress(QStringLiteral("127.0.17.%1").arg(n + 2)));
+    u.version = {3, 0, 0}; // no login
+    u.model = 0;
+    u.readers = static_cast<std::uint8_t>(readers);
+    u.monitor.intervalMs = 20;
+    u.monitor.burst = 4;
+    return u;
+}
+
+struct Rig
+{
+    Rig() : services(op), session(services)
+    {
+        services.setPinger(std::make_unique<Reachable>());
+    }
+    // The units in the fleet (started) and in the table; listed are in the table only.
+    bool start(const QList<sim::SimUnit> &running, const QList<sim::SimUnit> &listedOnly = {})
+    {
+        for (const sim::SimUnit &u : running)
+            fleet.add(u);
+        QString error;
+        if (!running.isEmpty() && !fleet.start({}, &error)) {
+            qWarning("%s", qPrintable(error));
+            return false;
+        }
+        // Monitor mode is for the selected units (and the connected one).
+        for (const sim::SimUnit &u : running + listedOnly) {
+            const int i = services.units().enterAnnouncement(u.record(QDateTime::currentDateTime(), 0),
+                                                           u.address.toString());
+            services.units().unit(i).selected = true;
+        }
+        return true;
+    }
+    sim::SimMonitorHandler *monitorOf(int i) { return fleet.server(i).tcp().findChild<sim::SimMonitorHandler *>(); }
+    udppack &unit(const QString &ip) { return services.units().unit(services.units().findByIP(ip)); }
+    // The active list's addresses, in the order monitor mode walks them.
+    QStringList activeOrder()
+    {
+        QStringList out;
+        for (int i = 0; i < services.units().activeCount(); ++i)
+            out << services.units().active(i)->ip;
+        return out;
+    }
+
+    RecordingOperator op;
+    UnitServices services;
+    MonitorSession session;
+    sim::SimFleet fleet;
+};
+
+} // namespace
+
+class TestMonitorSession : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void recordsFromEveryMonitoredUnit();
+    void refusalsAndFailures();
+    void offQuitsEachAndClosesAllButTheCurrent_data();
+    void offQuitsEachAndClosesAllButTheCurrent();
+    void splitAndGarbledRecordsAreAllTaken();
+    void readersBeyondEightIndexNothing();
+    void rowsAreCapped();
+};
+
+void TestMonitorSession::recordsFromEveryMonitoredUnit()
+{
+    Rig rig;
+    QVERIFY(rig.start({monitorUnit(0, 2), monitorUnit(1, 4)}));
+    QCOMPARE(rig.session.monitorOn(), 2);
+    QCOMPARE(rig.session.unitChoice().size(), 2);
+    QCOMPARE(rig.session.unitChoice(), rig.activeOrder());
+    for (const char *ip : {"127.0.17.2", "127.0.17.3"}) {
+        QVERIFY(rig.op.logged(QStringLiteral("Connecting to Vork Unit ") + QLatin1String(ip)));
+        QVERIFY(rig.op.logged(QStringLiteral("Sent M Command to Vork Unit ") + QLatin1String(ip)));
+        QVERIFY(rig.unit(QLatin1String(ip)).Monitor);
+    }
+    QCOMPARE(rig.op.logs.count(QStringLiteral("Monitor on")), 2);
+    QVERIFY(rig.op.messages.isEmpty());
+
+    // Every reader of both units reports a label, and the rows hold records of both.
+    QVERIFY(wait::until([&] {
+        for (const auto &[ip, readers] : {std::pair{"127.0.17.2", 2}, std::pair{"127.0.17.3", 4}})
+            for (int r = 0; r < readers; ++r)
+                if (rig.unit(QLatin1String(ip)).LastRead[r] == QLatin1String("***"))
+                    return false;
+        return true;
+    }, 5000));
+    QSet<QString> from;
+    quint32 last = 0;
+    for (const MonitorRow &row : rig.session.rows()) {
+        from.insert(row.ip);
+        QCOMPARE(row.counter, last + 1); // counted in arrival order
+        last = row.counter;
+    }
+    QCOMPARE(from.size(), 2);
+    const udppack &four = rig.unit(QStringLiteral("127.0.17.3"));
+    QVERIFY(four.LastReadtime[3].contains(QLatin1Char(':')));
+    QCOMPARE(four.LastRead[5], QStringLiteral("***")); // no reader 5: nothing received
+}
+
+void TestMonitorSession::refusalsAndFailures()
+{
+    Rig rig;
+    sim::SimUnit held = monitorUnit(0, 1);
+    held.cons = 8; // someone else holds its command port
+    sim::SimUnit naks = monitorUnit(1, 1);
+    naks.commandFaults.nakCommands = "M";
+    sim::SimUnit absent = monitorUnit(2, 1); // in the table, nothing listening
+    QVERIFY(rig.start({held, naks}, {absent}));
+    QCOMPARE(rig.session.monitorOn(), 0);
+    QVERIFY(rig.op.logged(QStringLiteral("Cannot connect to 127.0.17.2 someone else is already connected")));
+    QVERIFY(!rig.fleet.server(0).tcp().hasClient()); // not even contacted
+    QVERIFY(rig.op.logged(QStringLiteral("Connection to Vork Unit 127.0.17.4 failed")));
+    QStringList messages = rig.op.messageTexts();
+    messages.sort();
+    QCOMPARE(messages, (QStringList{QStringLiteral("Cannot Monitor 127.0.17.2 someone else is already connected"),
+                                    QStringLiteral("Cannot Monitor 127.0.17.4 - Failed to Connect"),
+                                    QStringLiteral("Unit 127.0.17.3 did not accept \"M\" command")}));
+    for (const char *ip : {"127.0.17.2", "127.0.17.3", "127.0.17.4"})
+        QVERIFY(!rig.unit(QLatin1String(ip)).Monitor);
+}
+
+void TestMonitorSession::offQuitsEachAndClosesAllButTheCurrent_data()
+{
+    QTest::addColumn<int>("to");
+    QTest::addColumn<bool>("currentStays");
+    QTest::newRow("to SETUP: the current unit stays") << int(Page::Setup) << true;
+    QTest::newRow("to DISCOVER after two: all close") << int(Page::Discover) << false;
+}
+
+void TestMonitorSession::offQuitsEachAndClosesAllButTheCurrent()
+{
+    QFETCH(int, to);
+    QFETCH(bool, currentStays);
+    Rig rig;
+    QVERIFY(rig.start({monitorUnit(0, 1), monitorUnit(1, 1)}));
+    QCOMPARE(rig.session.monitorOn(), 2);
+    rig.session.monitorOff(Page(to));
+    for (int i = 0; i < 2; ++i)
+        QVERIFY(rig.fleet.server(i).tcp().received().endsWith('Q'));
+    QCOMPARE(rig.op.logs.count(QStringLiteral("Monitor off")), 2);
+    const udppack *current = rig.services.units().current();
+    QVERIFY(current);
+    const QStringList order = rig.session.unitChoice();
+    QCOMPARE(current->ip, order.last()); // the last one quit stays current
+    QVERIFY(!rig.services.connections().isOpen(&rig.unit(order.first())));
+    QCOMPARE(rig.services.connections().isOpen(current), currentStays);
+    const int other = order.first() == QLatin1String("127.0.17.2") ? 0 : 1;
+    QVERIFY(wait::until([&] { return !rig.fleet.server(other).tcp().hasClient(); }, 2000));
+}
+
+void TestMonitorSession::splitAndGarbledRecordsAreAllTaken()
+{
+    Rig rig;
+    sim::SimUnit split = monitorUnit(0, 2);
+    split.monitor.splitRecords = true;
+    sim::SimUnit garbled = monitorUnit(1, 2);
+    garbled.monitor.garbageBytes = 2;
+    QVERIFY(rig.start({split, garbled}));
+    QCOMPARE(rig.session.monitorOn(), 2);
+    QVERIFY(wait::until([&] { return rig.session.rows().size() >= 40; }, 5000));
+    rig.session.monitorOff(Page::Setup);
+    wait::delay(100);
+    // Every record sent before the quit arrived whole, split or between garbage.
+    const int sent = rig.monitorOf(0)->recordsSent() + rig.monitorOf(1)->recordsSent();
+    QCOMPARE(int(rig.session.rows().size()), sent);
+    QVERIFY(rig.op.logs.filter(QStringLiteral("Incomplete")).isEmpty());
+}
+
+void TestMonitorSession::readersBeyondEightIndexNothing()
+{
+    Rig rig;
+    sim::SimUnit u = monitorUnit(0, 12); // a count no unit has
+    u.monitor.intervalMs = 100000;
+    QVERIFY(rig.start({u}));
+    QCOMPARE(rig.session.monitorOn(), 1);
+    QCOMPARE(MonitorSession::readerCount(rig.unit(QStringLiteral("127.0.17.2"))), 8);
+    DataPack p;
+    p.typ = std::uint8_t(DataPackKind::Label);
+    p.rdr = 200;
+    p.month = 5, p.day = 4, p.cent = 20, p.year = 26, p.hr = 10;
+    p.data[0] = 7;
+    rig.fleet.server(0).tcp().pushBytes(QByteArray("M") + encodeDataPack(p));
+    QVERIFY(wait::until([&] { return rig.session.rows().size() == 1; }, 2000));
+    QCOMPARE(int(rig.session.rows().front().pack.rdr), 200);
+    for (int r = 0; r < 8; ++r)
+        QCOMPARE(rig.unit(QStringLiteral("127.0.17.2")).LastRead[r], QStringLiteral("***"));
+}
+
+void TestMonitorSession::rowsAreCapped()
+{
+    Rig rig;
+    sim::SimUnit u = monitorUnit(0, 1);
+    u.monitor.intervalMs = 100000;
+    QVERIFY(rig.start({u}));
+    QCOMPARE(rig.session.monitorOn(), 1);
+    DataPack p;
+    p.typ = std::uint8_t(DataPackKind::Label);
+    p.month = 5, p.day = 4, p.cent = 20, p.year = 26;
+    const QByteArray one = QByteArray("M") + encodeDataPack(p);
+    const int total = int(MonitorSession::rowCap) + 50;
+    rig.fleet.server(0).tcp().pushBytes(one.repeated(total));
+    QVERIFY(wait::until([&] { return rig.session.rowCounter() == quint32(total); }, 30000));
+    QCOMPARE(rig.session.rows().size(), MonitorSession::rowCap);
+    QCOMPARE(rig.session.rows().front().counter, quint32(51)); // the oldest went
+    QCOMPARE(rig.op.logs.filter(QStringLiteral("older ones are dropped")).size(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestMonitorSession)
+#include "tst_monitorsession.moc"

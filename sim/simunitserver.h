@@ -85,6 +85,7 @@ public:
     const SimCommandServer &tcp() const { return *m_command; }
     // Faults of the command port apply from the next command.
     void setCommandFaults(const SimCommandFaults &faults) { m_unit.commandFaults = faults; }
+    void setMonitor(const SimMonitor &monitor) { m_unit.monitor = monitor; }
     void setChecksum(const SimChecksum &checksum) { m_unit.checksum = checksum; }
     void setRestartSilenceMs(int ms) { m_unit.restartSilenceMs = ms; }
     const QByteArray &setupRecord() const { return m_unit.setupRecord; }

@@ -15,6 +15,8 @@ int reboot(const QStringList &args);
 int erase(const QStringList &args);
 // Local, no unit: "events decode HEX...".
 int events(const QStringList &args);
+// Live records from units in monitor mode, until interrupted.
+int monitor(const QStringList &args);
 // "vork setup get": args after the word get.
 int setupGet(const QStringList &args);
 

@@ -21,6 +21,7 @@ int usage(QTextStream &s, int status)
          "  checksum ADDRESS  have a unit compute its program checksum (asks unless --yes)\n"
          "  reboot ADDRESS    restart a unit (asks unless --yes)\n"
          "  erase setup|history|persistent ADDRESS   erase on a unit (asks unless --yes)\n"
+         "  monitor ADDRESS...  print live records of units in monitor mode until interrupted\n"
          "  events decode HEX...   decode 19-byte event records given as hex (no unit needed)\n"
          "  setup get ADDRESS read a unit's setup record, one field a line (--json: one object)\n"
          "  interfaces        list the local IPv4 interface addresses (loopback last)\n"
@@ -54,6 +55,8 @@ int main(int argc, char *argv[])
         return vork::cli::discover(args.mid(1));
     if (command == QLatin1String("ping"))
         return vork::cli::ping(args.mid(1));
+    if (command == QLatin1String("monitor"))
+        return vork::cli::monitor(args.mid(1));
     if (command == QLatin1String("events"))
         return vork::cli::events(args.mid(1));
     if (command == QLatin1String("setup")) {

@@ -1,6 +1,6 @@
 // Close signals: SIGTERM, SIGINT and SIGHUP close the program once, in the
 // plumbing and in the real program.
-#include "app/closesignals.h"
+#include "core/closesignals.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -120,6 +120,8 @@ private Q_SLOTS:
     void setupGetFailures();
     void lateRepliesEndCleanly_data();
     void lateRepliesEndCleanly();
+    void monitorPrintsRecordsAndLetsGo_data();
+    void monitorPrintsRecordsAndLetsGo();
     void failuresSayWhy_data();
     void failuresSayWhy();
     void declinedQuestion_data();
@@ -947,6 +949,64 @@ void TestVorkCli::eventsDecodeJson()
     QCOMPARE(error.value(QStringLiteral("bits")).toInt(-1), 12);
     QCOMPARE(error.value(QStringLiteral("length")).toInt(-1), 19);
     QVERIFY(error.value(QStringLiteral("timeValid")).toBool());
+}
+
+void TestVorkCli::monitorPrintsRecordsAndLetsGo_data()
+{
+    QTest::addColumn<bool>("json");
+    QTest::addColumn<bool>("interrupt"); // stopped by SIGTERM instead of --count
+    QTest::newRow("text, five records") << false << false;
+    QTest::newRow("json lines") << true << false;
+    QTest::newRow("until interrupted") << false << true;
+}
+
+void TestVorkCli::monitorPrintsRecordsAndLetsGo()
+{
+    QFETCH(bool, json);
+    QFETCH(bool, interrupt);
+    Fleet f;
+    QVERIFY(f.started);
+    sim::SimMonitor fast;
+    fast.intervalMs = 50;
+    f.fleet.server(0).setMonitor(fast);
+    QStringList args{QStringLiteral("monitor"), QStringLiteral("--no-ping"), QStringLiteral("127.0.11.2")};
+    if (json)
+        args << QStringLiteral("--json");
+    QString out;
+    int status = -1;
+    if (interrupt) {
+        QProcess p;
+        p.start(QStringLiteral(VORK_EXE), args);
+        QVERIFY(p.waitForStarted(5000));
+        QVERIFY(wait::until([&] { return p.canReadLine() || p.state() == QProcess::NotRunning; }, 10000));
+        p.terminate(); // SIGTERM, as Ctrl+C would be SIGINT
+        QVERIFY(wait::until([&] { return p.state() == QProcess::NotRunning; }, 10000));
+        status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    } else {
+        const Run r = runVork(args + QStringList{QStringLiteral("--count"), QStringLiteral("5")});
+        status = r.status;
+        out = r.out;
+    }
+    QCOMPARE(status, 0);
+    const QStringList lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QVERIFY(!lines.isEmpty());
+    if (!interrupt)
+        QCOMPARE(lines.size(), 5);
+    for (const QString &line : lines) {
+        if (json) {
+            const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
+            QCOMPARE(o.value(QStringLiteral("unit")).toString(), QStringLiteral("127.0.11.2"));
+            QVERIFY(o.value(QStringLiteral("kind")).isDouble());
+        } else {
+            QVERIFY2(line.startsWith(QStringLiteral("127.0.11.2\t")), qPrintable(line));
+        }
+    }
+    // Monitor mode on, off again, and the connection closed with the close command.
+    QByteArray received = f.fleet.server(0).tcp().received();
+    if (received.startsWith("KBmPQD"))
+        received.remove(0, 6);
+    QCOMPARE(received, QByteArray("MQC"));
 }
 
 QTEST_GUILESS_MAIN(TestVorkCli)

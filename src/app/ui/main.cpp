@@ -1,5 +1,5 @@
 #include "core/boundedwait.h"
-#include "app/closesignals.h"
+#include "core/closesignals.h"
 #include "app/startoptions.h"
 #include "app/ui/mainwindow.h"
 #include "core/version.h"

@@ -1,4 +1,4 @@
-#include "app/closesignals.h"
+#include "core/closesignals.h"
 
 #include <QSocketNotifier>
 

@@ -170,20 +170,25 @@ int monitor(const QStringList &args)
     // Until interrupted, or the count or time is reached; each turn is short.
     QElapsedTimer running;
     running.start();
+    bool dropped = false;
     while (!stop && (maxRecords < 0 || printed < maxRecords)
            && (maxSeconds < 0 || running.elapsed() < qint64(maxSeconds) * 1000)) {
         wait::delay(50);
+        // Nothing left to listen to once every monitored unit dropped its connection.
         bool anyOpen = false;
         for (int i = 0; i < units.count(); ++i)
-            anyOpen = anyOpen || units.unit(i).Monitor;
-        if (!anyOpen)
+            anyOpen = anyOpen || (units.unit(i).Monitor && units.unit(i).connected);
+        if (!anyOpen) {
+            err << "vork monitor: every unit closed its connection: " << ConnectionManager::lostText() << '\n';
+            dropped = true;
             break;
+        }
     }
     session.monitorOff(Page::Discover);
     // The current unit stays open after a single unit's quit: it is closed with 'C'.
     if (udppack *current = units.current(); current && current->connected)
         services.connections().Exit_socket(current);
-    return monitored == addresses.size() ? exitOk : exitFailed;
+    return monitored == addresses.size() && !dropped ? exitOk : exitFailed;
 }
 
 } // namespace vork::cli

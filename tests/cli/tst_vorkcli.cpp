@@ -122,6 +122,7 @@ private Q_SLOTS:
     void lateRepliesEndCleanly();
     void monitorPrintsRecordsAndLetsGo_data();
     void monitorPrintsRecordsAndLetsGo();
+    void monitorEndsWhenTheLinkDrops();
     void failuresSayWhy_data();
     void failuresSayWhy();
     void declinedQuestion_data();
@@ -1007,6 +1008,23 @@ void TestVorkCli::monitorPrintsRecordsAndLetsGo()
     if (received.startsWith("KBmPQD"))
         received.remove(0, 6);
     QCOMPARE(received, QByteArray("MQC"));
+}
+
+void TestVorkCli::monitorEndsWhenTheLinkDrops()
+{
+    Fleet f;
+    QVERIFY(f.started);
+    sim::SimMonitor fast;
+    fast.intervalMs = 50;
+    f.fleet.server(0).setMonitor(fast);
+    sim::SimCommandFaults faults;
+    faults.dropAfterBytes = 200; // the ACK of 'M' and a few records, then the link goes
+    f.fleet.server(0).setCommandFaults(faults);
+    const Run r = runVork({QStringLiteral("monitor"), QStringLiteral("--no-ping"), QStringLiteral("--seconds"),
+                           QStringLiteral("20"), QStringLiteral("127.0.11.2")});
+    QCOMPARE(r.status, 1);
+    QVERIFY2(r.err.contains(QStringLiteral("connection lost")), qPrintable(r.err));
+    QVERIFY(!r.out.isEmpty()); // what came before the drop was printed
 }
 
 QTEST_GUILESS_MAIN(TestVorkCli)

@@ -60,9 +60,15 @@ udppack *UnitCommands::connectedCurrent() const
     return unit && m_connections.existingClient(*unit) ? unit : nullptr;
 }
 
-void UnitCommands::lost(const QString &address)
+udppack *UnitCommands::stillThere(const ScopedOperation &operation, bool mustBeOpen)
 {
-    m_op.log(QStringLiteral("Vork Unit ") + address + QStringLiteral(": ") + ConnectionManager::lostText());
+    // The held serial is that of the open connection: a closed or reopened link no longer matches.
+    udppack *unit = operation.unit(m_units, m_connections);
+    if (unit && (!mustBeOpen || m_connections.isOpen(unit)))
+        return unit;
+    m_op.log(QStringLiteral("Vork Unit ") + operation.heldAddress() + QStringLiteral(": ")
+             + ConnectionManager::lostText());
+    return nullptr;
 }
 
 std::optional<AckResult> UnitCommands::erase(Erase what)
@@ -77,11 +83,9 @@ std::optional<AckResult> UnitCommands::erase(Erase what)
     operation.hold(*unit, m_connections);
     if (m_op.ask(eraseQuestion(what)) != Answer::Yes)
         return std::nullopt;
-    unit = operation.unit(m_units, m_connections);
-    if (!unit) {
-        lost(operation.heldAddress());
+    unit = stillThere(operation, false);
+    if (!unit)
         return std::nullopt;
-    }
 
     static const char letters[] = {'c', 'h', 'p'};
     static const int waits[] = {3, 10, 10};
@@ -152,11 +156,9 @@ bool UnitCommands::reboot()
         operation.hold(*unit, m_connections);
         if (m_op.ask(rebootQuestion(unit->ip)) != Answer::Yes)
             return false;
-        unit = operation.unit(m_units, m_connections);
-        if (!unit || !m_connections.isOpen(unit)) {
-            lost(operation.heldAddress());
+        unit = stillThere(operation, true);
+        if (!unit)
             return false;
-        }
 
         // The unit's new address from its last setup record, but only from this
         // unit on this connection and only when it is a real address.
@@ -202,11 +204,9 @@ bool UnitCommands::checksum()
             m_checksumDontAsk = true;
         if (a != Answer::Yes)
             return false;
-        unit = operation.unit(m_units, m_connections);
-        if (!unit || !m_connections.isOpen(unit)) {
-            lost(operation.heldAddress());
+        unit = stillThere(operation, true);
+        if (!unit)
             return false;
-        }
     }
     if (m_connections.WaitForAck(m_connections.socket(*unit), 5, Command::Checksum) != AckResult::Ack)
         return false;

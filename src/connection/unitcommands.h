@@ -11,6 +11,7 @@ namespace vork {
 
 class CommandReplies;
 class OperationGate;
+class ScopedOperation;
 class Operator;
 class UnitTable;
 struct udppack;
@@ -58,7 +59,9 @@ Q_SIGNALS:
 private:
     udppack *connectedCurrent() const;
     bool upload(udppack &unit);
-    void lost(const QString &address);
+    // The unit an operation holds, found again after a question (and still connected when
+    // mustBeOpen); logs "connection lost" when it is not.
+    udppack *stillThere(const ScopedOperation &operation, bool mustBeOpen);
 
     Operator &m_op;
     UnitTable &m_units;

@@ -3,7 +3,7 @@
 #include "simunitserver.h"
 
 #include "connection/commands.h"
-#include "monitor/eventrecord.h"
+#include "unit/eventrecord.h"
 
 #include <QDateTime>
 

@@ -4,7 +4,7 @@
 #include "cli/eventtext.h"
 #include "cli/safetext.h"
 
-#include "monitor/eventrecord.h"
+#include "unit/eventrecord.h"
 
 #include <QCommandLineParser>
 #include <QJsonArray>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "monitor/eventrecord.h"
+#include "unit/eventrecord.h"
 
 #include <QJsonObject>
 #include <QString>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "connection/replyrouter.h"
-#include "monitor/eventrecord.h"
+#include "unit/eventrecord.h"
 #include "services/pagecontroller.h"
 
 #include <QObject>

@@ -4,7 +4,7 @@
 // Input: two bytes pick the unit's version number and the alarm detail reading,
 // the rest is the record as received (any length). A broken property aborts.
 
-#include "monitor/eventrecord.h"
+#include "unit/eventrecord.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

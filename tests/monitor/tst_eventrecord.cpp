@@ -1,6 +1,6 @@
 // Event records against byte fixtures written field by field, and every code text.
 
-#include "monitor/eventrecord.h"
+#include "unit/eventrecord.h"
 
 #include <QtTest>
 

@@ -7,7 +7,7 @@
 #include "simunitserver.h"
 
 #include "connection/commands.h"
-#include "monitor/eventrecord.h"
+#include "unit/eventrecord.h"
 #include "setup/setuprecord.h"
 #include "unit/announcement.h"
 

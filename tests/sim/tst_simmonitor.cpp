@@ -1,7 +1,7 @@
 // A simulated unit in monitor mode: live records of every kind from each of
 // its readers, photo eyes, the force read, and the monitor fault switches.
 #include "connection/commands.h"
-#include "monitor/eventrecord.h"
+#include "unit/eventrecord.h"
 #include "simcommandserver.h"
 #include "simmonitorhandler.h"
 #include "simunitserver.h"

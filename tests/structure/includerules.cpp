@@ -40,8 +40,7 @@ const QStringList &simAllowed()
 {
     static const QStringList allowed = {QStringLiteral("core/"), QStringLiteral("unit/"),
                                         QStringLiteral("connection/commands.h"),
-                                        QStringLiteral("setup/setuprecord.h"),
-                                        QStringLiteral("monitor/eventrecord.h")};
+                                        QStringLiteral("setup/setuprecord.h")};
     return allowed;
 }
 

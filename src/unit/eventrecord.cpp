@@ -1,4 +1,4 @@
-#include "monitor/eventrecord.h"
+#include "unit/eventrecord.h"
 
 #include "unit/bytecursor.h"
 

@@ -10,6 +10,7 @@
 #include "unit/unittable.h"
 
 #include <QPointer>
+#include <QTime>
 #include <QTcpSocket>
 
 namespace vork {
@@ -51,6 +52,7 @@ int MonitorSession::monitorOn()
     if (m_services.cycle().sortOrder() != SortOrder::None)
         units.sortActiveList(m_services.cycle().sortOrder());
     m_rows.clear();
+    Q_EMIT rowsCleared();
     m_unitChoice.clear();
     m_monitored = 0;
     m_capLogged = false;
@@ -66,7 +68,9 @@ int MonitorSession::monitorOn()
             continue;
         switchOn(units.unit(index), n == 0);
     }
+    resetLastValues();
     Q_EMIT monitoringChanged();
+    Q_EMIT monitorStarted();
     return m_monitored;
 }
 
@@ -113,12 +117,6 @@ bool MonitorSession::switchOn(udppack &unit, bool first)
     ++m_monitored;
     if (first)
         m_counter = 0;
-    // Nothing received yet from any reader.
-    for (int r = 0; r < DataPack::readerSlots; ++r) {
-        again.LastRead[r] = again.LastReadtime[r] = none;
-        again.LastErr[r] = again.LastErrtime[r] = none;
-        again.LastDiag[r] = again.LastDiagtime[r] = none;
-    }
     op.log(QStringLiteral("Monitor on"));
     return true;
 }
@@ -175,6 +173,22 @@ void MonitorSession::monitorOff(Page to)
     Q_EMIT monitoringChanged();
 }
 
+void MonitorSession::resetLastValues()
+{
+    // Nothing received yet from any reader; alarms keep theirs.
+    UnitTable &units = m_services.units();
+    for (int i = 0; i < units.activeCount(); ++i) {
+        udppack *u = units.active(i);
+        if (!u)
+            continue;
+        for (std::size_t r = 0; r < DataPack::readerSlots; ++r) {
+            u->LastRead[r] = u->LastReadtime[r] = none;
+            u->LastErr[r] = u->LastErrtime[r] = none;
+            u->LastDiag[r] = u->LastDiagtime[r] = none;
+        }
+    }
+}
+
 int MonitorSession::blockSize(const udppack &, const QByteArray &) const
 {
     return DataPack::size;
@@ -190,11 +204,12 @@ void MonitorSession::receive(udppack &unit, const ReplySource &, const QByteArra
         const QString when = dataPackTimeText(pack);
         switch (pack.kind()) {
         case DataPackKind::Error:
-            unit.LastErr[i] = QString::number(pack.errorCode());
+            // Shown at a fixed width: two digits for an error, five for a label.
+            unit.LastErr[i] = QStringLiteral("%1").arg(pack.errorCode(), 2, 10, QLatin1Char('0'));
             unit.LastErrtime[i] = when;
             break;
         case DataPackKind::Label:
-            unit.LastRead[i] = QString::number(pack.labelNumber());
+            unit.LastRead[i] = QStringLiteral("%1").arg(pack.labelNumber(), 5, 10, QLatin1Char('0'));
             unit.LastReadtime[i] = when;
             break;
         case DataPackKind::Diagnostic:
@@ -209,6 +224,10 @@ void MonitorSession::receive(udppack &unit, const ReplySource &, const QByteArra
             break;
         }
     }
+    if (m_detailsShowing) {
+        Q_EMIT recordArrived(m_services.units().indexOf(&unit), false);
+        return;
+    }
 
     MonitorRow row;
     row.counter = ++m_counter;
@@ -216,7 +235,9 @@ void MonitorSession::receive(udppack &unit, const ReplySource &, const QByteArra
     row.ip = unit.ip;
     row.mac = unit.mac;
     row.description = unit.desc;
-    row.readerBase = versionNumber(unit.ver) < 259 ? unit.caddr : unit.naddr;
+    row.readerBase = unit.naddr;
+    row.readerAddress = m_readerAddress;
+    row.unitDescription = m_unitDescription;
     m_rows.push_back(std::move(row));
     if (m_rows.size() > rowCap) {
         m_rows.pop_front();
@@ -227,7 +248,71 @@ void MonitorSession::receive(udppack &unit, const ReplySource &, const QByteArra
         }
         Q_EMIT rowsDropped(1);
     }
-    Q_EMIT recordArrived(m_services.units().indexOf(&unit));
+    Q_EMIT recordArrived(m_services.units().indexOf(&unit), true);
+}
+
+QString monitorCellText(const MonitorRow &row, MonitorColumn column)
+{
+    const DataPack &p = row.pack;
+    switch (column) {
+    case MonitorColumn::Record:
+        return QString::number(row.counter);
+    case MonitorColumn::Reader:
+        return QString::number(row.readerAddress ? row.readerBase + p.rdr : p.rdr);
+    case MonitorColumn::Type:
+        switch (p.kind()) {
+        case DataPackKind::Error: return QStringLiteral("Error");
+        case DataPackKind::Label: return QStringLiteral("Label");
+        case DataPackKind::Diagnostic: return QStringLiteral("Diagnostic");
+        case DataPackKind::Alarm: return QStringLiteral("Alarm");
+        default: return QStringLiteral("Unknown");
+        }
+    case MonitorColumn::Value:
+        switch (p.kind()) {
+        case DataPackKind::Error: return QString::number(p.errorCode());
+        case DataPackKind::Label: return QString::number(p.labelNumber());
+        case DataPackKind::Diagnostic: return diagnosticText(p);
+        case DataPackKind::Alarm: return QString::number(p.alarmCode());
+        default: return {};
+        }
+    case MonitorColumn::TimeStamp:
+        if (!p.timeValid())
+            return QStringLiteral("Bad Time");
+        return QTime(p.hr, p.min, p.sec).toString(QStringLiteral("hh:mm:ss AP"));
+    case MonitorColumn::DateStamp:
+        return QStringLiteral("%1/%2/%3")
+            .arg(p.month, 2, 10, QLatin1Char('0'))
+            .arg(p.day, 2, 10, QLatin1Char('0'))
+            .arg(p.fullYear());
+    case MonitorColumn::Unit:
+        return row.unitDescription ? row.description : row.mac;
+    case MonitorColumn::Address:
+        return row.ip;
+    }
+    return {};
+}
+
+QString monitorUnitTitle(const udppack &unit, UnitIdentifier choice)
+{
+    if (choice == UnitIdentifier::Description)
+        return unit.desc;
+    const QString prefix = MonitorSession::titlePrefix(unit.ver.vrcnt);
+    return prefix + QLatin1Char(' ') + (choice == UnitIdentifier::Address ? unit.ip : unit.mac);
+}
+
+int monitorReaderIdentifier(const udppack &unit, int reader, ReaderIdentifier choice)
+{
+    if (choice == ReaderIdentifier::Index)
+        return reader;
+    constexpr int firstNewAddressing = 259; // 2.5.9 and later number readers from naddr
+    return reader + (versionNumber(unit.ver) < firstNewAddressing ? unit.caddr : unit.naddr);
+}
+
+QStringList monitorHeaderCells()
+{
+    return {QStringLiteral("Rec"),        QStringLiteral("Rdr"),        QStringLiteral("Type"),
+            QStringLiteral("Value"),      QStringLiteral("Time Stamp"), QStringLiteral("Date Stamp"),
+            QStringLiteral("MAC address"), QStringLiteral("IP address")};
 }
 
 } // namespace vork

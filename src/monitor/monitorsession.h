@@ -22,8 +22,26 @@ struct MonitorRow
     QString ip;
     QString mac;
     QString description;
-    int readerBase = 0; // added to the reader number in address mode
+    int readerBase = 0;            // the unit's reader base address, added in address mode
+    bool readerAddress = true;     // the reader column's mode when the row arrived
+    bool unitDescription = false;  // the unit column's mode when the row arrived
 };
+
+// Texts of a row's columns as the scrolling view shows them.
+enum class MonitorColumn : int { Record = 0, Reader, Type, Value, TimeStamp, DateStamp, Unit, Address };
+constexpr int monitorColumnCount = 8;
+QString monitorCellText(const MonitorRow &row, MonitorColumn column);
+// The list's and tree's choices, by the tags they are stored under.
+enum class UnitIdentifier : int { Mac = 0, Address = 1, Description = 2 };
+enum class ReaderIdentifier : int { Index = 0, Address = 1 };
+// The caption of a unit in the list and tree: the prefix by reader count, then its MAC or IP; or its description.
+QString monitorUnitTitle(const udppack &unit, UnitIdentifier choice);
+// A reader as the list and tree show it: its number, or its number from the unit's
+// reader base (older firmware numbers its readers from another address).
+int monitorReaderIdentifier(const udppack &unit, int reader, ReaderIdentifier choice);
+
+// The header cells as set at start: what exports write as their header line.
+QStringList monitorHeaderCells();
 
 // Monitor mode for every unit of the active list: switched on when the MONITOR
 // page opens and off when it is left; every live record ('M') updates its
@@ -51,6 +69,18 @@ public:
     // The IP addresses of the units monitor mode was tried on, in list order.
     const QStringList &unitChoice() const { return m_unitChoice; }
 
+    // The scrolling view's reader and unit columns: new rows follow, written rows keep theirs.
+    bool readerAddressMode() const { return m_readerAddress; }
+    void setReaderAddressMode(bool on) { m_readerAddress = on; }
+    bool unitDescriptionMode() const { return m_unitDescription; }
+    void setUnitDescriptionMode(bool on) { m_unitDescription = on; }
+
+    // While the "Reader Details" window shows, records change only their unit's last values.
+    void setDetailsShowing(bool on) { m_detailsShowing = on; }
+    bool detailsShowing() const { return m_detailsShowing; }
+    // Sets the read, error and diagnostic values of every unit of the active list to "***".
+    void resetLastValues();
+
     // A unit's title prefix by reader count: "SVRK", "TVRK", "QVRK", "MVRK", or none.
     static QString titlePrefix(int readers);
     // Readers a unit has, for indexing its per-reader values: 1-8.
@@ -61,10 +91,14 @@ public:
     void receive(udppack &unit, const ReplySource &from, const QByteArray &block) override;
 
 Q_SIGNALS:
-    // A record joined the rows (the last one) and its unit's values changed.
-    void recordArrived(int unitIndex);
+    // A unit's last values changed; row is true when the record also joined the rows (the last one).
+    void recordArrived(int unitIndex, bool row);
     // The oldest rows went to make room.
     void rowsDropped(int count);
+    // Monitor on starts a new list of rows.
+    void rowsCleared();
+    // Monitor on went through the active list: the views are built anew.
+    void monitorStarted();
     void monitoringChanged();
 
 private:
@@ -77,20 +111,25 @@ private:
     quint32 m_counter = 0;
     int m_monitored = 0;
     bool m_capLogged = false;
+    bool m_readerAddress = true;
+    bool m_unitDescription = false;
+    bool m_detailsShowing = false;
 };
 
-// The MONITOR page's side of the page rules.
+// The MONITOR page's side of the page rules; it owns the page's session.
 class MonitorPageController : public PageController
 {
 public:
-    explicit MonitorPageController(MonitorSession &session) : m_session(session) {}
+    explicit MonitorPageController(UnitServices &services) : m_session(services) {}
+    MonitorSession &session() { return m_session; }
+
     Page page() const override { return Page::Monitor; }
     void entered(Page) override { m_session.monitorOn(); }
     void left(Page to) override { m_session.monitorOff(to); }
     void closingUnit() override { m_session.monitorOff(Page::Monitor); }
 
 private:
-    MonitorSession &m_session;
+    MonitorSession m_session;
 };
 
 } // namespace vork

@@ -89,13 +89,14 @@ MainWindow::MainWindow(const StartOptions &start, const QString &programDir, QWi
     m_pinger = std::make_unique<IcmpPinger>(*m_op);
     m_pingTool = new PingTool(*m_op, *m_pinger, this);
 
+    // The pages start from the stored choices.
+    readSettings(programDir, start);
     buildPages();
     buildConnection();
     buildCorner();
     m_optionsDialog = new OptionsDialog(QString::fromLatin1(caption), *m_tones,
                                         [this](int hz, int ms) { m_tonePlayer->play(hz, ms); }, this);
 
-    readSettings(programDir, start);
     applySettings(start);
     m_op->setPanel(Panel::ProgramVersion, ProgramVersion::current().text(true));
     m_op->setPanelHint(int(Panel::ProgramVersion), windowTitle() + QStringLiteral(" version: ") + ProgramVersion::current().fileVersion());
@@ -172,8 +173,14 @@ void MainWindow::buildPages()
     m_discoverTabs = discoverTabs;
     for (const char *tab : {"Discover List ", "Manual ", "Set IP Address ", "Auto Update "})
         m_discoverTabs->addTab(notBuiltPage(m_discoverTabs), QString::fromLatin1(tab));
-    for (const PageRow &row : pageRows())
-        m_pages->addTab(row.widget ? row.widget(*m_services, m_pages) : m_discoverPage, pageCaption(row.page));
+    for (const PageRow &row : pageRows()) {
+        PageController *own = nullptr;
+        for (const auto &c : m_controllers)
+            if (c->page() == row.page)
+                own = c.get();
+        PageContext context{*m_services, own, m_settings, *m_settingsFile};
+        m_pages->addTab(row.widget ? row.widget(context, m_pages) : m_discoverPage, pageCaption(row.page));
+    }
     setCentralWidget(m_pages);
 
     m_pages->setRequest([this](int from, int to) { return m_pageRules->requestChange(Page(from), Page(to)); });

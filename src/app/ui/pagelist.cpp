@@ -1,9 +1,10 @@
 #include "app/ui/pagelist.h"
 
 #include "history/historypage.h"
+#include "monitor/monitorsession.h"
+#include "monitor/ui/monitorpage.h"
 #include "setup/setuppage.h"
 
-#include <QLabel>
 #include <QWidget>
 
 namespace vork {
@@ -16,9 +17,15 @@ std::unique_ptr<PageController> make(UnitServices &services)
     return std::make_unique<Controller>(services);
 }
 
-QWidget *blank(UnitServices &, QWidget *parent)
+QWidget *blank(PageContext &, QWidget *parent)
 {
     return notBuiltPage(parent);
+}
+
+QWidget *monitorPage(PageContext &c, QWidget *parent)
+{
+    auto &session = static_cast<MonitorPageController &>(*c.controller).session();
+    return new MonitorPage(c.services, session, c.settings, c.settingsFile, parent);
 }
 
 } // namespace
@@ -27,7 +34,7 @@ const std::vector<PageRow> &pageRows()
 {
     static const std::vector<PageRow> rows = {
         {Page::Discover, nullptr, nullptr, true},
-        {Page::Monitor, nullptr, blank, false},
+        {Page::Monitor, make<MonitorPageController>, monitorPage, true},
         {Page::History, make<HistoryPageController>, blank, false},
         {Page::Flash, nullptr, blank, false},
         {Page::Setup, make<SetupPageController>, blank, false},
@@ -35,19 +42,6 @@ const std::vector<PageRow> &pageRows()
         {Page::Help, nullptr, blank, false},
     };
     return rows;
-}
-
-QString notBuiltText()
-{
-    return QStringLiteral("Not built yet in this version.");
-}
-
-QWidget *notBuiltPage(QWidget *parent)
-{
-    auto *label = new QLabel(notBuiltText(), parent);
-    label->setObjectName(QStringLiteral("notBuilt"));
-    label->setAlignment(Qt::AlignCenter);
-    return label;
 }
 
 } // namespace vork

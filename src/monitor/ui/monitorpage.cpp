@@ -147,7 +147,7 @@ void MonitorPage::refreshViews()
 
 void MonitorPage::showDetails(quint64 link)
 {
-    if (m_details)
+    if (m_details && m_details->isVisible())
         return;
     m_details = new ReaderDetails(m_session, m_services.units(), link, window());
     m_details->show();

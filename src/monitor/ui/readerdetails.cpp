@@ -20,7 +20,7 @@ constexpr std::uint8_t ethernetIpModel = 1; // model bit: the "e" build
 } // namespace
 
 ReaderDetails::ReaderDetails(MonitorSession &session, UnitTable &units, quint64 link, QWidget *parent)
-    : QDialog(parent), m_session(session), m_units(units), m_link(link), m_readers(new QTreeWidget(this))
+    : QDialog(parent), m_session(&session), m_units(units), m_link(link), m_readers(new QTreeWidget(this))
 {
     setWindowTitle(QStringLiteral("Reader Details"));
     setWindowModality(Qt::ApplicationModal);
@@ -73,18 +73,20 @@ ReaderDetails::ReaderDetails(MonitorSession &session, UnitTable &units, quint64 
     m_timer.setInterval(refreshMs);
     connect(&m_timer, &QTimer::timeout, this, &ReaderDetails::refresh);
     m_timer.start();
-    m_session.setDetailsShowing(true);
+    session.setDetailsShowing(true);
 }
 
 ReaderDetails::~ReaderDetails()
 {
-    m_session.setDetailsShowing(false);
+    if (m_session)
+        m_session->setDetailsShowing(false);
 }
 
 void ReaderDetails::done(int result)
 {
     m_timer.stop();
-    m_session.setDetailsShowing(false);
+    if (m_session)
+        m_session->setDetailsShowing(false);
     QDialog::done(result);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 #include <QTimer>
 
 class QLabel;
@@ -41,7 +42,8 @@ protected:
     void done(int result) override;
 
 private:
-    MonitorSession &m_session;
+    // The window may outlive the session at shutdown.
+    QPointer<MonitorSession> m_session;
     UnitTable &m_units;
     quint64 m_link;
     QTreeWidget *m_readers;

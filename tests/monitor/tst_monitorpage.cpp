@@ -1,0 +1,441 @@
+// The MONITOR page's widgets over a monitor session against simulated units:
+// the three views, the view parameters and their settings, the scrolling
+// view's headers and cap, and the Reader Details window.
+#include "core/boundedwait.h"
+#include "core/settings.h"
+#include "core/ui/pagecontrol.h"
+#include "monitor/ui/monitorpage.h"
+#include "monitor/ui/monitorscrollgrid.h"
+#include "monitor/ui/monitorscrollmodel.h"
+#include "monitor/ui/monitorunitviews.h"
+#include "monitor/ui/readerdetails.h"
+#include "monitor/ui/viewparameters.h"
+#include "monitorrig.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+
+using namespace vork;
+using namespace vork::test;
+
+namespace {
+
+constexpr int net = 18;
+
+QStringList texts(std::initializer_list<const char *> list)
+{
+    QStringList out;
+    for (const char *t : list)
+        out << QString::fromUtf8(t);
+    return out;
+}
+
+QByteArray record(DataPackKind kind, int reader, QList<int> data, int hr = 14, int min = 5, int sec = 9)
+{
+    DataPack p;
+    p.typ = static_cast<std::uint8_t>(kind);
+    p.rdr = static_cast<std::uint8_t>(reader);
+    p.month = 3;
+    p.day = 7;
+    p.cent = 20;
+    p.year = 21;
+    p.hr = static_cast<std::uint8_t>(hr);
+    p.min = static_cast<std::uint8_t>(min);
+    p.sec = static_cast<std::uint8_t>(sec);
+    for (int i = 0; i < data.size() && i < 10; ++i)
+        p.data[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(data.at(i));
+    return encodeDataPack(p);
+}
+
+// A page over a rig, with a settings file of its own.
+struct PageRig : Rig
+{
+    explicit PageRig(Settings stored = {})
+        : settings(stored), file(op, dir.filePath(QStringLiteral("Vork.ini"))),
+          page(services, session, settings, file)
+    {
+        page.resize(900, 600);
+    }
+    QString stored(const char *key) { return file.ini().value(QStringLiteral("Options"), QLatin1String(key)); }
+
+    QTemporaryDir dir;
+    Settings settings;
+    SettingsFile file;
+    MonitorPage page;
+};
+
+udppack tableUnit(int readers, std::array<std::uint8_t, 3> version)
+{
+    udppack u;
+    u.ip = QStringLiteral("127.0.18.9");
+    u.mac = QStringLiteral("00:50:C2:00:00:09");
+    u.desc = QStringLiteral("Line 4 infeed");
+    u.ver.vrcnt = static_cast<std::uint8_t>(readers);
+    u.ver.vnum = version;
+    u.caddr = 16;
+    u.naddr = 100;
+    return u;
+}
+
+} // namespace
+
+class TestMonitorPage : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void cellTexts_data();
+    void cellTexts();
+    void identifiers_data();
+    void identifiers();
+    void recordsReachAllThreeViews();
+    void storedChoicesAndTheirButtons();
+    void headerClicksChangeOnlyNewRows();
+    void scrollViewFollowsTheCap();
+    void readerCountsFromTheWireIndexNothing_data();
+    void readerCountsFromTheWireIndexNothing();
+    void readerDetailsTakesTheRecords();
+};
+
+void TestMonitorPage::cellTexts_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("addressMode");
+    QTest::addColumn<QStringList>("cells"); // Rdr, Type, Value, Time Stamp, Date Stamp
+
+    QTest::newRow("label 12345 reader 3, index")
+        << record(DataPackKind::Label, 3, {0x39, 0x30}) << false
+        << texts({"3", "Label", "12345", "02:05:09 PM", "03/07/2021"});
+    QTest::newRow("label 7 reader 3, address") << record(DataPackKind::Label, 3, {7, 0}) << true
+                                              << texts({"103", "Label", "7", "02:05:09 PM", "03/07/2021"});
+    QTest::newRow("error 45 at midnight") << record(DataPackKind::Error, 0, {45}, 0, 0, 1) << false
+                                         << texts({"0", "Error", "45", "12:00:01 AM", "03/07/2021"});
+    QTest::newRow("diagnostic") << record(DataPackKind::Diagnostic, 1, {5, 12, 0xFD, 0, 7}) << false
+                                << texts({"1", "Diagnostic", "A+05  B+12 C-03 X+00 Y+07", "02:05:09 PM",
+                                               "03/07/2021"});
+    QTest::newRow("alarm") << record(DataPackKind::Alarm, 0, {30, 2}) << false
+                           << texts({"0", "Alarm", "30", "02:05:09 PM", "03/07/2021"});
+    QTest::newRow("boot is unknown, no value") << record(DataPackKind::Boot, 0, {3}) << false
+                                               << texts({"0", "Unknown", "", "02:05:09 PM", "03/07/2021"});
+    QTest::newRow("kind 9") << record(DataPackKind(9), 2, {1}) << false
+                            << texts({"2", "Unknown", "", "02:05:09 PM", "03/07/2021"});
+    QTest::newRow("hour 24 is a bad time") << record(DataPackKind::Label, 0, {1}, 24, 0, 0) << false
+                                          << texts({"0", "Label", "1", "Bad Time", "03/07/2021"});
+    QTest::newRow("second 60 is a bad time") << record(DataPackKind::Error, 0, {1}, 1, 2, 60) << false
+                                            << texts({"0", "Error", "1", "Bad Time", "03/07/2021"});
+}
+
+void TestMonitorPage::cellTexts()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, addressMode);
+    QFETCH(QStringList, cells);
+    MonitorRow row;
+    row.counter = 41;
+    row.pack = decodeDataPack(bytes);
+    row.ip = QStringLiteral("127.0.18.2");
+    row.mac = QStringLiteral("00:50:C2:00:00:02");
+    row.description = QStringLiteral("Dock");
+    row.readerBase = 100;
+    row.readerAddress = addressMode;
+    QCOMPARE(monitorCellText(row, MonitorColumn::Record), QStringLiteral("41"));
+    const MonitorColumn columns[] = {MonitorColumn::Reader, MonitorColumn::Type, MonitorColumn::Value,
+                                     MonitorColumn::TimeStamp, MonitorColumn::DateStamp};
+    for (int i = 0; i < cells.size(); ++i)
+        QCOMPARE(monitorCellText(row, columns[i]), cells.at(i));
+    QCOMPARE(monitorCellText(row, MonitorColumn::Unit), row.mac);
+    row.unitDescription = true;
+    QCOMPARE(monitorCellText(row, MonitorColumn::Unit), QStringLiteral("Dock"));
+    QCOMPARE(monitorCellText(row, MonitorColumn::Address), QStringLiteral("127.0.18.2"));
+}
+
+void TestMonitorPage::identifiers_data()
+{
+    QTest::addColumn<int>("readers");
+    QTest::addColumn<int>("major");
+    QTest::addColumn<int>("unitChoice");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<int>("reader1Address");
+
+    QTest::newRow("2.5.0 numbers from caddr") << 1 << 2 << 0 << QStringLiteral("SVRK 00:50:C2:00:00:09") << 17;
+    QTest::newRow("3.0.0 numbers from naddr") << 2 << 3 << 1 << QStringLiteral("TVRK 127.0.18.9") << 101;
+    QTest::newRow("four readers") << 4 << 3 << 0 << QStringLiteral("QVRK 00:50:C2:00:00:09") << 101;
+    QTest::newRow("eight, by description") << 8 << 5 << 2 << QStringLiteral("Line 4 infeed") << 101;
+    QTest::newRow("three readers: no prefix") << 3 << 5 << 1 << QStringLiteral(" 127.0.18.9") << 101;
+}
+
+void TestMonitorPage::identifiers()
+{
+    QFETCH(int, readers);
+    QFETCH(int, major);
+    QFETCH(int, unitChoice);
+    QFETCH(QString, title);
+    QFETCH(int, reader1Address);
+    const udppack u = tableUnit(readers, {static_cast<std::uint8_t>(major), 5, 0});
+    QCOMPARE(monitorUnitTitle(u, UnitIdentifier(unitChoice)), title);
+    QCOMPARE(monitorReaderIdentifier(u, 1, ReaderIdentifier::Index), 1);
+    QCOMPARE(monitorReaderIdentifier(u, 1, ReaderIdentifier::Address), reader1Address);
+}
+
+void TestMonitorPage::recordsReachAllThreeViews()
+{
+    PageRig rig;
+    QVERIFY(rig.start({monitorUnit(0, 2, net)}));
+    QCOMPARE(rig.session.monitorOn(), 1);
+    const QString ip = QStringLiteral("127.0.18.2");
+    udppack &unit = rig.unit(ip);
+
+    // Built from the active list: one list row and one tree reader node per reader.
+    MonitorUnitView *list = rig.page.listView();
+    MonitorUnitView *tree = rig.page.treeView();
+    QCOMPARE(list->topLevelItemCount(), 2);
+    QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral("TVRK ") + unit.mac);
+    QCOMPARE(list->topLevelItem(1)->text(0), QString());
+    QCOMPARE(list->topLevelItem(1)->text(1), QStringLiteral("1"));
+    QCOMPARE(list->topLevelItem(0)->text(2), QStringLiteral("***"));
+    QCOMPARE(tree->topLevelItemCount(), 1);
+    QCOMPARE(tree->topLevelItem(0)->childCount(), 2);
+    QCOMPARE(tree->topLevelItem(0)->child(1)->text(0), QStringLiteral("Reader 1"));
+    QVERIFY(tree->topLevelItem(0)->isExpanded());
+
+    // The simulator's own records flow into every view.
+    QVERIFY(wait::until([&] { return rig.session.rows().size() >= 20; }, 5000));
+    rig.page.refreshViews();
+    rig.page.scrollGrid()->scrollModel().sync();
+    QCOMPARE(rig.page.scrollGrid()->model()->rowCount(), int(rig.session.rows().size()));
+
+    // One known record: label 12345 on reader 1.
+    const ReplySource from;
+    rig.session.receive(unit, from, record(DataPackKind::Label, 1, {0x39, 0x30}));
+    rig.session.receive(unit, from, record(DataPackKind::Error, 1, {7}));
+    rig.page.refreshViews();
+    QCOMPARE(list->topLevelItem(1)->text(2), QStringLiteral("12345    03/07/2021  14:05:09"));
+    QCOMPARE(list->topLevelItem(1)->text(3), QStringLiteral("07    03/07/2021  14:05:09"));
+    QCOMPARE(tree->topLevelItem(0)->child(1)->child(0)->text(0),
+             QStringLiteral("Last Read:           12345   03/07/2021  14:05:09"));
+    QCOMPARE(tree->topLevelItem(0)->child(1)->child(1)->text(0),
+             QStringLiteral("Last Error:            07   03/07/2021  14:05:09"));
+    rig.page.scrollGrid()->scrollModel().sync();
+    QAbstractItemModel *model = rig.page.scrollGrid()->model();
+    const int last = model->rowCount() - 1;
+    QCOMPARE(model->index(last, 2).data().toString(), QStringLiteral("Error"));
+    QCOMPARE(model->index(last - 1, 3).data().toString(), QStringLiteral("12345"));
+    QCOMPARE(model->index(last, 0).data().toString(), QString::number(rig.session.rowCounter()));
+    rig.session.monitorOff(Page::Discover);
+}
+
+void TestMonitorPage::storedChoicesAndTheirButtons()
+{
+    Settings stored;
+    stored.monType = 1;  // TREE
+    stored.monTitle = 2; // DESCRIPTION
+    stored.monID = 1;    // ADDRESS
+    PageRig rig(stored);
+    ViewParameters *p = rig.page.viewParameters();
+    QCOMPARE(rig.page.views()->currentIndex(), 1);
+    QCOMPARE(p->choice(ViewParameters::UnitIdentifierChoice), 2);
+    QCOMPARE(p->choice(ViewParameters::ReaderIdentifierChoice), 1);
+    QCOMPARE(p->choice(ViewParameters::TreeView), 0);
+    QVERIFY(p->group(ViewParameters::TreeView)->isEnabled());
+    QCOMPARE(rig.page.tabs()->tabText(MonitorPage::ViewParametersTab), QStringLiteral("View Parameters  "));
+    QCOMPARE(rig.page.tabs()->tabText(MonitorPage::ForceReadTab), QStringLiteral("Force Read  "));
+
+    // SCROLL: its view in front, the identifiers and the tree choice greyed out, the choice kept.
+    p->buttons(ViewParameters::DisplayView)->button(2)->click();
+    QCOMPARE(rig.page.views()->currentWidget(), rig.page.scrollGrid());
+    QVERIFY(!p->group(ViewParameters::UnitIdentifierChoice)->isEnabled());
+    QVERIFY(!p->group(ViewParameters::ReaderIdentifierChoice)->isEnabled());
+    QVERIFY(!p->group(ViewParameters::TreeView)->isEnabled());
+    QCOMPARE(rig.settings.monType, 2);
+    QCOMPARE(rig.stored("MonType"), QStringLiteral("2"));
+
+    p->buttons(ViewParameters::DisplayView)->button(0)->click();
+    p->buttons(ViewParameters::UnitIdentifierChoice)->button(1)->click();
+    p->buttons(ViewParameters::ReaderIdentifierChoice)->button(0)->click();
+    QCOMPARE(rig.page.views()->currentWidget(), rig.page.listView());
+    QCOMPARE(rig.stored("MonTitle"), QStringLiteral("1"));
+    QCOMPARE(rig.stored("MonID"), QStringLiteral("0"));
+
+    // A stored tag out of range starts from the first button.
+    Settings odd;
+    odd.monType = 7;
+    odd.monTitle = -1;
+    PageRig other(odd);
+    QCOMPARE(other.page.views()->currentIndex(), 0);
+    QCOMPARE(other.page.viewParameters()->choice(ViewParameters::UnitIdentifierChoice), 0);
+}
+
+void TestMonitorPage::headerClicksChangeOnlyNewRows()
+{
+    PageRig rig;
+    udppack u = tableUnit(2, {5, 0, 1});
+    u.desc = QStringLiteral("Dock");
+    MonitorScrollGrid *grid = rig.page.scrollGrid();
+    QAbstractItemModel *model = grid->model();
+    QCOMPARE(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Rdr"));
+    QCOMPARE(grid->headerHint(1), QStringLiteral("Click to show Reader Index"));
+    QCOMPARE(grid->headerHint(6), QStringLiteral("Click to show Reader Description"));
+    QCOMPARE(grid->headerHint(3), QString());
+
+    const ReplySource from;
+    rig.session.receive(u, from, record(DataPackKind::Label, 1, {5}));
+    grid->headerClicked(1);
+    grid->headerClicked(6);
+    QCOMPARE(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Rdr i"));
+    QCOMPARE(model->headerData(6, Qt::Horizontal).toString(), QStringLiteral("Description"));
+    QCOMPARE(grid->headerHint(1), QStringLiteral("Click to show Reader Address"));
+    QCOMPARE(grid->headerHint(6), QStringLiteral("Click to show MAC addresses"));
+    rig.session.receive(u, from, record(DataPackKind::Label, 1, {6}));
+    grid->scrollModel().sync();
+    QCOMPARE(model->rowCount(), 2);
+    QCOMPARE(model->index(0, 1).data().toString(), QStringLiteral("101"));
+    QCOMPARE(model->index(0, 6).data().toString(), u.mac);
+    QCOMPARE(model->index(1, 1).data().toString(), QStringLiteral("1"));
+    QCOMPARE(model->index(1, 6).data().toString(), QStringLiteral("Dock"));
+
+    // A double click fits the column to its widest text.
+    grid->horizontalHeader()->resizeSection(6, 5);
+    grid->fitColumn(6);
+    QVERIFY(grid->horizontalHeader()->sectionSize(6) > grid->fontMetrics().horizontalAdvance(u.mac));
+}
+
+void TestMonitorPage::scrollViewFollowsTheCap()
+{
+    PageRig rig;
+    udppack u = tableUnit(1, {5, 0, 1});
+    const ReplySource from;
+    const QByteArray label = record(DataPackKind::Label, 0, {1});
+    MonitorScrollModel &model = rig.page.scrollGrid()->scrollModel();
+    // Some rows reach the view, then many more than the cap arrive within one batch.
+    for (int i = 0; i < 10; ++i)
+        rig.session.receive(u, from, label);
+    model.sync();
+    QCOMPARE(model.rowCount(), 10);
+    const int more = int(MonitorSession::rowCap) + 15;
+    for (int i = 0; i < more; ++i)
+        rig.session.receive(u, from, label);
+    QCOMPARE(model.index(0, 0).data().toString(), QString()); // dropped, not yet removed: blank, no stale row
+    model.sync();
+    QCOMPARE(model.rowCount(), int(MonitorSession::rowCap));
+    QCOMPARE(model.index(0, 0).data().toString(), QString::number(10 + more - int(MonitorSession::rowCap) + 1));
+    QCOMPARE(model.index(model.rowCount() - 1, 0).data().toString(), QString::number(10 + more));
+    QCOMPARE(rig.op.logs.filter(QStringLiteral("older ones are dropped")).size(), 1);
+}
+
+void TestMonitorPage::readerCountsFromTheWireIndexNothing_data()
+{
+    QTest::addColumn<int>("readers");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("none") << 0 << 1;
+    QTest::newRow("twelve") << 12 << 8;
+    QTest::newRow("255") << 255 << 8;
+}
+
+void TestMonitorPage::readerCountsFromTheWireIndexNothing()
+{
+    QFETCH(int, readers);
+    QFETCH(int, rows);
+    PageRig rig;
+    sim::SimUnit listed = monitorUnit(5, 1, net);
+    QVERIFY(rig.start({}, {listed}));
+    udppack &unit = rig.unit(QStringLiteral("127.0.18.7"));
+    unit.ver.vrcnt = static_cast<std::uint8_t>(readers);
+    rig.services.units().rebuildLists(false);
+    rig.session.resetLastValues();
+    Q_EMIT rig.session.monitorStarted();
+    QCOMPARE(rig.page.listView()->topLevelItemCount(), rows);
+    QCOMPARE(rig.page.treeView()->topLevelItem(0)->childCount(), rows);
+    QVERIFY(!rig.page.listView()->topLevelItem(0)->text(0).isEmpty());
+    const ReplySource from;
+    for (int r : {0, 7, 8, 11, 255})
+        rig.session.receive(unit, from, record(DataPackKind::Label, r, {9}));
+    rig.page.refreshViews();
+    QCOMPARE(rig.page.listView()->topLevelItem(0)->text(2), QStringLiteral("00009    03/07/2021  14:05:09"));
+    auto *details = new ReaderDetails(rig.session, rig.services.units(), unit.link);
+    QCOMPARE(details->readers()->topLevelItemCount(), rows);
+    delete details;
+}
+
+void TestMonitorPage::readerDetailsTakesTheRecords()
+{
+    PageRig rig;
+    sim::SimUnit listed = monitorUnit(6, 2, net);
+    listed.description = QStringLiteral("Press 2");
+    QVERIFY(rig.start({}, {listed}));
+    udppack &unit = rig.unit(QStringLiteral("127.0.18.8"));
+    unit.caddr = 16;
+    unit.model = 1;
+    unit.flash_mfg = 0x1f;
+    unit.flash_typ = 0x4a;
+    unit.dt = dtpack{5, 4, 3, 9, 1, 12, 26, 20};
+    unit.Monitor = true;
+    rig.services.units().rebuildLists(false);
+    rig.session.resetLastValues();
+    Q_EMIT rig.session.monitorStarted();
+
+    // A click on the unit's first row opens it; a click on another reader's row does not.
+    MonitorUnitView *list = rig.page.listView();
+    rig.page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&rig.page));
+    const auto clickRow = [&](int row) {
+        const QRect r = list->visualItemRect(list->topLevelItem(row));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
+    };
+    clickRow(1);
+    QVERIFY(!rig.page.details());
+    clickRow(0);
+    ReaderDetails *details = rig.page.details();
+    QVERIFY(details);
+    QCOMPARE(details->windowTitle(), QStringLiteral("Reader Details"));
+    QCOMPARE(details->infoText(QStringLiteral("Description")), QStringLiteral("Press 2"));
+    QCOMPARE(details->infoText(QStringLiteral("Version")), unit.vnumber + QStringLiteral("e"));
+    QCOMPARE(details->infoText(QStringLiteral("Date/Time")), QStringLiteral("03:04:05  09-DEC-2026"));
+    QCOMPARE(details->infoText(QStringLiteral("Flash ID")), QStringLiteral("0x1F,0x4A"));
+    QCOMPARE(details->readers()->topLevelItem(1)->text(0), QStringLiteral("      17"));
+    QCOMPARE(details->timer().interval(), 3000);
+    QVERIFY(details->timer().isActive());
+
+    // While it shows, records change the values only: no row.
+    const ReplySource from;
+    rig.session.receive(unit, from, record(DataPackKind::Label, 1, {0x39, 0x30}));
+    QCOMPARE(rig.session.rows().size(), std::size_t(0));
+    QCOMPARE(unit.LastRead[1], QStringLiteral("12345"));
+    details->refresh();
+    QCOMPARE(details->readers()->topLevelItem(1)->text(1), QStringLiteral("12345"));
+    QCOMPARE(details->readers()->topLevelItem(0)->text(1), QStringLiteral("***"));
+
+    details->close();
+    QVERIFY(!rig.session.detailsShowing());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!rig.page.details());
+    rig.session.receive(unit, from, record(DataPackKind::Label, 1, {1}));
+    QCOMPARE(rig.session.rows().size(), std::size_t(1));
+
+    // The tree opens it from the unit's node, not from the expand strip or deeper nodes.
+    QTreeWidget *tree = rig.page.treeView();
+    rig.page.views()->setCurrentWidget(tree);
+    QTest::qWait(1);
+    const QRect root = tree->visualItemRect(tree->topLevelItem(0));
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, QPoint(5, root.center().y()));
+    QVERIFY(!rig.page.details());
+    const QRect reader = tree->visualItemRect(tree->topLevelItem(0)->child(0));
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, reader.center());
+    QVERIFY(!rig.page.details());
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, QPoint(root.left() + 40, root.center().y()));
+    QVERIFY(rig.page.details());
+    rig.page.details()->close();
+    QVERIFY(!rig.session.detailsShowing());
+
+    QCOMPARE(ReaderDetails::heightFor(1), 204);
+    QCOMPARE(ReaderDetails::heightFor(2), 224);
+    QCOMPARE(ReaderDetails::heightFor(4), 264);
+    QCOMPARE(ReaderDetails::heightFor(8), 338);
+}
+
+QTEST_MAIN(TestMonitorPage)
+#include "tst_monitorpage.moc"

@@ -462,6 +462,15 @@ void TestMainWindow::clickConnectsAndPagesSetModes()
     QVERIFY(wait::until([&] { return fake.received.size() == 7; }, 3000));
     QCOMPARE(fake.received.mid(3), QByteArray(4, '\0')); // the history quit
 
+    // MONITOR puts the unit in monitor mode and leaving takes it out; its only unit stays connected.
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(int(Page::Monitor)).center());
+    QVERIFY(wait::until([&] { return fake.received.endsWith('M'); }, 3000));
+    QVERIFY(wait::until([&] { return f.window->units().unit(0).Monitor; }, 3000));
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(int(Page::Discover)).center());
+    QVERIFY(wait::until([&] { return fake.received.endsWith('Q'); }, 3000));
+    QCOMPARE(fake.received.mid(7), QByteArray("MQ"));
+    QVERIFY(f.window->units().unit(0).connected);
+
     QTest::mouseClick(f.window->disconnectButton(), Qt::LeftButton);
     QVERIFY(wait::until([&] { return !f.window->units().unit(0).connected; }, 3000));
     QVERIFY(fake.received.endsWith('C'));
@@ -571,7 +580,7 @@ void TestMainWindow::menuCommandsFollowThePages()
     // No unit is led into a mode for a page that has nothing to show yet.
     QVERIFY(!grid->commandAction(GridCommand::Configure)->isEnabled());
     QVERIFY(!grid->commandAction(GridCommand::History)->isEnabled());
-    QVERIFY(!grid->commandAction(GridCommand::Monitor)->isEnabled());
+    QVERIFY(grid->commandAction(GridCommand::Monitor)->isEnabled());
     QVERIFY(grid->commandAction(GridCommand::Connect)->isEnabled());
     // The menu's action, as the operator would choose it on the unit's row.
     Q_EMIT grid->commandTriggered(GridCommand::Connect, QStringLiteral("127.0.10.3"));
@@ -586,6 +595,12 @@ void TestMainWindow::menuCommandsFollowThePages()
     auto *label = qobject_cast<QLabel *>(f.window->pages()->currentWidget());
     QVERIFY(label);
     QCOMPARE(label->text(), notBuiltText());
+    // "Monitor" leads the unit to the MONITOR page, which puts it into monitor mode.
+    QVERIFY(f.window->pages()->requestPage(int(Page::Discover)));
+    QVERIFY(wait::until([&] { return fake.received.endsWith('Q'); }, 3000));
+    Q_EMIT grid->commandTriggered(GridCommand::Monitor, QStringLiteral("127.0.10.3"));
+    QCOMPARE(f.window->pages()->currentIndex(), int(Page::Monitor));
+    QVERIFY(wait::until([&] { return fake.received.endsWith('M'); }, 3000));
 }
 
 void TestMainWindow::searchClosesTheOpenConnectionWithTheCloseCommand()

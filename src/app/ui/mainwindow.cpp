@@ -257,6 +257,8 @@ void MainWindow::buildConnection()
             grid->setCommandEnabled(GridCommand::Configure, row.hasContent);
         if (row.page == Page::History)
             grid->setCommandEnabled(GridCommand::History, row.hasContent);
+        if (row.page == Page::Monitor)
+            grid->setCommandEnabled(GridCommand::Monitor, row.hasContent);
     }
     connect(grid, &DiscoveryGrid::commandTriggered, this,
             [this](GridCommand c, const QString &ip) { gridCommand(int(c), ip); });
@@ -275,7 +277,7 @@ void MainWindow::gridCommand(int command, const QString &ip)
     UnitSelection &selection = m_services->selection();
     if (!selection.prepareMenuUnit(ip, c == GridCommand::Disconnect,
                                    c == GridCommand::Configure || c == GridCommand::History
-                                       || c == GridCommand::Connect))
+                                       || c == GridCommand::Monitor || c == GridCommand::Connect))
         return;
     switch (c) {
     case GridCommand::Configure:
@@ -283,6 +285,9 @@ void MainWindow::gridCommand(int command, const QString &ip)
         return;
     case GridCommand::History:
         m_pages->requestPage(int(Page::History));
+        return;
+    case GridCommand::Monitor:
+        m_pages->requestPage(int(Page::Monitor));
         return;
     case GridCommand::Webpage:
         QDesktopServices::openUrl(QUrl(QStringLiteral("http://") + ip + QLatin1Char('/')));

@@ -5,7 +5,7 @@
 #include "cli/consoleoperator.h"
 #include "core/pinger.h"
 #include "core/settings.h"
-#include "monitor/monitorsession.h"
+#include "monitor/monitorpagecontroller.h"
 #include "monitor/ui/monitorpage.h"
 #include "monitor/ui/monitorscrollgrid.h"
 #include "monitor/ui/monitorscrollmodel.h"
@@ -116,8 +116,9 @@ int main(int argc, char *argv[])
     Settings settings;
     settings.monType = 2; // the scrolling view in front
     SettingsFile file(op, dir.filePath(QStringLiteral("Vork.ini")));
-    MonitorSession session(services);
-    MonitorPage page(services, session, settings, file);
+    MonitorPageController controller(services);
+    MonitorSession &session = controller.session();
+    MonitorPage page(services, controller, settings, file);
     page.resize(1000, 640);
     page.show();
 

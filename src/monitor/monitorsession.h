@@ -116,20 +116,4 @@ private:
     bool m_detailsShowing = false;
 };
 
-// The MONITOR page's side of the page rules; it owns the page's session.
-class MonitorPageController : public PageController
-{
-public:
-    explicit MonitorPageController(UnitServices &services) : m_session(services) {}
-    MonitorSession &session() { return m_session; }
-
-    Page page() const override { return Page::Monitor; }
-    void entered(Page) override { m_session.monitorOn(); }
-    void left(Page to) override { m_session.monitorOff(to); }
-    void closingUnit() override { m_session.monitorOff(Page::Monitor); }
-
-private:
-    MonitorSession m_session;
-};
-
 } // namespace vork

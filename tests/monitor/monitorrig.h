@@ -3,7 +3,7 @@
 // Simulated units on loopback, entered in a unit table and selected, with a
 // monitor session over them.
 #include "core/pinger.h"
-#include "monitor/monitorsession.h"
+#include "monitor/monitorpagecontroller.h"
 #include "recordingoperator.h"
 #include "services/unitservices.h"
 #include "simcommandserver.h"
@@ -35,7 +35,7 @@ inline sim::SimUnit monitorUnit(int n, int readers, int net = 17)
 
 struct Rig
 {
-    Rig() : services(op), session(services)
+    Rig() : services(op), controller(services), session(controller.session())
     {
         services.setPinger(std::make_unique<Reachable>());
     }
@@ -70,7 +70,8 @@ struct Rig
 
     RecordingOperator op;
     UnitServices services;
-    MonitorSession session;
+    MonitorPageController controller;
+    MonitorSession &session;
     sim::SimFleet fleet;
 };
 

@@ -8,12 +8,19 @@
 #include "monitor/ui/monitorscrollgrid.h"
 #include "monitor/ui/monitorscrollmodel.h"
 #include "monitor/ui/monitorunitviews.h"
+#include "monitor/ui/forcereadpanel.h"
+#include "monitor/ui/photoeyespanel.h"
 #include "monitor/ui/readerdetails.h"
 #include "monitor/ui/viewparameters.h"
 #include "monitorrig.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QStackedWidget>
@@ -58,7 +65,7 @@ struct PageRig : Rig
 {
     explicit PageRig(Settings stored = {})
         : settings(stored), file(op, dir.filePath(QStringLiteral("Vork.ini"))),
-          page(services, session, settings, file)
+          page(services, controller, settings, file)
     {
         page.resize(900, 600);
     }
@@ -100,6 +107,11 @@ private Q_SLOTS:
     void readerCountsFromTheWireIndexNothing_data();
     void readerCountsFromTheWireIndexNothing();
     void readerDetailsTakesTheRecords();
+    void photoEyeLampsFromTheChosenUnit();
+    void photoEyePanelsFollowTheReaderCount_data();
+    void photoEyePanelsFollowTheReaderCount();
+    void forceReadFromThePanel();
+    void runningTestKeepsThePage();
 };
 
 void TestMonitorPage::cellTexts_data()
@@ -435,6 +447,167 @@ void TestMonitorPage::readerDetailsTakesTheRecords()
     QCOMPARE(ReaderDetails::heightFor(2), 224);
     QCOMPARE(ReaderDetails::heightFor(4), 264);
     QCOMPARE(ReaderDetails::heightFor(8), 338);
+}
+
+void TestMonitorPage::photoEyeLampsFromTheChosenUnit()
+{
+    PageRig rig;
+    sim::SimUnit two = monitorUnit(0, 2, net);
+    two.monitor.photoEyes = QByteArray::fromHex("0502");
+    two.monitor.intervalMs = 1000;
+    QVERIFY(rig.start({two}));
+    QCOMPARE(rig.session.monitorOn(), 1);
+    rig.page.tabs()->setCurrentIndex(MonitorPage::PhotoEyesTab);
+    PhotoEyesPanel *eyes = rig.page.photoEyesPanel();
+    QCOMPARE(eyes->unitChoice()->currentText(), QStringLiteral("127.0.18.2"));
+    QCOMPARE(rig.page.forceReadPanel()->unitChoice()->currentText(), QStringLiteral("127.0.18.2"));
+    QVERIFY(eyes->readButton()->isEnabled());
+    QVERIFY(eyes->continuousButton()->isEnabled());
+
+    // Once: the reply lights A and C of reader 0 and B of reader 1, then the button comes up.
+    eyes->readButton()->click();
+    QVERIFY(wait::until([&] { return !eyes->readButton()->isChecked(); }, 3000));
+    QVERIFY(eyes->lit(0, 0));
+    QVERIFY(!eyes->lit(0, 1));
+    QVERIFY(eyes->lit(0, 2));
+    QVERIFY(eyes->lit(1, 1));
+    QVERIFY(!eyes->lit(1, 0));
+    QCOMPARE(eyes->lampImage(0).pixelColor(8, 8), QColor(0, 220, 0));
+    QCOMPARE(eyes->lampImage(0).pixelColor(24 + 8, 8), QColor(60, 60, 60));
+    QCOMPARE(rig.monitorOf(0)->photoEyeReplies(), 1);
+
+    // Continuously until "C" comes up: the lamps go off and the button with it.
+    eyes->continuousButton()->click();
+    eyes->readButton()->click();
+    QVERIFY(wait::until([&] { return rig.monitorOf(0)->photoEyeReplies() >= 3; }, 3000));
+    QVERIFY(eyes->readButton()->isChecked());
+    QVERIFY(wait::until([&] { return eyes->lit(1, 1); }, 2000));
+    // A reader whose view is switched off stays dark.
+    eyes->enableBox(1)->click();
+    QVERIFY(!eyes->lit(1, 1));
+    wait::delay(250);
+    QVERIFY(!eyes->lit(1, 1));
+    QVERIFY(eyes->lit(0, 0));
+    eyes->continuousButton()->click();
+    QVERIFY(!eyes->readButton()->isChecked());
+    QVERIFY(!eyes->lit(0, 0));
+    const int replies = rig.monitorOf(0)->photoEyeReplies();
+    wait::delay(300);
+    QVERIFY(rig.monitorOf(0)->photoEyeReplies() <= replies + 1); // at most one already on its way
+
+    // Leaving the tab with "Read PEs" down releases it.
+    eyes->readButton()->click();
+    QVERIFY(wait::until([&] { return !eyes->readButton()->isChecked(); }, 3000)); // a single read again
+    eyes->continuousButton()->click();
+    eyes->readButton()->click();
+    QVERIFY(eyes->readButton()->isChecked());
+    rig.page.tabs()->setCurrentIndex(MonitorPage::ViewParametersTab);
+    QVERIFY(!eyes->readButton()->isChecked());
+    rig.session.monitorOff(Page::Discover);
+}
+
+void TestMonitorPage::photoEyePanelsFollowTheReaderCount_data()
+{
+    QTest::addColumn<int>("readers");
+    QTest::addColumn<int>("panels");
+    QTest::addColumn<bool>("firstBox");
+    QTest::newRow("one") << 1 << 1 << false;
+    QTest::newRow("two") << 2 << 2 << true;
+    QTest::newRow("four") << 4 << 4 << true;
+    QTest::newRow("eight") << 8 << 8 << true;
+    QTest::newRow("twelve") << 12 << 8 << true;
+}
+
+void TestMonitorPage::photoEyePanelsFollowTheReaderCount()
+{
+    QFETCH(int, readers);
+    QFETCH(int, panels);
+    QFETCH(bool, firstBox);
+    PageRig rig;
+    QVERIFY(rig.start({}, {monitorUnit(9, 1, net)}));
+    rig.unit(QStringLiteral("127.0.18.11")).ver.vrcnt = static_cast<std::uint8_t>(readers);
+    rig.services.units().rebuildLists(false);
+    rig.session.monitorOn(); // no unit answers: the choice is filled all the same
+    rig.op.messages.clear();
+    PhotoEyesPanel *eyes = rig.page.photoEyesPanel();
+    QCOMPARE(eyes->unitChoice()->currentText(), QStringLiteral("127.0.18.11"));
+    rig.page.tabs()->setCurrentIndex(MonitorPage::PhotoEyesTab);
+    int visible = 0;
+    for (int r = 0; r < PhotoEyesPanel::readerPanels; ++r)
+        visible += eyes->readerPanel(r)->isVisibleTo(eyes) || (r >= 4 && readers > 4) ? 1 : 0;
+    QCOMPARE(visible, panels);
+    QCOMPARE(eyes->enableBox(0)->isEnabled(), firstBox);
+    QCOMPARE(eyes->firstReadersButton()->isVisibleTo(eyes), readers > 4);
+    // Not connected: nothing to read from.
+    QVERIFY(!eyes->readButton()->isEnabled());
+    QVERIFY(!eyes->continuousButton()->isEnabled());
+}
+
+void TestMonitorPage::forceReadFromThePanel()
+{
+    PageRig rig;
+    sim::SimUnit unit = monitorUnit(1, 4, net);
+    unit.monitor.intervalMs = 1000;
+    QVERIFY(rig.start({unit}));
+    QCOMPARE(rig.session.monitorOn(), 1);
+    ForceReadPanel *panel = rig.page.forceReadPanel();
+    QCOMPARE(panel->forceButton()->text(), QStringLiteral("Force Read"));
+    QVERIFY(!panel->forceButton()->isEnabled()); // label 0
+    QVERIFY(!panel->testToggle()->isEnabled());
+    QTest::mouseDClick(panel->labelField()->findChild<QLineEdit *>(), Qt::LeftButton);
+    QCOMPARE(panel->labelField()->value(), 1);
+    QVERIFY(panel->forceButton()->isEnabled());
+
+    panel->readerField()->setValue(2);
+    panel->labelField()->setValue(300);
+    rig.op.answers = {Answer::Yes};
+    panel->forceButton()->click();
+    QVERIFY(rig.op.logged(QStringLiteral("Label 300 has been forced")));
+    QVERIFY(rig.fleet.server(0).tcp().received().contains(QByteArray("f\x02\x2c\x01", 4)));
+    QCOMPARE(rig.op.questions.value(0), QStringLiteral("Are you sure you want to force label 300 on Vork Unit 127.0.18.3"));
+
+    // Test mode: the caption follows the toggle.
+    panel->testToggle()->click();
+    QCOMPARE(panel->forceButton()->text(), QStringLiteral("Start Test"));
+    panel->testToggle()->click();
+    QCOMPARE(panel->forceButton()->text(), QStringLiteral("Force Read"));
+    rig.session.monitorOff(Page::Discover);
+}
+
+void TestMonitorPage::runningTestKeepsThePage()
+{
+    PageRig rig;
+    sim::SimUnit unit = monitorUnit(2, 1, net);
+    unit.monitor.intervalMs = 1000;
+    QVERIFY(rig.start({unit}));
+    QCOMPARE(rig.session.monitorOn(), 1);
+    ForceReadPanel *panel = rig.page.forceReadPanel();
+    panel->labelField()->setValue(16383);
+    panel->delayField()->setValue(30);
+    panel->testToggle()->click();
+    panel->forceButton()->click();
+    QCOMPARE(panel->forceButton()->text(), QStringLiteral("Stop Test"));
+    QVERIFY(rig.op.logged(QStringLiteral("Label 16383 has been forced")));
+    QVERIFY(rig.op.logged(QStringLiteral("Force Test Complete")));
+    QCOMPARE(panel->forceButton()->text(), QStringLiteral("Force Read"));
+
+    // A test that goes on holds the page, with the force-read tab brought forward.
+    panel->infiniteLoop()->click();
+    panel->labelField()->setValue(100);
+    panel->testToggle()->click();
+    panel->forceButton()->click();
+    QVERIFY(rig.controller.forceRead().testRunning());
+    rig.page.tabs()->setCurrentIndex(MonitorPage::ViewParametersTab);
+    rig.op.messages.clear();
+    QVERIFY(!rig.controller.allowsChange(Page::Monitor, Page::Discover));
+    QCOMPARE(rig.op.messageTexts(MessageKind::Warning),
+             QStringList{QStringLiteral("Force read test in progress. You must stop the test before leaving this screen")});
+    QCOMPARE(rig.page.tabs()->currentIndex(), int(MonitorPage::ForceReadTab));
+    QVERIFY(rig.controller.allowsChange(Page::Discover, Page::Setup));
+    panel->forceButton()->click(); // "Stop Test"
+    QVERIFY(!rig.controller.forceRead().testRunning());
+    QVERIFY(rig.controller.allowsChange(Page::Monitor, Page::Discover));
+    rig.session.monitorOff(Page::Discover);
 }
 
 QTEST_MAIN(TestMonitorPage)

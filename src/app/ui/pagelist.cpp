@@ -1,7 +1,7 @@
 #include "app/ui/pagelist.h"
 
 #include "history/historypage.h"
-#include "monitor/monitorsession.h"
+#include "monitor/monitorpagecontroller.h"
 #include "monitor/ui/monitorpage.h"
 #include "setup/setuppage.h"
 
@@ -24,8 +24,8 @@ QWidget *blank(PageContext &, QWidget *parent)
 
 QWidget *monitorPage(PageContext &c, QWidget *parent)
 {
-    auto &session = static_cast<MonitorPageController &>(*c.controller).session();
-    return new MonitorPage(c.services, session, c.settings, c.settingsFile, parent);
+    return new MonitorPage(c.services, static_cast<MonitorPageController &>(*c.controller), c.settings,
+                           c.settingsFile, parent);
 }
 
 } // namespace

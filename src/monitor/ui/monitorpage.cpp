@@ -3,7 +3,9 @@
 #include "core/settings.h"
 #include "core/ui/notbuilt.h"
 #include "core/ui/pagecontrol.h"
-#include "monitor/monitorsession.h"
+#include "monitor/monitorpagecontroller.h"
+#include "monitor/ui/forcereadpanel.h"
+#include "monitor/ui/photoeyespanel.h"
 #include "monitor/ui/monitorscrollgrid.h"
 #include "monitor/ui/monitorunitviews.h"
 #include "monitor/ui/readerdetails.h"
@@ -11,6 +13,8 @@
 #include "services/unitservices.h"
 #include "unit/unittable.h"
 
+#include <QComboBox>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -21,14 +25,16 @@ namespace {
 constexpr int lowerTabsHeight = 175;
 } // namespace
 
-MonitorPage::MonitorPage(UnitServices &services, MonitorSession &session, Settings &settings,
+MonitorPage::MonitorPage(UnitServices &services, MonitorPageController &controller, Settings &settings,
                          SettingsFile &settingsFile, QWidget *parent)
-    : QWidget(parent), m_services(services), m_session(session), m_settings(settings), m_settingsFile(settingsFile),
+    : QWidget(parent), m_services(services), m_session(controller.session()), m_settings(settings),
+      m_settingsFile(settingsFile),
       m_views(new QStackedWidget(this)),
       m_list(new MonitorUnitView(MonitorUnitView::Shape::List, services.units(), m_views)),
       m_tree(new MonitorUnitView(MonitorUnitView::Shape::Tree, services.units(), m_views)),
-      m_scroll(new MonitorScrollGrid(session, m_views)), m_tabs(new PageControl(this)),
-      m_parameters(new ViewParameters(m_tabs))
+      m_scroll(new MonitorScrollGrid(m_session, m_views)), m_tabs(new PageControl(this)),
+      m_parameters(new ViewParameters(m_tabs)), m_photoEyes(new PhotoEyesPanel(services, controller.photoEyes(), m_tabs)),
+      m_forceRead(new ForceReadPanel(controller.forceRead(), m_tabs))
 {
     // Stacked in the order of the DISPLAY VIEW tags.
     m_views->addWidget(m_list);
@@ -36,8 +42,8 @@ MonitorPage::MonitorPage(UnitServices &services, MonitorSession &session, Settin
     m_views->addWidget(m_scroll);
 
     m_tabs->addTab(notBuiltPage(m_tabs), QStringLiteral("Announce  "));
-    m_tabs->addTab(notBuiltPage(m_tabs), QStringLiteral("PhotoEyes  "));
-    m_tabs->addTab(notBuiltPage(m_tabs), QStringLiteral("Force Read  "));
+    m_tabs->addTab(m_photoEyes, QStringLiteral("PhotoEyes  "));
+    m_tabs->addTab(m_forceRead, QStringLiteral("Force Read  "));
     m_tabs->addTab(m_parameters, QStringLiteral("View Parameters  "));
 
     auto *split = new QSplitter(Qt::Vertical, this);
@@ -54,6 +60,7 @@ MonitorPage::MonitorPage(UnitServices &services, MonitorSession &session, Settin
     m_refresh.setSingleShot(true);
     m_refresh.setInterval(refreshMs);
     connect(&m_refresh, &QTimer::timeout, this, &MonitorPage::refreshViews);
+    MonitorSession &session = m_session;
     connect(&session, &MonitorSession::recordArrived, this, [this](int unitIndex, bool) {
         UnitTable &units = m_services.units();
         if (unitIndex < 0 || unitIndex >= units.count())
@@ -70,6 +77,15 @@ MonitorPage::MonitorPage(UnitServices &services, MonitorSession &session, Settin
     connect(m_list, &MonitorUnitView::detailsRequested, this, &MonitorPage::showDetails);
     connect(m_tree, &MonitorUnitView::detailsRequested, this, &MonitorPage::showDetails);
     connect(m_parameters, &ViewParameters::chosen, this, &MonitorPage::choiceMade);
+    connect(m_tabs, &QTabWidget::currentChanged, this, &MonitorPage::lowerTabChanged);
+    // The unit choices of the lower tabs always show the same unit.
+    for (QComboBox *choice : {m_photoEyes->unitChoice(), m_forceRead->unitChoice()})
+        connect(choice, &QComboBox::currentIndexChanged, this, [this](int index) {
+            for (QComboBox *other : {m_photoEyes->unitChoice(), m_forceRead->unitChoice()})
+                if (other->currentIndex() != index)
+                    other->setCurrentIndex(index);
+        });
+    controller.setLeaveRefused([this] { m_tabs->setCurrentIndex(ForceReadTab); });
 
     // The stored choices, applied as if clicked.
     m_parameters->choose(ViewParameters::DisplayView, settings.monType);
@@ -108,8 +124,35 @@ void MonitorPage::choiceMade(int which, int tag)
     }
 }
 
+void MonitorPage::fillUnitChoices()
+{
+    const QStringList addresses = m_session.unitChoice();
+    for (QComboBox *choice : {m_photoEyes->unitChoice(), m_forceRead->unitChoice()}) {
+        const QSignalBlocker block(choice);
+        choice->clear();
+        choice->addItems(addresses);
+    }
+    // Item 0 in all of them, with what follows from the choice.
+    if (!addresses.isEmpty()) {
+        m_forceRead->unitChoice()->setCurrentIndex(-1);
+        m_forceRead->unitChoice()->setCurrentIndex(0);
+    }
+}
+
+void MonitorPage::lowerTabChanged(int index)
+{
+    if (m_lowerTab == PhotoEyesTab && index != PhotoEyesTab)
+        m_photoEyes->hidden();
+    m_lowerTab = index;
+    if (index == PhotoEyesTab)
+        m_photoEyes->shown();
+}
+
 void MonitorPage::buildViews()
 {
+    fillUnitChoices();
+    if (m_lowerTab == PhotoEyesTab)
+        m_photoEyes->shown();
     m_changed.clear();
     m_list->build();
     m_tree->build();

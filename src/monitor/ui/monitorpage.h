@@ -11,8 +11,11 @@ class QStackedWidget;
 
 namespace vork {
 
+class ForceReadPanel;
+class MonitorPageController;
 class MonitorScrollGrid;
 class MonitorSession;
+class PhotoEyesPanel;
 class MonitorUnitView;
 class PageControl;
 
@@ -32,8 +35,8 @@ public:
     // The views take the changes of a batch of records at once.
     static constexpr int refreshMs = 100;
 
-    MonitorPage(UnitServices &services, MonitorSession &session, Settings &settings, SettingsFile &settingsFile,
-                QWidget *parent = nullptr);
+    MonitorPage(UnitServices &services, MonitorPageController &controller, Settings &settings,
+                SettingsFile &settingsFile, QWidget *parent = nullptr);
     ~MonitorPage() override;
 
     MonitorUnitView *listView() const { return m_list; }
@@ -43,6 +46,8 @@ public:
     ViewParameters *viewParameters() const { return m_parameters; }
     PageControl *tabs() const { return m_tabs; }
     ReaderDetails *details() const { return m_details; }
+    PhotoEyesPanel *photoEyesPanel() const { return m_photoEyes; }
+    ForceReadPanel *forceReadPanel() const { return m_forceRead; }
 
     // Opens the "Reader Details" of a unit.
     void showDetails(quint64 link);
@@ -53,6 +58,8 @@ private:
     void buildViews();
     void choiceMade(int which, int tag);
     void applyTreeChoice();
+    void fillUnitChoices();
+    void lowerTabChanged(int index);
 
     UnitServices &m_services;
     MonitorSession &m_session;
@@ -64,6 +71,9 @@ private:
     MonitorScrollGrid *m_scroll;
     PageControl *m_tabs;
     ViewParameters *m_parameters;
+    PhotoEyesPanel *m_photoEyes;
+    ForceReadPanel *m_forceRead;
+    int m_lowerTab = 0;
     QPointer<ReaderDetails> m_details;
     QSet<quint64> m_changed;
     QTimer m_refresh;

@@ -110,6 +110,12 @@ int readEyes(UnitSession &s, bool watch, bool json, qint64 maxReplies, qint64 ma
         out.flush();
     });
 
+    // Armed before anything is printed: a signal that comes at any time ends it cleanly.
+    CloseSignals interrupt;
+    bool stop = false;
+    QObject::connect(&interrupt, &CloseSignals::closeRequested, &scope, [&](int) { stop = true; });
+    interrupt.arm();
+
     if (const AckResult a = s.send(Command::Monitor, monitorAckSeconds); a != AckResult::Ack)
         return s.ackFailed(a, QStringLiteral("the monitor command (M)"));
     int status = exitOk;
@@ -119,17 +125,13 @@ int readEyes(UnitSession &s, bool watch, bool json, qint64 maxReplies, qint64 ma
         return leaveMonitor(s, exitFailed);
     }
     ConnectionManager &c = s.services.connections();
-    const ReplyWait first = c.waitForReply(s.unit(), [&] { return replies > 0; }, replyWaitMs);
+    const ReplyWait first = c.waitForReply(s.unit(), [&] { return replies > 0 || stop; }, replyWaitMs);
     if (first != ReplyWait::Done) {
         s.op.error(QStringLiteral("No photo-eye reply from Vork Unit ") + s.address
                    + (first == ReplyWait::Closed ? QStringLiteral(": ") + ConnectionManager::lostText()
                                                  : QStringLiteral(": no answer within 3 s")));
         status = exitFailed;
     } else if (watch) {
-        CloseSignals interrupt;
-        bool stop = false;
-        QObject::connect(&interrupt, &CloseSignals::closeRequested, &scope, [&](int) { stop = true; });
-        interrupt.arm();
         QElapsedTimer running;
         running.start();
         // Until interrupted, or the count or time is reached; each turn is short.

@@ -102,6 +102,9 @@ bool ForceRead::checks()
         return false;
     }
     if (m_services.units().findByIP(m_ip) < 0) {
+        // A test has nothing left to force: it ends rather than warn at every tick.
+        if (m_running)
+            stopTest();
         op.warning(QStringLiteral("Vork Unit not found. Force Read Aborted"));
         return false;
     }

@@ -169,6 +169,8 @@ void TestForceRead::refusals_data()
         << 0 << unitIp << true << QStringLiteral("Zero is an Invalid Label Number. Force Read Aborted");
     QTest::newRow("unit not in the table") << 5 << QStringLiteral("127.0.42.99") << false
                                            << QStringLiteral("Vork Unit not found. Force Read Aborted");
+    QTest::newRow("unit gone while a test runs: the test ends")
+        << 5 << QStringLiteral("127.0.42.99") << true << QStringLiteral("Vork Unit not found. Force Read Aborted");
 }
 
 void TestForceRead::refusals()
@@ -189,7 +191,10 @@ void TestForceRead::refusals()
         QVERIFY(rig.force->testRunning());
         QCOMPARE(rig.force->label(), 41);
         before = forceBytes(0, 40);
-        rig.force->setLabel(label);
+        if (label == 0)
+            rig.force->setLabel(label);
+        else
+            rig.force->setUnitAddress(address);
         QVERIFY(wait::until([&] { return !rig.force->testRunning(); }, 3000));
         QVERIFY(!rig.force->testMode());
         QVERIFY(!rig.force->timerActive());

@@ -60,7 +60,7 @@ int SimMonitorHandler::dataSize(Mode mode, std::uint8_t byte) const
 
 int SimMonitorHandler::readers() const
 {
-    // A unit reports 1, 2, 4 or 8 readers; anything else sends as one.
+    // Live records come from 1, 2, 4 or 8 readers; any other count sends them as one.
     const int n = m_server.unit().unit().readers;
     return n >= 1 && n <= DataPack::readerSlots ? n : 1;
 }
@@ -201,10 +201,14 @@ void SimMonitorHandler::sendRecord(const QByteArray &record)
 
 void SimMonitorHandler::sendPhotoEyes(char type)
 {
-    // Each reader's three eyes (A 4, B 2, C 1) take turns, so a watcher sees them change.
+    // A byte for every reader the unit reports, past eight too: a unit with a bogus
+    // count sends them all. Without set eyes each reader's three (A 4, B 2, C 1)
+    // take turns, so a watcher sees them change.
+    const QByteArray &set = m_server.unit().unit().monitor.photoEyes;
+    const int count = qMax(1, int(m_server.unit().unit().readers));
     QByteArray reply(1, type);
-    for (int r = 0; r < readers(); ++r)
-        reply.append(static_cast<char>((m_eyeTick + r) % 8));
+    for (int r = 0; r < count; ++r)
+        reply.append(set.isEmpty() ? static_cast<char>((m_eyeTick + r) % 8) : r < set.size() ? set.at(r) : '\0');
     ++m_eyeTick;
     ++m_photoEyeReplies;
     m_server.pushBytes(reply);

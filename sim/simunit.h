@@ -63,6 +63,7 @@ struct SimMonitor
     bool splitRecords = false;  // every record in two writes
     int garbageBytes = 0;       // bytes no reply starts with, between records
     bool sticky = false;        // acknowledges Q but goes on sending records
+    QByteArray photoEyes;       // eyes of readers 0, 1, ... (A 4, B 2, C 1); empty: they take turns
 };
 
 // What the checksum command reports, and how long the unit takes to work it out.

@@ -17,6 +17,9 @@ int erase(const QStringList &args);
 int events(const QStringList &args);
 // Live records from units in monitor mode, until interrupted.
 int monitor(const QStringList &args);
+// A unit's photo eyes, once or watched; a forced read on one of its readers.
+int photoEyes(const QStringList &args);
+int forceRead(const QStringList &args);
 // "vork setup get": args after the word get.
 int setupGet(const QStringList &args);
 

@@ -22,6 +22,8 @@ int usage(QTextStream &s, int status)
          "  reboot ADDRESS    restart a unit (asks unless --yes)\n"
          "  erase setup|history|persistent ADDRESS   erase on a unit (asks unless --yes)\n"
          "  monitor ADDRESS...  print live records of units in monitor mode until interrupted\n"
+         "  photoeyes ADDRESS read a unit's photo eyes once (--watch: until interrupted)\n"
+         "  force-read ADDRESS --reader R --label L   make a reader read a label (asks unless --yes)\n"
          "  events decode HEX...   decode 19-byte event records given as hex (no unit needed)\n"
          "  setup get ADDRESS read a unit's setup record, one field a line (--json: one object)\n"
          "  interfaces        list the local IPv4 interface addresses (loopback last)\n"
@@ -57,6 +59,10 @@ int main(int argc, char *argv[])
         return vork::cli::ping(args.mid(1));
     if (command == QLatin1String("monitor"))
         return vork::cli::monitor(args.mid(1));
+    if (command == QLatin1String("photoeyes"))
+        return vork::cli::photoEyes(args.mid(1));
+    if (command == QLatin1String("force-read"))
+        return vork::cli::forceRead(args.mid(1));
     if (command == QLatin1String("events"))
         return vork::cli::events(args.mid(1));
     if (command == QLatin1String("setup")) {

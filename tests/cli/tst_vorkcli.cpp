@@ -123,6 +123,12 @@ private Q_SLOTS:
     void monitorPrintsRecordsAndLetsGo_data();
     void monitorPrintsRecordsAndLetsGo();
     void monitorEndsWhenTheLinkDrops();
+    void photoEyes_data();
+    void photoEyes();
+    void photoEyesFailures_data();
+    void photoEyesFailures();
+    void forceRead_data();
+    void forceRead();
     void failuresSayWhy_data();
     void failuresSayWhy();
     void declinedQuestion_data();
@@ -232,6 +238,32 @@ void TestVorkCli::badArguments_data()
     QTest::newRow("setup get --yes") << QStringList{QStringLiteral("setup"), QStringLiteral("get"), QStringLiteral("--yes"),
                                                     QStringLiteral("127.0.31.2")}
                                      << "'yes'";
+    QTest::newRow("photoeyes without address") << QStringList{QStringLiteral("photoeyes")}
+                                               << "usage: vork photoeyes [options] ADDRESS";
+    QTest::newRow("photoeyes --count without --watch")
+        << QStringList{QStringLiteral("photoeyes"), QStringLiteral("--count"), QStringLiteral("3"), failAddress}
+        << "--count and --seconds go with --watch";
+    QTest::newRow("photoeyes --count 0")
+        << QStringList{QStringLiteral("photoeyes"), QStringLiteral("--watch"), QStringLiteral("--count"),
+                       QStringLiteral("0"), failAddress}
+        << "--count must be 1..1000000000";
+    QTest::newRow("photoeyes broadcast") << QStringList{QStringLiteral("photoeyes"), QStringLiteral("255.255.255.255")}
+                                         << broadcast;
+    QTest::newRow("force-read label 0")
+        << QStringList{QStringLiteral("force-read"), QStringLiteral("--reader"), QStringLiteral("0"),
+                       QStringLiteral("--label"), QStringLiteral("0"), failAddress}
+        << "--label must be 1..16383";
+    QTest::newRow("force-read label 16384")
+        << QStringList{QStringLiteral("force-read"), QStringLiteral("--reader"), QStringLiteral("0"),
+                       QStringLiteral("--label"), QStringLiteral("16384"), failAddress}
+        << "--label must be 1..16383";
+    QTest::newRow("force-read reader 8")
+        << QStringList{QStringLiteral("force-read"), QStringLiteral("--reader"), QStringLiteral("8"),
+                       QStringLiteral("--label"), QStringLiteral("5"), failAddress}
+        << "--reader must be 0..7";
+    QTest::newRow("force-read without a label")
+        << QStringList{QStringLiteral("force-read"), QStringLiteral("--reader"), QStringLiteral("1"), failAddress}
+        << "usage: vork force-read --reader R --label L";
     QTest::newRow("interfaces with an argument") << QStringList{QStringLiteral("interfaces"), QStringLiteral("x")}
                                                  << "takes no arguments";
     // Event records: hex digits in pairs, nothing else; checked before anything is printed.
@@ -611,6 +643,10 @@ void TestVorkCli::declinedQuestion_data()
                            << "Erase Vork Persistent Data?";
     QTest::newRow("checksum") << QStringList{QStringLiteral("checksum"), QStringLiteral("--no-ping"), a}
                               << "Computing the program checksum";
+    QTest::newRow("force-read")
+        << QStringList{QStringLiteral("force-read"), QStringLiteral("--no-ping"), QStringLiteral("--reader"),
+                       QStringLiteral("2"), QStringLiteral("--label"), QStringLiteral("300"), a}
+        << "Are you sure you want to force label 300 on Vork Unit 127.0.21.2";
     QTest::newRow("discover --sync-clock")
         << QStringList{QStringLiteral("discover"), QStringLiteral("--sync-clock"), QStringLiteral("--to"), a,
                        QStringLiteral("--wait"), QStringLiteral("300")}
@@ -843,6 +879,11 @@ void TestVorkCli::help_data()
                                       << "Usage: vork setup get [options] ADDRESS" << "Answer Yes";
     QTest::newRow("ping") << QStringList{QStringLiteral("ping"), QStringLiteral("--help")}
                           << "Usage: vork ping [options] ADDRESS" << "";
+    QTest::newRow("photoeyes asks nothing") << QStringList{QStringLiteral("photoeyes"), QStringLiteral("--help")}
+                                            << "Usage: vork photoeyes [options] ADDRESS" << "Answer Yes";
+    QTest::newRow("force-read offers --yes") << QStringList{QStringLiteral("force-read"), QStringLiteral("--help")}
+                                             << "Answer Yes to the question" << "";
+    QTest::newRow("help lists photoeyes") << QStringList{QStringLiteral("help")} << "photoeyes ADDRESS" << "";
     QTest::newRow("exit codes") << QStringList{QStringLiteral("help")} << "4  a question was declined" << "";
     QTest::newRow("exit codes per command") << QStringList{QStringLiteral("checksum"), QStringLiteral("--help")}
                                             << "3  local failure" << "";
@@ -1025,6 +1066,191 @@ void TestVorkCli::monitorEndsWhenTheLinkDrops()
     QCOMPARE(r.status, 1);
     QVERIFY2(r.err.contains(QStringLiteral("connection lost")), qPrintable(r.err));
     QVERIFY(!r.out.isEmpty()); // what came before the drop was printed
+}
+
+namespace {
+
+const QString eyesAddress = QStringLiteral("127.0.43.2");
+
+sim::SimUnit eyesUnit(int readers, const QByteArray &eyes)
+{
+    sim::SimUnit u = sim::demoUnit(0, QHostAddress(eyesAddress));
+    u.readers = static_cast<std::uint8_t>(readers);
+    u.monitor.photoEyes = eyes;
+    u.monitor.intervalMs = 40; // live records between the replies, to be passed over
+    return u;
+}
+
+// What the unit received, without the login text.
+QByteArray commandsOf(const sim::SimCommandServer &tcp)
+{
+    QByteArray got = tcp.received();
+    if (got.startsWith("KBmPQD"))
+        got.remove(0, 6);
+    return got;
+}
+
+} // namespace
+
+void TestVorkCli::photoEyes_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("readers");
+    QTest::addColumn<QByteArray>("eyes");
+    QTest::addColumn<bool>("interrupt"); // stopped by SIGTERM
+    QTest::addColumn<QStringList>("lines"); // every line, or with interrupt each line
+    QTest::addColumn<QByteArray>("commands");
+    const QString two0 = QStringLiteral("reader 0: A on  B off  C on");
+    const QString two1 = QStringLiteral("reader 1: A off  B on  C off");
+    const QString json = QStringLiteral(
+        R"({"readers":[{"a":true,"b":false,"c":true,"reader":0},{"a":false,"b":true,"c":false,"reader":1}],"unit":"127.0.43.2"})");
+    QTest::newRow("once, a line per reader") << QStringList{} << 2 << QByteArray("\x05\x02") << false
+                                             << QStringList{two0, two1} << QByteArray("MPQC");
+    QTest::newRow("once, json") << QStringList{QStringLiteral("--json")} << 2 << QByteArray("\x05\x02") << false
+                                << QStringList{json} << QByteArray("MPQC");
+    QTest::newRow("one reader") << QStringList{} << 1 << QByteArray("\x07") << false
+                                << QStringList{QStringLiteral("reader 0: A on  B on  C on")} << QByteArray("MPQC");
+    QStringList eight;
+    for (int r = 0; r < 8; ++r)
+        eight << QStringLiteral("reader %1: A off  B off  C on").arg(r);
+    QTest::newRow("a count of 12 shows eight") << QStringList{} << 12 << QByteArray(12, '\x01') << false << eight
+                                               << QByteArray("MPQC");
+    QTest::newRow("watched, three replies")
+        << QStringList{QStringLiteral("--watch"), QStringLiteral("--count"), QStringLiteral("3")} << 2
+        << QByteArray("\x05\x02") << false << QStringList(3, two0 + QStringLiteral("   ") + two1)
+        << QByteArray("MpXQC");
+    QTest::newRow("watched, json") << QStringList{QStringLiteral("--watch"), QStringLiteral("--json"),
+                                                  QStringLiteral("--count"), QStringLiteral("2")}
+                                   << 2 << QByteArray("\x05\x02") << false << QStringList(2, json)
+                                   << QByteArray("MpXQC");
+    QTest::newRow("watched until interrupted") << QStringList{QStringLiteral("--watch")} << 2
+                                               << QByteArray("\x05\x02") << true
+                                               << QStringList{two0 + QStringLiteral("   ") + two1}
+                                               << QByteArray("MpXQC");
+}
+
+void TestVorkCli::photoEyes()
+{
+    QFETCH(QStringList, options);
+    QFETCH(int, readers);
+    QFETCH(QByteArray, eyes);
+    QFETCH(bool, interrupt);
+    QFETCH(QStringList, lines);
+    QFETCH(QByteArray, commands);
+    Fleet f({eyesUnit(readers, eyes)});
+    QVERIFY(f.started);
+    const QStringList args = QStringList{QStringLiteral("photoeyes"), QStringLiteral("--no-ping")} + options
+                             + QStringList{eyesAddress};
+    int status = -1;
+    QString out;
+    QString err;
+    if (interrupt) {
+        QProcess p;
+        p.start(QStringLiteral(VORK_EXE), args);
+        QVERIFY(p.waitForStarted(5000));
+        QVERIFY(wait::until([&] { return p.canReadLine() || p.state() == QProcess::NotRunning; }, 10000));
+        p.terminate();
+        QVERIFY(wait::until([&] { return p.state() == QProcess::NotRunning; }, 10000));
+        status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        out = QString::fromLocal8Bit(p.readAllStandardOutput());
+        err = QString::fromLocal8Bit(p.readAllStandardError());
+    } else {
+        const Run r = runVork(args);
+        status = r.status;
+        out = r.out;
+        err = r.err;
+    }
+    QVERIFY2(status == 0, qPrintable(err));
+    QVERIFY2(err.isEmpty(), qPrintable(err));
+    const QStringList got = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    if (interrupt) {
+        QVERIFY(!got.isEmpty());
+        for (const QString &line : got)
+            QCOMPARE(line, lines.first());
+    } else {
+        QCOMPARE(got, lines);
+    }
+    // Monitor mode on, the eyes read (and continuous mode ended), monitor mode off, closed.
+    QCOMPARE(commandsOf(f.fleet.server(0).tcp()), commands);
+}
+
+void TestVorkCli::photoEyesFailures_data()
+{
+    QTest::addColumn<QByteArray>("nak");
+    QTest::addColumn<QByteArray>("mute");
+    QTest::addColumn<int>("dropAfter");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QByteArray>("commands");
+    QTest::newRow("monitor mode refused") << QByteArray("M") << QByteArray() << 0 << QStringList{}
+                                          << "Vork Unit 127.0.43.2 refused the monitor command (M) (NAK)"
+                                          << QByteArray("MC");
+    QTest::newRow("no reply") << QByteArray() << QByteArray("P") << 0 << QStringList{}
+                              << "No photo-eye reply from Vork Unit 127.0.43.2: no answer within 3 s"
+                              << QByteArray("MPQC");
+    QTest::newRow("link lost while watching")
+        << QByteArray() << QByteArray() << 40 << QStringList{QStringLiteral("--watch"), QStringLiteral("--seconds"),
+                                                             QStringLiteral("20")}
+        << "Photo eyes of Vork Unit 127.0.43.2: connection lost" << QByteArray("Mp");
+}
+
+void TestVorkCli::photoEyesFailures()
+{
+    QFETCH(QByteArray, nak);
+    QFETCH(QByteArray, mute);
+    QFETCH(int, dropAfter);
+    QFETCH(QStringList, options);
+    QFETCH(QString, error);
+    QFETCH(QByteArray, commands);
+    sim::SimUnit u = eyesUnit(1, QByteArray("\x04"));
+    u.monitor.intervalMs = 600000;
+    u.commandFaults.nakCommands = nak;
+    u.commandFaults.silentCommands = mute;
+    u.commandFaults.dropAfterBytes = dropAfter;
+    Fleet f({u});
+    QVERIFY(f.started);
+    const Run r = runVork(QStringList{QStringLiteral("photoeyes"), QStringLiteral("--no-ping")} + options
+                          + QStringList{eyesAddress});
+    QVERIFY2(r.status == 1, qPrintable(printable(r)));
+    QVERIFY2(r.err.contains(error), qPrintable(printable(r)));
+    QCOMPARE(commandsOf(f.fleet.server(0).tcp()), commands);
+}
+
+void TestVorkCli::forceRead_data()
+{
+    QTest::addColumn<QByteArray>("nak");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QByteArray>("commands");
+    QTest::newRow("label 300 on reader 2")
+        << QByteArray() << 0 << "Label 300 has been forced on reader 2 of Vork Unit 127.0.43.2\n" << QString()
+        << QByteArray("Mf\x02\x2C\x01QC");
+    QTest::newRow("refused") << QByteArray("f") << 1 << QString()
+                             << "Vork Unit 127.0.43.2 refused the force read (f) (NAK)" << QByteArray("MfQC");
+}
+
+void TestVorkCli::forceRead()
+{
+    QFETCH(QByteArray, nak);
+    QFETCH(int, status);
+    QFETCH(QString, out);
+    QFETCH(QString, error);
+    QFETCH(QByteArray, commands);
+    sim::SimUnit u = eyesUnit(4, {});
+    u.commandFaults.nakCommands = nak;
+    Fleet f({u});
+    QVERIFY(f.started);
+    const Run r = runVork({QStringLiteral("force-read"), QStringLiteral("--no-ping"), QStringLiteral("--yes"),
+                           QStringLiteral("--reader"), QStringLiteral("2"), QStringLiteral("--label"),
+                           QStringLiteral("300"), eyesAddress});
+    QVERIFY2(r.status == status, qPrintable(printable(r)));
+    QCOMPARE(r.out, out);
+    if (error.isEmpty())
+        QVERIFY2(r.err.isEmpty(), qPrintable(r.err));
+    else
+        QVERIFY2(r.err.contains(error), qPrintable(printable(r)));
+    QCOMPARE(commandsOf(f.fleet.server(0).tcp()), commands);
 }
 
 QTEST_GUILESS_MAIN(TestVorkCli)

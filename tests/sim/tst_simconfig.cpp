@@ -30,7 +30,8 @@ QString faultState(const SimUnit &u)
                        QString::number(c.dropAfterBytes), QString::number(c.failErase),
                        QString::number(c.splitReplies), QString::number(c.lateBlockMs), QString::number(c.trickleMs),
                        QString::number(c.closeLingerMs), QString::number(u.restartSilenceMs),
-                       QString::number(u.checksum.delayMs), QString::number(u.checksum.location, 16)}
+                       QString::number(u.checksum.delayMs), QString::number(u.checksum.location, 16),
+                       QString::fromLatin1(u.monitor.photoEyes.toHex())}
         .join(QLatin1Char('|'));
 }
 
@@ -373,6 +374,7 @@ void TestSimConfig::flagMatchesFileKey_data()
     row("restart-ms", "200", R"({"restartMs": 200})");
     row("checksum-delay", "40", R"({"checksum": {"delayMs": 40}})");
     row("checksum-location", "ABC", R"({"checksum": {"location": "0xABC"}})");
+    row("photo-eyes", "05 07", R"({"photoEyes": "0507"})");
 }
 
 void TestSimConfig::flagMatchesFileKey()

@@ -95,6 +95,8 @@ private Q_SLOTS:
     void faults_data();
     void faults();
     void photoEyes();
+    void photoEyeBytesPerReader_data();
+    void photoEyeBytesPerReader();
     void forcedReadComesBackAsALabel();
 };
 
@@ -206,6 +208,37 @@ void TestSimMonitor::photoEyes()
     const int replies = monitorOf(rig)->photoEyeReplies();
     QTest::qWait(300);
     QCOMPARE(monitorOf(rig)->photoEyeReplies(), replies);
+}
+
+void TestSimMonitor::photoEyeBytesPerReader_data()
+{
+    QTest::addColumn<int>("readers");
+    QTest::addColumn<QByteArray>("set");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::newRow("one reader, eyes A and C") << 1 << QByteArray("\x05") << QByteArray("P\x05");
+    QTest::newRow("four readers, two set") << 4 << QByteArray("\x07\x02") << QByteArray("P\x07\x02\x00\x00", 5);
+    QTest::newRow("a count of 12 sends twelve")
+        << 12 << QByteArray("\x01\x02\x03\x04\x05\x06\x07\x01\x02\x03\x04\x05")
+        << QByteArray("P\x01\x02\x03\x04\x05\x06\x07\x01\x02\x03\x04\x05");
+    QTest::newRow("a count of 0 sends one") << 0 << QByteArray("\x04") << QByteArray("P\x04");
+}
+
+void TestSimMonitor::photoEyeBytesPerReader()
+{
+    QFETCH(int, readers);
+    QFETCH(QByteArray, set);
+    QFETCH(QByteArray, reply);
+    SimUnit u = monitorUnit(readers);
+    u.monitor.intervalMs = 100000;
+    u.monitor.photoEyes = set;
+    Rig rig;
+    QVERIFY(rig.start(u));
+    QVERIFY(rig.command('M'));
+    rig.got.clear();
+    QVERIFY(rig.command('P'));
+    QVERIFY(QTest::qWaitFor([&] { return rig.got.size() >= reply.size(); }, waitMs));
+    QTest::qWait(50);
+    QCOMPARE(rig.got, reply);
 }
 
 void TestSimMonitor::forcedReadComesBackAsALabel()

@@ -120,7 +120,7 @@ void TestForceRead::forceSendsTheBlock()
     QVERIFY(wait::until([&] { return rig.session.rows().size() == 1; }, 3000));
     QCOMPARE(rig.session.rows().back().pack.labelNumber(), label);
     QCOMPARE(int(rig.session.rows().back().pack.rdr), reader);
-    QCOMPARE(rig.unit(unitIp).LastRead[std::size_t(reader)], QString::number(label));
+    QCOMPARE(rig.unit(unitIp).LastRead[std::size_t(reader)], QStringLiteral("%1").arg(label, 5, 10, QLatin1Char('0')));
 }
 
 void TestForceRead::confirmation_data()
@@ -207,7 +207,8 @@ void TestForceRead::refusals()
     QVERIFY(rig.op.questions.isEmpty());
     wait::delay(50);
     QCOMPARE(rig.afterMonitor(0), before);
-    QCOMPARE(rig.op.logs.filter(QStringLiteral("failed")), QStringList());
+    // No force went out to fail (other lines, such as a busy local UDP port, may say "failed").
+    QVERIFY2(rig.op.logs.filter(QStringLiteral("Force of Label")).isEmpty(), qPrintable(rig.op.logs.join(QLatin1Char('|'))));
 }
 
 void TestForceRead::commandNotAcknowledged_data()

@@ -19,5 +19,7 @@ int events(const QStringList &args);
 int monitor(const QStringList &args);
 // "vork setup get": args after the word get.
 int setupGet(const QStringList &args);
+// "vork history get": args after the word get.
+int historyGet(const QStringList &args);
 
 } // namespace vork::cli

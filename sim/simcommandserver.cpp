@@ -53,7 +53,9 @@ SimCommandServer::SimCommandServer(SimUnitServer &unit) : QObject(&unit), m_unit
     addHandler(std::make_unique<SimCommandsHandler>());
     addHandler(std::make_unique<SimSetupHandler>());
     addHandler(std::make_unique<SimMonitorHandler>(*this));
-    addHandler(std::make_unique<SimHistoryHandler>());
+    auto history = std::make_unique<SimHistoryHandler>(*this);
+    m_history = history.get();
+    addHandler(std::move(history));
 }
 
 SimCommandServer::~SimCommandServer()
@@ -277,12 +279,15 @@ qsizetype SimCommandServer::stepHistory(qsizetype pos)
     }
     if (rest.size() < historyRequestSize)
         return 0;
-    // A request: four bytes, ten when a start date follows. Records come with the history work.
+    // A request: four bytes, ten when a start date follows.
     const qsizetype size =
         rest.size() >= historyDatedRequestSize && looksLikeStartDate(rest.sliced(historyRequestSize))
             ? historyDatedRequestSize
             : historyRequestSize;
-    record(static_cast<std::uint8_t>(rest[0]), Answer::None, rest.first(size).toByteArray());
+    const QByteArray request = rest.first(size).toByteArray();
+    record(static_cast<std::uint8_t>(request[0]), Answer::None, request);
+    if (m_history)
+        m_history->request(request);
     return size;
 }
 
@@ -501,6 +506,22 @@ bool SimCommandServer::pushBytes(const QByteArray &bytes)
     if (!m_client)
         return false;
     queue(bytes, 0);
+    return true;
+}
+
+bool SimCommandServer::pushBlock(const QByteArray &block)
+{
+    if (!m_client)
+        return false;
+    queueBlock(block, 0);
+    return true;
+}
+
+bool SimCommandServer::pushBytesAndClose(const QByteArray &bytes)
+{
+    if (!m_client)
+        return false;
+    queue(bytes, 0, After::Close);
     return true;
 }
 

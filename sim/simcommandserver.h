@@ -21,6 +21,7 @@ namespace vork::sim {
 class SimUnitServer;
 class SimHandler;
 class SimHandlerPort;
+class SimHistoryHandler;
 
 // One unit's TCP command port: one client at a time, the login, the unit's
 // modes, the data phase after a command, and the answers in order, shaped by
@@ -85,6 +86,12 @@ public:
 
     // Unsolicited blocks for the utility's tests; false without a client.
     bool pushBytes(const QByteArray &bytes);
+    // A reply block shaped by the split and trickle faults, like any block after an ACK.
+    bool pushBlock(const QByteArray &block);
+    // The bytes, then the unit closes the connection.
+    bool pushBytesAndClose(const QByteArray &bytes);
+    // Answers still queued for the client.
+    bool outputPending() const { return !m_out.isEmpty(); }
     bool pushVersionBlock();
     bool pushInfoBlock();
     // Drops the client as a lost link would.
@@ -154,6 +161,7 @@ private:
     QTimer m_dataTimer;
     QTimer m_lingerTimer;
     std::vector<std::unique_ptr<SimHandler>> m_handlers;
+    SimHistoryHandler *m_history = nullptr; // one of m_handlers: takes the history requests
 
     Mode m_mode = Mode::CommandLevel;
     bool m_loggedIn = true;

@@ -66,6 +66,15 @@ struct SimMonitor
     QByteArray photoEyes;       // eyes of readers 0, 1, ... (A 4, B 2, C 1); empty: they take turns
 };
 
+// A unit's history store and how it misbehaves sending it.
+struct SimHistory
+{
+    int records = 300;         // generated records, every kind in turn
+    int dropAfterRecords = 0;  // above 0: the connection closes once a retrieval sent this many
+    int stallAfterRecords = 0; // above 0: silence (no records, no ACK) once a retrieval sent this many
+    int oversizePacket = 0;    // 26-255: every multi-record packet announces and carries this many
+};
+
 // What the checksum command reports, and how long the unit takes to work it out.
 struct SimChecksum
 {
@@ -110,6 +119,7 @@ struct SimUnit
     int restartSilenceMs = 1500; // how long a reboot keeps the unit off the network
     SimCommandFaults commandFaults;
     SimMonitor monitor;
+    SimHistory history;
 
     // The announcement's record for a unit whose clock reads clock and that has run runTimeNow seconds.
     udppack record(const QDateTime &clock, std::uint32_t runTimeNow) const;

@@ -22,5 +22,7 @@ int photoEyes(const QStringList &args);
 int forceRead(const QStringList &args);
 // "vork setup get": args after the word get.
 int setupGet(const QStringList &args);
+// "vork history get": args after the word get.
+int historyGet(const QStringList &args);
 
 } // namespace vork::cli

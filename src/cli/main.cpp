@@ -26,6 +26,7 @@ int usage(QTextStream &s, int status)
          "  force-read ADDRESS --reader R --label L   make a reader read a label (asks unless --yes)\n"
          "  events decode HEX...   decode 19-byte event records given as hex (no unit needed)\n"
          "  setup get ADDRESS read a unit's setup record, one field a line (--json: one object)\n"
+         "  history get ADDRESS   retrieve a unit's history records, newest first (--count, --kinds, --json)\n"
          "  interfaces        list the local IPv4 interface addresses (loopback last)\n"
          "  help              show this text\n"
          "\n"
@@ -75,6 +76,19 @@ int main(int argc, char *argv[])
             return vork::cli::exitOk;
         }
         err << "vork setup: WHAT must be get (vork setup get --help)\n";
+        return vork::cli::exitUsage;
+    }
+    if (command == QLatin1String("history")) {
+        const QString what = args.value(1);
+        if (what == QLatin1String("get"))
+            return vork::cli::historyGet(args.mid(2));
+        if (what == QLatin1String("--help") || what == QLatin1String("-h") || what == QLatin1String("--help-all")) {
+            out << "Usage: vork history get [options] ADDRESS\nRetrieves a unit's history records (vork history get "
+                   "--help).\n\n"
+                << vork::cli::exitStatusHelp();
+            return vork::cli::exitOk;
+        }
+        err << "vork history: WHAT must be get (vork history get --help)\n";
         return vork::cli::exitUsage;
     }
     using Command = int (*)(const QStringList &);

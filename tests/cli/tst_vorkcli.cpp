@@ -129,6 +129,10 @@ private Q_SLOTS:
     void photoEyesFailures();
     void forceRead_data();
     void forceRead();
+    void historyGet_data();
+    void historyGet();
+    void historyGetLinkDrops_data();
+    void historyGetLinkDrops();
     void failuresSayWhy_data();
     void failuresSayWhy();
     void declinedQuestion_data();
@@ -264,6 +268,24 @@ void TestVorkCli::badArguments_data()
     QTest::newRow("force-read without a label")
         << QStringList{QStringLiteral("force-read"), QStringLiteral("--reader"), QStringLiteral("1"), failAddress}
         << "usage: vork force-read --reader R --label L";
+    QTest::newRow("history without get") << QStringList{QStringLiteral("history"), QStringLiteral("127.0.31.2")}
+                                         << "WHAT must be get";
+    QTest::newRow("history get without address") << QStringList{QStringLiteral("history"), QStringLiteral("get")}
+                                                 << "usage: vork history get [options] ADDRESS";
+    QTest::newRow("history count 0")
+        << QStringList{QStringLiteral("history"), QStringLiteral("get"), QStringLiteral("--count"), QStringLiteral("0"),
+                       QStringLiteral("127.0.31.2")}
+        << "--count must be 1..32768";
+    QTest::newRow("history count past the buffer")
+        << QStringList{QStringLiteral("history"), QStringLiteral("get"), QStringLiteral("--count"),
+                       QStringLiteral("32769"), QStringLiteral("127.0.31.2")}
+        << "--count must be 1..32768";
+    QTest::newRow("history unknown kind")
+        << QStringList{QStringLiteral("history"), QStringLiteral("get"), QStringLiteral("--kinds"),
+                       QStringLiteral("labels,boots"), QStringLiteral("127.0.31.2")}
+        << "--kinds takes errors,labels,diagnostics,alarms";
+    QTest::newRow("history get broadcast")
+        << QStringList{QStringLiteral("history"), QStringLiteral("get"), QStringLiteral("255.255.255.255")} << broadcast;
     QTest::newRow("interfaces with an argument") << QStringList{QStringLiteral("interfaces"), QStringLiteral("x")}
                                                  << "takes no arguments";
     // Event records: hex digits in pairs, nothing else; checked before anything is printed.
@@ -877,6 +899,10 @@ void TestVorkCli::help_data()
                                        << "Usage: vork info [options] ADDRESS" << "Answer Yes";
     QTest::newRow("setup get --help") << QStringList{QStringLiteral("setup"), QStringLiteral("get"), QStringLiteral("--help")}
                                       << "Usage: vork setup get [options] ADDRESS" << "Answer Yes";
+    QTest::newRow("history get --help")
+        << QStringList{QStringLiteral("history"), QStringLiteral("get"), QStringLiteral("--help")}
+        << "Usage: vork history get [options] ADDRESS" << "Answer Yes";
+    QTest::newRow("history in the command list") << QStringList{QStringLiteral("help")} << "history get ADDRESS" << "";
     QTest::newRow("ping") << QStringList{QStringLiteral("ping"), QStringLiteral("--help")}
                           << "Usage: vork ping [options] ADDRESS" << "";
     QTest::newRow("photoeyes asks nothing") << QStringList{QStringLiteral("photoeyes"), QStringLiteral("--help")}
@@ -1251,6 +1277,93 @@ void TestVorkCli::forceRead()
     else
         QVERIFY2(r.err.contains(error), qPrintable(printable(r)));
     QCOMPARE(commandsOf(f.fleet.server(0).tcp()), commands);
+void TestVorkCli::historyGet_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("json");
+    QTest::addColumn<QString>("firstLine");
+    QTest::addColumn<QByteArray>("request");
+    // The newest records of the default store of 300: index 299 is a boot record, 298 an alarm, 296 a label.
+    QTest::newRow("text, every kind")
+        << QStringList{QStringLiteral("--count"), QStringLiteral("30")} << false
+        << QStringLiteral("1\t0\tAlarm\t03/01/2021  04:58:58\tcode=34 detail=1\tNo DHCP server - Turning off DHCP")
+        << QByteArray::fromHex("8f1e0008");
+    QTest::newRow("labels only")
+        << QStringList{QStringLiteral("--count"), QStringLiteral("30"), QStringLiteral("--kinds"), QStringLiteral("labels")}
+        << false << QStringLiteral("1\t0\tLabel\t03/01/2021  04:56:56\tlabel=296\t296") << QByteArray::fromHex("821e0008");
+    QTest::newRow("json lines, errors and alarms")
+        << QStringList{QStringLiteral("--count"), QStringLiteral("30"), QStringLiteral("--json"), QStringLiteral("--kinds"),
+                       QStringLiteral("errors,alarms")}
+        << true << QString() << QByteArray::fromHex("891e0008");
+}
+
+void TestVorkCli::historyGet()
+{
+    QFETCH(QStringList, options);
+    QFETCH(bool, json);
+    QFETCH(QString, firstLine);
+    QFETCH(QByteArray, request);
+    Fleet f;
+    QVERIFY(f.started);
+    const Run r = runVork(QStringList{QStringLiteral("history"), QStringLiteral("get"), QStringLiteral("--no-ping")}
+                          + options + QStringList{QStringLiteral("127.0.11.2")});
+    QVERIFY2(r.status == 0, qPrintable(printable(r)));
+    QVERIFY2(r.err.isEmpty(), qPrintable(r.err)); // no terminal: no progress bar
+    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 30);
+    if (json) {
+        int index = 0;
+        for (const QString &line : lines) {
+            QJsonParseError e;
+            const QJsonObject o = QJsonDocument::fromJson(line.toUtf8(), &e).object();
+            QCOMPARE(e.error, QJsonParseError::NoError);
+            QCOMPARE(o.value(QStringLiteral("index")).toInt(), ++index);
+            QCOMPARE(o.value(QStringLiteral("unit")).toString(), QStringLiteral("127.0.11.2"));
+            const int kind = o.value(QStringLiteral("kind")).toInt();
+            QVERIFY2(kind == 1 || kind == 4, qPrintable(line));
+        }
+        // Index 298, the alarm, then 295, an error with code 95.
+        const QJsonObject second = QJsonDocument::fromJson(lines.at(1).toUtf8()).object();
+        QCOMPARE(second.value(QStringLiteral("kindText")).toString(), QStringLiteral("Error"));
+        QCOMPARE(second.value(QStringLiteral("code")).toInt(), 95);
+    } else {
+        QCOMPARE(lines.first(), firstLine);
+        for (int i = 0; i < lines.size(); ++i)
+            QVERIFY2(lines.at(i).startsWith(QString::number(i + 1) + QLatin1Char('\t')), qPrintable(lines.at(i)));
+    }
+    // History mode, the request, the history quit and the close command.
+    QByteArray received = f.fleet.server(0).tcp().received();
+    if (received.startsWith("KBmPQD"))
+        received.remove(0, 6);
+    const QByteArray want = QByteArray("H") + request + QByteArray(4, 0) + QByteArray("C");
+    QCOMPARE(received.toHex(), want.toHex());
+}
+
+void TestVorkCli::historyGetLinkDrops_data()
+{
+    QTest::addColumn<bool>("json");
+    QTest::newRow("text") << false;
+    QTest::newRow("json") << true;
+}
+
+void TestVorkCli::historyGetLinkDrops()
+{
+    QFETCH(bool, json);
+    sim::SimUnit u = failUnit();
+    u.history.dropAfterRecords = 40;
+    Fleet f({u});
+    QVERIFY(f.started);
+    QStringList args{QStringLiteral("history"), QStringLiteral("get"), QStringLiteral("--no-ping"), QStringLiteral("--count"),
+                     QStringLiteral("100"), failAddress};
+    if (json)
+        args << QStringLiteral("--json");
+    const Run r = runVork(args);
+    QVERIFY2(r.status == 1, qPrintable(printable(r)));
+    // What arrived is printed; stderr says how many are missing.
+    QCOMPARE(r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size(), 40);
+    QVERIFY2(r.err.contains(QStringLiteral("vork history get: Vork Unit 127.0.21.2: connection lost after 40 of 100 "
+                                           "records; 60 missing")),
+             qPrintable(r.err));
 }
 
 QTEST_GUILESS_MAIN(TestVorkCli)

@@ -1277,6 +1277,8 @@ void TestVorkCli::forceRead()
     else
         QVERIFY2(r.err.contains(error), qPrintable(printable(r)));
     QCOMPARE(commandsOf(f.fleet.server(0).tcp()), commands);
+}
+
 void TestVorkCli::historyGet_data()
 {
     QTest::addColumn<QStringList>("options");

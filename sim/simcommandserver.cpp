@@ -349,6 +349,8 @@ void SimCommandServer::finishData(const QByteArray &data)
             break;
         }
     }
+    if (m_unit.unit().commandFaults.unconfirmedData.contains(static_cast<char>(command)))
+        return;
     if (handler) {
         SimHandlerPort port(*this);
         handler->finishData(port, command, data);

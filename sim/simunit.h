@@ -37,6 +37,7 @@ struct SimCommandFaults
 {
     QByteArray nakCommands;    // answered with NAK instead of being carried out
     QByteArray silentCommands; // no answer at all, nothing done
+    QByteArray unconfirmedData; // the data block after these commands is read but neither kept nor acknowledged
     int delayMs = 0;           // wait this long before every answer
     QByteArray strayBytes;     // sent ahead of every answer
     int dropAfterBytes = 0;    // above 0: close the connection once this many bytes went out on it
@@ -48,7 +49,7 @@ struct SimCommandFaults
 
     bool any() const
     {
-        return !nakCommands.isEmpty() || !silentCommands.isEmpty() || delayMs > 0 || !strayBytes.isEmpty()
+        return !nakCommands.isEmpty() || !silentCommands.isEmpty() || !unconfirmedData.isEmpty() || delayMs > 0 || !strayBytes.isEmpty()
                || dropAfterBytes > 0 || failErase || splitReplies || lateBlockMs > 0 || trickleMs > 0
                || closeLingerMs > 0;
     }

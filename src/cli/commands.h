@@ -22,6 +22,10 @@ int photoEyes(const QStringList &args);
 int forceRead(const QStringList &args);
 // "vork setup get": args after the word get.
 int setupGet(const QStringList &args);
+// "vork setup put/set/diff": args after the word.
+int setupPut(const QStringList &args);
+int setupSet(const QStringList &args);
+int setupDiff(const QStringList &args);
 // "vork history get": args after the word get.
 int historyGet(const QStringList &args);
 

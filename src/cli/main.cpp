@@ -26,6 +26,9 @@ int usage(QTextStream &s, int status)
          "  force-read ADDRESS --reader R --label L   make a reader read a label (asks unless --yes)\n"
          "  events decode HEX...   decode 19-byte event records given as hex (no unit needed)\n"
          "  setup get ADDRESS read a unit's setup record, one field a line (--json: one object)\n"
+         "  setup put ADDRESS FILE.vork   write a configuration file to a unit (asks unless --yes)\n"
+         "  setup set ADDRESS FIELD=VALUE...   change setup fields by name (asks unless --yes)\n"
+         "  setup diff A B    compare two setup records (units or .vork files), field by field\n"
          "  history get ADDRESS   retrieve a unit's history records, newest first (--count, --kinds, --json)\n"
          "  interfaces        list the local IPv4 interface addresses (loopback last)\n"
          "  help              show this text\n"
@@ -70,12 +73,23 @@ int main(int argc, char *argv[])
         const QString what = args.value(1);
         if (what == QLatin1String("get"))
             return vork::cli::setupGet(args.mid(2));
+        if (what == QLatin1String("put"))
+            return vork::cli::setupPut(args.mid(2));
+        if (what == QLatin1String("set"))
+            return vork::cli::setupSet(args.mid(2));
+        if (what == QLatin1String("diff"))
+            return vork::cli::setupDiff(args.mid(2));
         if (what == QLatin1String("--help") || what == QLatin1String("-h") || what == QLatin1String("--help-all")) {
-            out << "Usage: vork setup get [options] ADDRESS\nReads a unit's setup record (vork setup get --help).\n\n"
+            out << "Usage: vork setup get|put|set|diff ...\n"
+                   "  get [--out FILE.vork] ADDRESS   read a unit's setup record\n"
+                   "  put ADDRESS FILE.vork          write a configuration file to a unit (asks unless --yes)\n"
+                   "  set ADDRESS FIELD=VALUE...     change fields by name (asks unless --yes)\n"
+                   "  diff A B                       compare two units or files field by field\n"
+                   "(vork setup WHAT --help for each)\n\n"
                 << vork::cli::exitStatusHelp();
             return vork::cli::exitOk;
         }
-        err << "vork setup: WHAT must be get (vork setup get --help)\n";
+        err << "vork setup: WHAT must be get, put, set or diff (vork setup --help)\n";
         return vork::cli::exitUsage;
     }
     if (command == QLatin1String("history")) {

@@ -6,6 +6,8 @@
 
 #include "connection/connectionmanager.h"
 #include "connection/unitcommands.h"
+#include "cli/setupfetch.h"
+#include "setup/setupfiles.h"
 #include "setup/setuprecord.h"
 #include "setup/setupreply.h"
 #include "unit/records.h"
@@ -51,13 +53,14 @@ QString uploadFailure(UnitSession &s, qint64 elapsedMs)
            + QStringLiteral(": no acknowledgement or no record within 3 s");
 }
 
-int body(UnitSession &s, bool json)
+} // namespace
+
+int fetchSetup(UnitSession &s, QByteArray &bytes, int &length, bool &entered)
 {
-    // What the body listens to ends with it: a record that comes after it never reaches it.
+    entered = false;
+    // What this listens to ends with it: a record that comes after it never reaches it.
     QObject scope;
     bool got = false;
-    QByteArray bytes;
-    int length = 0;
     QObject::connect(&s.setupReply, &SetupReply::received, &scope, [&](const QByteArray &record, int n) {
         got = true;
         bytes = record;
@@ -66,33 +69,63 @@ int body(UnitSession &s, bool json)
 
     if (const AckResult a = s.send(Command::Setup, 3); a != AckResult::Ack)
         return s.ackFailed(a, QStringLiteral("the setup command (S)"));
-    int status = exitOk;
+    entered = true;
     QElapsedTimer clock;
     clock.start();
     const bool uploaded = s.services.commands().uploadSetup();
     if (!uploaded || !got) {
         s.op.error(uploadFailure(s, clock.elapsed()));
-        status = exitFailed;
+        return exitFailed;
     }
+    return exitOk;
+}
+
+int leaveSetup(UnitSession &s, int status)
+{
     // Leaves setup mode; its failure counts only when nothing failed before.
     if (s.unit().connected) {
         const AckResult quit = s.send(Command::Quit, 3);
         if (quit != AckResult::Ack && status == exitOk)
             status = s.ackFailed(quit, QStringLiteral("the quit command (Q)"));
     }
+    return status;
+}
+
+QJsonObject setupJson(const setuppack &record, int length, int version)
+{
+    QJsonObject o;
+    for (const SetupField &f : setupFields())
+        if (setupFieldHeld(f, length, version))
+            o.insert(f.fieldName(), jsonValue(record, f));
+    o.insert(QStringLiteral("length"), length);
+    return o;
+}
+
+namespace {
+
+int body(UnitSession &s, bool json, const QString &outFile)
+{
+    QByteArray bytes;
+    int length = 0;
+    bool entered = false;
+    int status = fetchSetup(s, bytes, length, entered);
+    if (entered)
+        status = leaveSetup(s, status);
     if (status != exitOk)
         return status;
 
     const setuppack record(bytes);
     const int version = versionNumber(s.unit().ver);
+    if (!outFile.isEmpty()) {
+        QString why;
+        if (!setupfiles::write(outFile, record, setupfiles::fileLength(version), &why)) {
+            s.op.error(QStringLiteral("Cannot write ") + outFile + QStringLiteral(": ") + why);
+            return exitLocal;
+        }
+    }
     QTextStream out(stdout);
     if (json) {
-        QJsonObject o;
-        for (const SetupField &f : setupFields())
-            if (setupFieldHeld(f, length, version))
-                o.insert(f.fieldName(), jsonValue(record, f));
-        o.insert(QStringLiteral("length"), length);
-        out << QJsonDocument(o).toJson(QJsonDocument::Indented);
+        out << QJsonDocument(setupJson(record, length, version)).toJson(QJsonDocument::Indented);
     } else {
         for (const SetupField &f : setupFields())
             if (setupFieldHeld(f, length, version))
@@ -113,6 +146,11 @@ int setupGet(const QStringList &args)
     const QCommandLineOption json(QStringLiteral("json"),
                                   QStringLiteral("Print one JSON object: the fields, and length (bytes received)."));
     p.addOption(json);
+    const QCommandLineOption outFile(QStringLiteral("out"),
+                                     QStringLiteral("Also save the record as a configuration file (.vork), at the "
+                                                    "length the unit's version keeps."),
+                                     QStringLiteral("FILE"));
+    p.addOption(outFile);
     UnitSession::addOptions(p, false);
     p.addPositionalArgument(QStringLiteral("ADDRESS"), QStringLiteral("The unit's IPv4 address."));
     if (const int status = parseCommand(p, name, args); status >= 0)
@@ -129,7 +167,7 @@ int setupGet(const QStringList &args)
         return status;
     if (const int status = s.connectUnit(); status != exitOk)
         return status;
-    const int status = body(s, p.isSet(json));
+    const int status = body(s, p.isSet(json), p.value(outFile));
     s.closeUnit();
     return status;
 }

@@ -34,4 +34,12 @@ bool isValidIPv4(const QString &text)
     return parseIPv4(text, ignored);
 }
 
+bool isValidUnitIP(const QString &text, bool zeroAllowed)
+{
+    if (text == QLatin1String("0.0.0.0"))
+        return zeroAllowed;
+    std::uint32_t address = 0;
+    return parseIPv4(text, address) && (address >> 24) != 0;
+}
+
 } // namespace vork

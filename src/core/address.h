@@ -12,5 +12,8 @@ namespace vork {
 bool isValidIPv4(const QString &text);
 // The same check, giving the address in host order.
 bool parseIPv4(const QString &text, std::uint32_t &address);
+// An address a unit may be given: four octets as above, not starting with 0;
+// "0.0.0.0" only where zero is allowed (a gateway).
+bool isValidUnitIP(const QString &text, bool zeroAllowed);
 
 } // namespace vork

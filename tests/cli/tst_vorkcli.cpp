@@ -3,6 +3,7 @@
 #include "cli/safetext.h"
 #include "core/address.h"
 #include "core/boundedwait.h"
+#include "setup/setuprecord.h"
 #include "simfleet.h"
 
 #include <QJsonArray>
@@ -12,6 +13,7 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUdpSocket>
 
@@ -118,6 +120,8 @@ private Q_SLOTS:
     void setupGetJson();
     void setupGetFailures_data();
     void setupGetFailures();
+    void setupDiffNamesTheFieldsThatDiffer();
+    void setupSetPutAndFiles();
     void lateRepliesEndCleanly_data();
     void lateRepliesEndCleanly();
     void monitorPrintsRecordsAndLetsGo_data();
@@ -1366,6 +1370,87 @@ void TestVorkCli::historyGetLinkDrops()
     QVERIFY2(r.err.contains(QStringLiteral("vork history get: Vork Unit 127.0.21.2: connection lost after 40 of 100 "
                                            "records; 60 missing")),
              qPrintable(r.err));
+}
+
+void TestVorkCli::setupDiffNamesTheFieldsThatDiffer()
+{
+    // Two units alike but for three fields.
+    sim::SimUnit a = sim::demoUnit(0, QHostAddress(QStringLiteral("127.0.33.2")));
+    sim::SimUnit b = sim::demoUnit(0, QHostAddress(QStringLiteral("127.0.33.3")));
+    Fleet f({a, b});
+    QVERIFY(f.started);
+    setuppack same(f.fleet.server(0).setupRecord());
+    same.setNdg(QStringLiteral("10.0.0.1"));
+    f.fleet.server(0).setSetupRecord(same.bytes());
+    setuppack other = same;
+    other.setDesc(QStringLiteral("Other line"));
+    other.setNkar(9);
+    other.setCbaud(2);
+    f.fleet.server(1).setSetupRecord(other.bytes());
+    const Run r = runVork({QStringLiteral("setup"), QStringLiteral("diff"), QStringLiteral("--no-ping"),
+                           QStringLiteral("127.0.33.2"), QStringLiteral("127.0.33.3")},
+                          30000);
+    QVERIFY2(r.status == 0, qPrintable(printable(r)));
+    QCOMPARE(r.out, QStringLiteral("cbaud: 4 -> 2\nnkar: 3 -> 9\ndesc: Line 1 Infeed -> Other line\n"));
+}
+
+void TestVorkCli::setupSetPutAndFiles()
+{
+    QTemporaryDir dir;
+    const QString address = QStringLiteral("127.0.33.4");
+    Fleet f({sim::demoUnit(0, QHostAddress(address))});
+    QVERIFY(f.started);
+    const QString saved = dir.filePath(QStringLiteral("unit.vork"));
+    Run r = runVork({QStringLiteral("setup"), QStringLiteral("get"), QStringLiteral("--no-ping"),
+                     QStringLiteral("--out"), saved, address},
+                    30000);
+    QVERIFY2(r.status == 0, qPrintable(printable(r)));
+    QFile file(saved);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    // A 5.0.1 unit keeps 238 bytes in a file.
+    QCOMPARE(file.readAll(), f.fleet.server(0).setupRecord().left(238));
+    file.close();
+
+    // By name, with the editor's checks: a bad value never reaches the unit.
+    r = runVork({QStringLiteral("setup"), QStringLiteral("set"), QStringLiteral("--no-ping"), QStringLiteral("--yes"),
+                 address, QStringLiteral("nrip=10.1.2")},
+                30000);
+    QCOMPARE(r.status, 2);
+    QVERIFY2(r.err.contains(QStringLiteral("Network IP is invalid. Download aborted")), qPrintable(printable(r)));
+    for (const auto &c : f.fleet.server(0).tcp().commands())
+        QVERIFY(c.byte != std::uint8_t('D'));
+    r = runVork({QStringLiteral("setup"), QStringLiteral("set"), QStringLiteral("--yes"), address,
+                 QStringLiteral("cbaud=9")},
+                30000);
+    QCOMPARE(r.status, 2);
+    QVERIFY2(r.err.contains(QStringLiteral("9 is not a value of cbaud")), qPrintable(printable(r)));
+
+    r = runVork({QStringLiteral("setup"), QStringLiteral("set"), QStringLiteral("--no-ping"), QStringLiteral("--yes"),
+                 address, QStringLiteral("desc=Packing 2"), QStringLiteral("nkar=7")},
+                30000);
+    QVERIFY2(r.status == 0, qPrintable(printable(r)));
+    setuppack stored(f.fleet.server(0).setupRecord());
+    QCOMPARE(stored.desc(), QStringLiteral("Packing 2"));
+    QCOMPARE(stored.nkar(), std::uint8_t(7));
+
+    // Without --yes and a terminal the question is declined and nothing is sent.
+    r = runVork({QStringLiteral("setup"), QStringLiteral("put"), QStringLiteral("--no-ping"), address, saved}, 30000);
+    QCOMPARE(r.status, 4);
+    // The saved file puts the old record back; a diff against it is then empty.
+    r = runVork({QStringLiteral("setup"), QStringLiteral("put"), QStringLiteral("--no-ping"), QStringLiteral("--yes"),
+                 address, saved},
+                30000);
+    QVERIFY2(r.status == 0, qPrintable(printable(r)));
+    QCOMPARE(setuppack(f.fleet.server(0).setupRecord()).desc(), QStringLiteral("Line 1 Infeed"));
+    r = runVork({QStringLiteral("setup"), QStringLiteral("diff"), QStringLiteral("--no-ping"), saved, address}, 30000);
+    QVERIFY2(r.status == 0, qPrintable(printable(r)));
+    QCOMPARE(r.out, QString());
+    // A missing file is refused before the unit is touched.
+    r = runVork({QStringLiteral("setup"), QStringLiteral("put"), QStringLiteral("--yes"), address,
+                 dir.filePath(QStringLiteral("none.vork"))},
+                30000);
+    QCOMPARE(r.status, 2);
+    QVERIFY2(r.err.contains(QStringLiteral("Not found in current directory")), qPrintable(printable(r)));
 }
 
 QTEST_GUILESS_MAIN(TestVorkCli)

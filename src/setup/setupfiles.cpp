@@ -1,0 +1,204 @@
+#include "setup/setupfiles.h"
+
+#include "unit/records.h"
+#include "unit/unitrules.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace vork::setupfiles {
+
+namespace {
+constexpr int lineData = 47;       // 16 bytes as "xx xx ... xx"
+constexpr int maxFileLength = 239; // the PLC address (239-242) stays out of files
+constexpr int plcOffset = 239;
+constexpr int bytesPerLine = 16;
+
+int hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+} // namespace
+
+bool isStandardUnit(const udppack &unit, const setuppack &record)
+{
+    const int version = versionNumber(unit.ver);
+    return version >= 500 ? record.ncp() != 0 : (unit.model % 2) == 0;
+}
+
+QString defaultName(const udppack &unit, const setuppack &record)
+{
+    QString mac = unit.mac;
+    mac.remove(QLatin1Char(':')).remove(QLatin1Char('-'));
+    QString digits;
+    for (int i : {0, 2, 4})
+        if (i < unit.vnumber.size())
+            digits += unit.vnumber.at(i);
+    return QStringLiteral("C") + mac.toUpper() + QStringLiteral(".v") + digits
+           + (isStandardUnit(unit, record) ? QStringLiteral("s") : QStringLiteral("e")) + QStringLiteral(".vork");
+}
+
+int fileLength(int versionNumber)
+{
+    return qMin(setupSize(versionNumber), maxFileLength);
+}
+
+int fileLengthWithoutUnit(int receivedLength)
+{
+    return qBound(0, receivedLength, maxFileLength);
+}
+
+QString defaultDirectory(const QString &programDir, const char *folder, bool create)
+{
+    const QDir program(programDir);
+    const QString path = program.filePath(QString::fromLatin1(folder));
+    const QFileInfo info(path);
+    if (info.isDir())
+        return path;
+    if (create && !info.exists() && program.mkpath(QString::fromLatin1(folder)))
+        return path;
+    return programDir;
+}
+
+ReadResult importText(const QByteArray &text)
+{
+    ReadResult result;
+    QByteArray bytes;
+    const QList<QByteArray> lines = text.split('\n');
+    const bool ownBlock = !lines.isEmpty() && lines.first().trimmed() == configurationTitle().toLatin1();
+    for (int n = 0; n < lines.size() && bytes.size() < setuppack::size; ++n) {
+        QByteArray line = lines.at(n);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        const qsizetype colon = line.indexOf(": ");
+        if (colon < 0)
+            continue;
+        QByteArray data = line.mid(colon + 2);
+        // A tab ends a data part; more than 16 bytes' worth is cut.
+        if (const qsizetype tab = data.indexOf('\t'); tab >= 0)
+            data.truncate(tab);
+        if (data.size() > lineData)
+            data.truncate(lineData);
+        int taken = 0;
+        while (taken * 3 < data.size() && bytes.size() < setuppack::size) {
+            const int at = taken * 3;
+            const int high = at < data.size() ? hexDigit(data.at(at)) : -1;
+            const int low = at + 1 < data.size() ? hexDigit(data.at(at + 1)) : -1;
+            if (high < 0 || low < 0) {
+                result.error = QStringLiteral("Line %1: '%2' is not a hexadecimal byte")
+                                   .arg(n + 1)
+                                   .arg(QString::fromLatin1(data.mid(at, 2)));
+                return result;
+            }
+            bytes.append(char(high * 16 + low));
+            ++taken;
+        }
+    }
+    setuppack record(bytes.left(plcOffset));
+    if (bytes.size() > plcOffset) {
+        const QByteArray plc = bytes.mid(plcOffset).leftJustified(4, '\0');
+        if (ownBlock) {
+            // Our own dump is in memory order already.
+            for (int i = 0; i < 4; ++i)
+                record.setByteAt(plcOffset + i, std::uint8_t(plc.at(i)));
+        } else {
+            // Other dumps write the PLC address most significant byte first.
+            record.setEipPLCIPValue((std::uint32_t(std::uint8_t(plc.at(0))) << 24)
+                                    | (std::uint32_t(std::uint8_t(plc.at(1))) << 16)
+                                    | (std::uint32_t(std::uint8_t(plc.at(2))) << 8) | std::uint8_t(plc.at(3)));
+        }
+    }
+    result.ok = true;
+    result.record = record;
+    result.length = int(bytes.size());
+    return result;
+}
+
+ReadResult read(const QString &path, const setuppack &current)
+{
+    ReadResult result;
+    result.record = current;
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        result.error = QStringLiteral("File ") + path + QStringLiteral(" Not found in current directory");
+        return result;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.error = file.errorString();
+        return result;
+    }
+    if (info.fileName().contains(QLatin1String(".txt"), Qt::CaseInsensitive)) {
+        // A dump is text: far more than a record's worth of lines is not one.
+        const QByteArray text = file.read(64 * 1024);
+        if (file.error() != QFileDevice::NoError) {
+            result.error = file.errorString();
+            return result;
+        }
+        ReadResult imported = importText(text);
+        if (!imported.ok)
+            imported.record = current;
+        return imported;
+    }
+    const QByteArray bytes = file.read(setuppack::size);
+    if (file.error() != QFileDevice::NoError) {
+        result.error = file.errorString();
+        return result;
+    }
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        result.record.setByteAt(int(i), std::uint8_t(bytes.at(i)));
+    result.length = int(bytes.size());
+    result.ok = true;
+    return result;
+}
+
+bool write(const QString &path, const setuppack &record, int length, QString *error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    const QByteArray bytes = record.prefix(length);
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+QString configurationTitle()
+{
+    return QStringLiteral(",Configuration Data:,");
+}
+
+QByteArray configurationBlock(const setuppack &record)
+{
+    QByteArray out = configurationTitle().toLatin1() + "\r\n";
+    const QByteArray &bytes = record.bytes();
+    for (int offset = 0; offset < setuppack::size; offset += bytesPerLine) {
+        out += ',' + QByteArray::number(offset, 16).rightJustified(6, '0') + ": ";
+        const int end = qMin(offset + bytesPerLine, int(setuppack::size));
+        QByteArray pairs;
+        for (int i = offset; i < end; ++i)
+            pairs += QByteArray::number(std::uint8_t(bytes.at(i)), 16).rightJustified(2, '0') + ' ';
+        // Full lines have single spaces between the bytes; the short last line ends each with one.
+        if (end - offset == bytesPerLine)
+            pairs.chop(1);
+        out += pairs + "\r\n";
+    }
+    out += "\r\n";
+    return out;
+}
+
+} // namespace vork::setupfiles

@@ -83,7 +83,7 @@ int fetchSetup(UnitSession &s, QByteArray &bytes, int &length, bool &entered)
 int leaveSetup(UnitSession &s, int status)
 {
     // Leaves setup mode; its failure counts only when nothing failed before.
-    if (s.unit().connected) {
+    if (s.unit().connected && s.socket()) {
         const AckResult quit = s.send(Command::Quit, 3);
         if (quit != AckResult::Ack && status == exitOk)
             status = s.ackFailed(quit, QStringLiteral("the quit command (Q)"));

@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 #include "cli/cliargs.h"
 #include "cli/safetext.h"
+#include "cli/setupfetch.h"
 #include "cli/unitsession.h"
 
 #include "connection/commandreplies.h"
@@ -8,6 +9,9 @@
 #include "connection/unitcommands.h"
 #include "core/boundedwait.h"
 #include "discovery/unitcolumns.h"
+#include "setup/setupchecks.h"
+#include "setup/setupdownload.h"
+#include "setup/timezones.h"
 #include "unit/announcement.h"
 
 #include <QTcpSocket>
@@ -107,13 +111,38 @@ bool eraseKind(const QString &what, UnitCommands::Erase &kind)
     return true;
 }
 
-// Leaves setup mode; a failure counts only when nothing failed before it.
-int leaveSetup(UnitSession &s, int status)
+// The zone options of "vork clock" applied to a setup record; false with the reason printed.
+bool applyZone(const QCommandLineParser &p, const QStringList &names, setuppack &record)
 {
-    const AckResult quit = s.send(Command::Quit, 3);
-    if (quit != AckResult::Ack && status == exitOk)
-        return s.ackFailed(quit, QStringLiteral("the quit command (Q)"));
-    return status;
+    QTextStream err(stderr);
+    if (p.isSet(names.at(0))) {
+        bool ok = false;
+        const int zone = p.value(names.at(0)).toInt(&ok);
+        if (!ok || zone < 0 || zone >= timezones::zoneCount) {
+            err << "vork clock: --zone must be 0.." << timezones::zoneCount - 1 << " (vork clock --list-zones)\n";
+            return false;
+        }
+        record.setTzi(std::uint8_t(zone));
+        record.setUtzo(false);
+    }
+    if (p.isSet(names.at(1))) {
+        const std::optional<QByteArray> code = timezones::parseCode(p.value(names.at(1)));
+        if (!code || !setupchecks::customZoneValid(*code)) {
+            err << "vork clock: --custom takes 26 hexadecimal digits of a valid zone definition\n";
+            return false;
+        }
+        record.setTzo(*code);
+        record.setUtzo(true);
+    }
+    if (p.isSet(names.at(2))) {
+        const QString v = p.value(names.at(2));
+        if (v != QLatin1String("on") && v != QLatin1String("off")) {
+            err << "vork clock: --dst takes on or off\n";
+            return false;
+        }
+        record.setDst(v == QLatin1String("on"));
+    }
+    return true;
 }
 
 } // namespace
@@ -152,9 +181,59 @@ int version(const QStringList &args)
 int clock(const QStringList &args)
 {
     const QCommandLineOption set(QStringLiteral("set"), QStringLiteral("Set the unit's clock to this computer's clock first."));
-    const CommandInfo command{QStringLiteral("clock"), QStringLiteral("Reads (and with --set, sets) a unit's clock."),
-                              0, true, [&](QCommandLineParser &p) { p.addOption(set); }, {}, {}};
+    const QCommandLineOption zone(QStringLiteral("zone"), QStringLiteral("Give the unit standard time zone N (0-84)."),
+                                  QStringLiteral("N"));
+    const QCommandLineOption custom(QStringLiteral("custom"),
+                                    QStringLiteral("Give the unit a custom zone definition (26 hexadecimal digits)."),
+                                    QStringLiteral("CODE"));
+    const QCommandLineOption dst(QStringLiteral("dst"), QStringLiteral("Daylight saving time on or off."),
+                                 QStringLiteral("on|off"));
+    const QCommandLineOption listZones(QStringLiteral("list-zones"), QStringLiteral("Print the standard zones and end."));
+    // The zone list needs no unit.
+    if (args.contains(QStringLiteral("--list-zones"))) {
+        QTextStream out(stdout);
+        for (int i = 0; i < timezones::zoneCount; ++i)
+            out << i << '\t' << timezones::zone(i).name << '\t' << timezones::zone(i).code << '\n';
+        return exitOk;
+    }
+    const CommandInfo command{
+        QStringLiteral("clock"),
+        QStringLiteral("Reads (and with --set, sets) a unit's clock. --zone, --custom and --dst change the unit's\n"
+                       "time zone in its setup record first (downloaded after the editor's checks)."),
+        0, true, [&](QCommandLineParser &p) { p.addOptions({set, zone, custom, dst, listZones}); }, {}, {}};
     return runOnUnit(args, command, [&](UnitSession &s, const QCommandLineParser &p, const QStringList &) {
+        const bool zoneChange = p.isSet(zone) || p.isSet(custom) || p.isSet(dst);
+        const QStringList zoneNames = {zone.names().first(), custom.names().first(), dst.names().first()};
+        // Bad zone options are refused before the unit is asked for anything.
+        setuppack probe;
+        if (zoneChange && !applyZone(p, zoneNames, probe))
+            return exitUsage;
+        if (zoneChange) {
+            QByteArray bytes;
+            int length = 0;
+            bool entered = false;
+            int status = fetchSetup(s, bytes, length, entered);
+            if (status == exitOk) {
+                const setuppack received(bytes);
+                setuppack outgoing = received;
+                if (!applyZone(p, zoneNames, outgoing)) {
+                    status = exitUsage;
+                } else if (outgoing == received) {
+                    s.op.log(QStringLiteral("Timezone data not sent - no changes made since last save"));
+                    QTextStream(stderr) << "vork clock: the unit has that zone already; nothing sent\n";
+                } else {
+                    SetupDownload download(s.services);
+                    download.setReceived(received);
+                    const SetupDownload::Result r = download.download(outgoing);
+                    if (r != SetupDownload::Result::Saved)
+                        status = r == SetupDownload::Result::Invalid ? exitUsage : exitFailed;
+                }
+            }
+            if (entered)
+                status = leaveSetup(s, status);
+            if (status != exitOk)
+                return status;
+        }
         // What the body listens to ends with it: a clock that comes after it never reaches it.
         QObject scope;
         QDateTime got;

@@ -122,6 +122,7 @@ private Q_SLOTS:
     void setupGetFailures();
     void setupDiffNamesTheFieldsThatDiffer();
     void setupSetPutAndFiles();
+    void clockZoneGoesIntoTheSetup();
     void lateRepliesEndCleanly_data();
     void lateRepliesEndCleanly();
     void monitorPrintsRecordsAndLetsGo_data();
@@ -1451,6 +1452,52 @@ void TestVorkCli::setupSetPutAndFiles()
                 30000);
     QCOMPARE(r.status, 2);
     QVERIFY2(r.err.contains(QStringLiteral("Not found in current directory")), qPrintable(printable(r)));
+}
+
+void TestVorkCli::clockZoneGoesIntoTheSetup()
+{
+    const QString address = QStringLiteral("127.0.33.5");
+    Fleet f({sim::demoUnit(0, QHostAddress(address))});
+    QVERIFY(f.started);
+    // A zone out of range is refused before any command reaches the unit.
+    Run r = runVork({QStringLiteral("clock"), QStringLiteral("--no-ping"), QStringLiteral("--zone"),
+                     QStringLiteral("85"), address},
+                    30000);
+    QCOMPARE(r.status, 2);
+    for (const auto &c : f.fleet.server(0).tcp().commands())
+        QVERIFY(c.byte != std::uint8_t('S') && c.byte != std::uint8_t('D'));
+
+    r = runVork({QStringLiteral("clock"), QStringLiteral("--no-ping"), QStringLiteral("--zone"), QStringLiteral("16"),
+                 QStringLiteral("--dst"), QStringLiteral("on"), address},
+                30000);
+    QVERIFY2(r.status == 0, qPrintable(printable(r)));
+    setuppack stored(f.fleet.server(0).setupRecord());
+    QCOMPARE(stored.tzi(), std::uint8_t(16));
+    QVERIFY(stored.dst());
+    QVERIFY(!stored.utzo());
+    QVERIFY(r.out.contains(QStringLiteral(", 20"))); // the clock read after it
+
+    r = runVork({QStringLiteral("clock"), QStringLiteral("--no-ping"), QStringLiteral("--custom"),
+                 QStringLiteral("030407201c000a0407302a0001"), address},
+                30000);
+    QVERIFY2(r.status == 0, qPrintable(printable(r)));
+    stored = setuppack(f.fleet.server(0).setupRecord());
+    QVERIFY(stored.utzo());
+    QCOMPARE(stored.tzo(), QByteArray::fromHex("030407201C000A0407302A0001"));
+    QCOMPARE(stored.tzi(), std::uint8_t(16));
+
+    // The same again: nothing to send, and it says so.
+    const int downloads = int(std::count_if(f.fleet.server(0).tcp().commands().begin(),
+                                            f.fleet.server(0).tcp().commands().end(),
+                                            [](const auto &c) { return c.byte == std::uint8_t('D'); }));
+    r = runVork({QStringLiteral("clock"), QStringLiteral("--no-ping"), QStringLiteral("--custom"),
+                 QStringLiteral("030407201C000A0407302A0001"), address},
+                30000);
+    QVERIFY2(r.status == 0, qPrintable(printable(r)));
+    QVERIFY2(r.err.contains(QStringLiteral("nothing sent")), qPrintable(printable(r)));
+    QCOMPARE(int(std::count_if(f.fleet.server(0).tcp().commands().begin(), f.fleet.server(0).tcp().commands().end(),
+                               [](const auto &c) { return c.byte == std::uint8_t('D'); })),
+             downloads);
 }
 
 QTEST_GUILESS_MAIN(TestVorkCli)

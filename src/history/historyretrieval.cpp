@@ -296,6 +296,17 @@ bool HistoryRetrieval::clear()
     return true;
 }
 
+bool HistoryRetrieval::replaceView(std::vector<DataPack> view)
+{
+    if (m_running || view.size() > std::size_t(bufferSize))
+        return false;
+    m_view = std::move(view);
+    m_view.reserve(bufferSize);
+    setTopRow(1);
+    Q_EMIT viewReplaced();
+    return true;
+}
+
 void HistoryRetrieval::clearBuffers()
 {
     m_master.clear();

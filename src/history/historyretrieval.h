@@ -104,6 +104,9 @@ public:
     void abort();
     // Empties both buffers; refused while a retrieval runs.
     bool clear();
+    // The view buffer rebuilt by the filter, or emptied by the grid's clear (the master
+    // buffer stays); refused while a retrieval runs and for more than the buffer holds.
+    bool replaceView(std::vector<DataPack> view);
     // Ends a running retrieval here, as when the unit's connection is about to close.
     void endLocally();
 
@@ -134,6 +137,8 @@ public:
     void setVisibleRows(int rows) { m_visibleRows = qMax(1, rows); }
     void setPageHeight(int rows) { m_pageHeight = qMax(1, rows); }
     bool prevEnabled() const { return m_topRow != 1; }
+    // The grid was scrolled by other means than Next and Prev.
+    void scrolledTo(int topRow) { setTopRow(topRow); }
     // Clear and export: while the grid (records and its header row) has more than 2 rows.
     bool clearEnabled() const { return !m_running && viewCount() + 1 > 2; }
 
@@ -152,6 +157,8 @@ Q_SIGNALS:
     void topRowChanged(int topRow);
     void readerChoiceChanged();
     void cleared();
+    // The view buffer was replaced as a whole.
+    void viewReplaced();
     void finished(vork::HistoryRetrieval::End end);
 
 private:

@@ -19,6 +19,7 @@
 #include "connection/connectionmanager.h"
 #include "discovery/ui/discoverygrid.h"
 #include "discovery/ui/interfaceselector.h"
+#include "history/ui/historypage.h"
 #include "fakeunit.h"
 #include "tools/ping.h"
 #include "unit/unittable.h"
@@ -579,7 +580,7 @@ void TestMainWindow::menuCommandsFollowThePages()
     DiscoveryGrid *grid = f.window->discoverPage()->grid();
     // No unit is led into a mode for a page that has nothing to show yet.
     QVERIFY(!grid->commandAction(GridCommand::Configure)->isEnabled());
-    QVERIFY(!grid->commandAction(GridCommand::History)->isEnabled());
+    QVERIFY(grid->commandAction(GridCommand::History)->isEnabled());
     QVERIFY(grid->commandAction(GridCommand::Monitor)->isEnabled());
     QVERIFY(grid->commandAction(GridCommand::Connect)->isEnabled());
     // The menu's action, as the operator would choose it on the unit's row.
@@ -601,6 +602,14 @@ void TestMainWindow::menuCommandsFollowThePages()
     Q_EMIT grid->commandTriggered(GridCommand::Monitor, QStringLiteral("127.0.10.3"));
     QCOMPARE(f.window->pages()->currentIndex(), int(Page::Monitor));
     QVERIFY(wait::until([&] { return fake.received.endsWith('M'); }, 3000));
+    // "History" leads it to the HISTORY page, its own widget, which puts it into history mode.
+    QVERIFY(f.window->pages()->requestPage(int(Page::Discover)));
+    QVERIFY(wait::until([&] { return fake.received.endsWith('Q'); }, 3000));
+    Q_EMIT grid->commandTriggered(GridCommand::History, QStringLiteral("127.0.10.3"));
+    QCOMPARE(f.window->pages()->currentIndex(), int(Page::History));
+    QVERIFY(qobject_cast<HistoryPage *>(f.window->pages()->currentWidget()));
+    QVERIFY(wait::until([&] { return fake.received.endsWith('H'); }, 3000));
+    QCOMPARE(fake.received, QByteArray("SQMQH"));
 }
 
 void TestMainWindow::searchClosesTheOpenConnectionWithTheCloseCommand()

@@ -1,6 +1,7 @@
 #include "app/ui/pagelist.h"
 
 #include "history/historypage.h"
+#include "history/ui/historypage.h"
 #include "monitor/monitorpagecontroller.h"
 #include "monitor/ui/monitorpage.h"
 #include "setup/setuppage.h"
@@ -28,6 +29,12 @@ QWidget *monitorPage(PageContext &c, QWidget *parent)
                            c.settingsFile, parent);
 }
 
+QWidget *historyPage(PageContext &c, QWidget *parent)
+{
+    return new HistoryPage(c.services, static_cast<HistoryPageController &>(*c.controller), c.settings,
+                           c.settingsFile, parent);
+}
+
 } // namespace
 
 const std::vector<PageRow> &pageRows()
@@ -35,7 +42,7 @@ const std::vector<PageRow> &pageRows()
     static const std::vector<PageRow> rows = {
         {Page::Discover, nullptr, nullptr, true},
         {Page::Monitor, make<MonitorPageController>, monitorPage, true},
-        {Page::History, make<HistoryPageController>, blank, false},
+        {Page::History, make<HistoryPageController>, historyPage, true},
         {Page::Flash, nullptr, blank, false},
         {Page::Setup, make<SetupPageController>, blank, false},
         {Page::NS, nullptr, blank, false},

@@ -31,7 +31,7 @@ struct Rig
         : services(op), reply(op, services.connections().replies())
     {
         services.setPinger(std::make_unique<Reachable>());
-        unit = sim::demoUnit(n, QHostAddress(QStringLiteral("127.0.19.%1").arg(n + 2)));
+        unit = sim::demoUnit(n, QHostAddress(QStringLiteral("127.0.61.%1").arg(n + 2)));
         unit.version = version;
         unit.model = 0;
         unit.commandFaults = faults;
@@ -170,7 +170,7 @@ void TestSetupDownload::unconfirmedLeavesChangesPending()
     sim::SimCommandFaults faults;
     faults.unconfirmedData = "D";
     Rig rig(0, {5, 0, 2}, faults);
-    rig.unit.address = QHostAddress(QStringLiteral("127.0.19.20"));
+    rig.unit.address = QHostAddress(QStringLiteral("127.0.61.20"));
     QVERIFY(rig.start());
     QVERIFY(rig.upload());
     const QByteArray storedBefore = rig.stored();
@@ -196,7 +196,7 @@ void TestSetupDownload::refusedDownloadSendsNothing()
     sim::SimCommandFaults faults;
     faults.nakCommands = "D";
     Rig rig(1, {5, 0, 2}, faults);
-    rig.unit.address = QHostAddress(QStringLiteral("127.0.19.21"));
+    rig.unit.address = QHostAddress(QStringLiteral("127.0.61.21"));
     QVERIFY(rig.start());
     QVERIFY(rig.upload());
     setuppack outgoing = rig.got;
@@ -225,7 +225,7 @@ void TestSetupDownload::unchangedRecordAsksFirst()
     QFETCH(int, answer);
     QFETCH(bool, sent);
     Rig rig(2, {5, 0, 2});
-    rig.unit.address = QHostAddress(QStringLiteral("127.0.19.%1").arg(22 + answer));
+    rig.unit.address = QHostAddress(QStringLiteral("127.0.61.%1").arg(22 + answer));
     QVERIFY(rig.start());
     QVERIFY(rig.upload());
     SetupDownload download(rig.services);
@@ -262,7 +262,7 @@ void TestSetupDownload::checksStopBeforeAnythingGoes()
     QFETCH(QString, message);
     static int n = 0;
     Rig rig(3, {5, 0, 2});
-    rig.unit.address = QHostAddress(QStringLiteral("127.0.19.%1").arg(40 + n++));
+    rig.unit.address = QHostAddress(QStringLiteral("127.0.61.%1").arg(40 + n++));
     QVERIFY(rig.start());
     QVERIFY(rig.upload());
     setuppack outgoing = rig.got;

@@ -313,11 +313,13 @@ void TestBroadcast::failedBindIsLogged()
     QVERIFY(holder.bind(QHostAddress(QStringLiteral("127.0.0.1")), 0));
     TBroadcast t(op);
     t.setLocalIP(QStringLiteral("127.0.0.1"));
-    t.setLocalPort(holder.localPort());
-    QCOMPARE(op.logs.size(), 1);
-    QVERIFY2(op.logs.first().startsWith(QStringLiteral("UDP bind to 127.0.0.1:") + QString::number(holder.localPort())
-                                        + QStringLiteral(" failed")),
-             qPrintable(op.logs.first()));
+    // Only the bind asked for counts: another program on this machine may hold the default port.
+    const QStringList lines =
+        op.logs.filter(QStringLiteral("UDP bind to 127.0.0.1:") + QString::number(holder.localPort()));
+    QCOMPARE(lines.size(), 1);
+    QVERIFY2(lines.first().startsWith(QStringLiteral("UDP bind to 127.0.0.1:") + QString::number(holder.localPort())
+                                      + QStringLiteral(" failed")),
+             qPrintable(lines.first()));
 }
 
 void TestBroadcast::interfaceListPutsLoopbackLast()

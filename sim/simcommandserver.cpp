@@ -1,6 +1,7 @@
 #include "simcommandserver.h"
 
 #include "simcommandshandler.h"
+#include "simflashhandler.h"
 #include "simhandler.h"
 #include "simhistoryhandler.h"
 #include "simmonitorhandler.h"
@@ -56,6 +57,9 @@ SimCommandServer::SimCommandServer(SimUnitServer &unit) : QObject(&unit), m_unit
     auto history = std::make_unique<SimHistoryHandler>(*this);
     m_history = history.get();
     addHandler(std::move(history));
+    auto flash = std::make_unique<SimFlashHandler>();
+    m_flash = flash.get();
+    addHandler(std::move(flash));
 }
 
 SimCommandServer::~SimCommandServer()
@@ -229,6 +233,8 @@ void SimCommandServer::process()
             used = stepData(pos);
         else if (m_mode == Mode::History)
             used = stepHistory(pos);
+        else if (m_mode == Mode::Flash)
+            used = stepFlash(pos);
         else
             used = stepCommand(pos);
         if (used <= 0)
@@ -289,6 +295,14 @@ qsizetype SimCommandServer::stepHistory(qsizetype pos)
     if (m_history)
         m_history->request(request);
     return size;
+}
+
+qsizetype SimCommandServer::stepFlash(qsizetype pos)
+{
+    if (!m_flash)
+        return 1;
+    SimHandlerPort port(*this);
+    return m_flash->step(port, QByteArrayView(m_in).sliced(pos));
 }
 
 qsizetype SimCommandServer::stepCommand(qsizetype pos)
@@ -627,6 +641,27 @@ void SimHandlerPort::reboot(std::uint8_t byte)
 {
     m_server.record(byte, SimCommandServer::Answer::None);
     m_server.queue({}, 0, SimCommandServer::After::Reboot);
+}
+
+void SimHandlerPort::ackAfter(std::uint8_t byte, int delayMs)
+{
+    m_server.record(byte, SimCommandServer::Answer::Ack);
+    m_server.queue(QByteArray(1, static_cast<char>(ACK)), std::max(0, delayMs));
+}
+
+void SimHandlerPort::answerByte(std::uint8_t answer)
+{
+    m_server.queue(QByteArray(1, static_cast<char>(answer)), 0);
+}
+
+void SimHandlerPort::answerAndReboot(std::uint8_t answer)
+{
+    m_server.queue(QByteArray(1, static_cast<char>(answer)), 0, SimCommandServer::After::Reboot);
+}
+
+void SimHandlerPort::drop()
+{
+    m_server.dropClient();
 }
 
 } // namespace vork::sim

@@ -501,6 +501,9 @@ void SimCommandServer::writeNow(const Chunk &chunk)
         return;
     }
     if (chunk.after == After::Reboot) {
+        // An answer that goes before the restart reaches the client before the port closes.
+        if (m_client)
+            m_client->flush();
         m_out.clear();
         Q_EMIT rebootRequested();
     }

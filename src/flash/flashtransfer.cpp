@@ -226,6 +226,12 @@ FlashRun::LineResult FlashRun::sendLine(ScopedOperation &operation, QTcpSocket *
 
     if (!socket || socket->state() != QAbstractSocket::ConnectedState)
         return fail({}, QStringLiteral("Vork Unit ") + ip + QStringLiteral(": ") + ConnectionManager::lostText());
+    // A byte that came after the last answer answers no line of ours: it must not pass for this one's.
+    if (const qint64 stray = socket->bytesAvailable(); stray > 0) {
+        socket->read(stray);
+        op.log(QStringLiteral("Discarded ") + QString::number(stray) + QStringLiteral(" stray byte(s) from Vork Unit ")
+               + ip + QStringLiteral(" before line ") + QString::number(m_acknowledged + 1));
+    }
     socket->write(padded);
 
     QDeadlineTimer deadline(m_t.lineDeadlineMs, Qt::PreciseTimer);

@@ -307,6 +307,10 @@ qsizetype SimCommandServer::stepFlash(qsizetype pos)
 
 qsizetype SimCommandServer::stepCommand(qsizetype pos)
 {
+    // A unit without login takes the login text for what it is, not for its letters
+    // (its 'B' would start a boot-loader flash).
+    if (QByteArrayView(m_in).sliced(pos).startsWith(authenticationText()))
+        return authenticationText().size();
     const auto byte = static_cast<std::uint8_t>(m_in.at(pos));
     if (handlerFor(byte))
         execute(byte);

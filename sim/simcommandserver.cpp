@@ -1,6 +1,7 @@
 #include "simcommandserver.h"
 
 #include "simcommandshandler.h"
+#include "simflashhandler.h"
 #include "simhandler.h"
 #include "simhistoryhandler.h"
 #include "simmonitorhandler.h"
@@ -56,6 +57,9 @@ SimCommandServer::SimCommandServer(SimUnitServer &unit) : QObject(&unit), m_unit
     auto history = std::make_unique<SimHistoryHandler>(*this);
     m_history = history.get();
     addHandler(std::move(history));
+    auto flash = std::make_unique<SimFlashHandler>();
+    m_flash = flash.get();
+    addHandler(std::move(flash));
 }
 
 SimCommandServer::~SimCommandServer()
@@ -229,6 +233,8 @@ void SimCommandServer::process()
             used = stepData(pos);
         else if (m_mode == Mode::History)
             used = stepHistory(pos);
+        else if (m_mode == Mode::Flash)
+            used = stepFlash(pos);
         else
             used = stepCommand(pos);
         if (used <= 0)
@@ -291,8 +297,20 @@ qsizetype SimCommandServer::stepHistory(qsizetype pos)
     return size;
 }
 
+qsizetype SimCommandServer::stepFlash(qsizetype pos)
+{
+    if (!m_flash)
+        return 1;
+    SimHandlerPort port(*this);
+    return m_flash->step(port, QByteArrayView(m_in).sliced(pos));
+}
+
 qsizetype SimCommandServer::stepCommand(qsizetype pos)
 {
+    // A unit without login takes the login text for what it is, not for its letters
+    // (its 'B' would start a boot-loader flash).
+    if (QByteArrayView(m_in).sliced(pos).startsWith(authenticationText()))
+        return authenticationText().size();
     const auto byte = static_cast<std::uint8_t>(m_in.at(pos));
     if (handlerFor(byte))
         execute(byte);
@@ -489,6 +507,9 @@ void SimCommandServer::writeNow(const Chunk &chunk)
         return;
     }
     if (chunk.after == After::Reboot) {
+        // An answer that goes before the restart reaches the client before the port closes.
+        if (m_client)
+            m_client->flush();
         m_out.clear();
         Q_EMIT rebootRequested();
     }
@@ -629,6 +650,27 @@ void SimHandlerPort::reboot(std::uint8_t byte)
 {
     m_server.record(byte, SimCommandServer::Answer::None);
     m_server.queue({}, 0, SimCommandServer::After::Reboot);
+}
+
+void SimHandlerPort::ackAfter(std::uint8_t byte, int delayMs)
+{
+    m_server.record(byte, SimCommandServer::Answer::Ack);
+    m_server.queue(QByteArray(1, static_cast<char>(ACK)), std::max(0, delayMs));
+}
+
+void SimHandlerPort::answerByte(std::uint8_t answer)
+{
+    m_server.queue(QByteArray(1, static_cast<char>(answer)), 0);
+}
+
+void SimHandlerPort::answerAndReboot(std::uint8_t answer)
+{
+    m_server.queue(QByteArray(1, static_cast<char>(answer)), 0, SimCommandServer::After::Reboot);
+}
+
+void SimHandlerPort::drop()
+{
+    m_server.dropClient();
 }
 
 } // namespace vork::sim

@@ -21,6 +21,7 @@ namespace vork::sim {
 class SimUnitServer;
 class SimHandler;
 class SimHandlerPort;
+class SimFlashHandler;
 class SimHistoryHandler;
 
 // One unit's TCP command port: one client at a time, the login, the unit's
@@ -32,7 +33,7 @@ class SimCommandServer : public QObject
 {
     Q_OBJECT
 public:
-    enum class Mode { CommandLevel, Monitor, History, Setup };
+    enum class Mode { CommandLevel, Monitor, History, Setup, Flash };
     Q_ENUM(Mode)
     enum class Answer { Ack, Nak, None };
     Q_ENUM(Answer)
@@ -132,6 +133,7 @@ private:
     qsizetype stepLogin(qsizetype pos);
     qsizetype stepData(qsizetype pos);
     qsizetype stepHistory(qsizetype pos);
+    qsizetype stepFlash(qsizetype pos);
     qsizetype stepCommand(qsizetype pos);
     SimHandler *handlerFor(std::uint8_t byte) const;
     void execute(std::uint8_t byte);
@@ -162,6 +164,7 @@ private:
     QTimer m_lingerTimer;
     std::vector<std::unique_ptr<SimHandler>> m_handlers;
     SimHistoryHandler *m_history = nullptr; // one of m_handlers: takes the history requests
+    SimFlashHandler *m_flash = nullptr;     // one of m_handlers: takes the image lines
 
     Mode m_mode = Mode::CommandLevel;
     bool m_loggedIn = true;

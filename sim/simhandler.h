@@ -37,6 +37,14 @@ public:
     void ackAndClose(std::uint8_t byte);
     // No answer; the unit reboots once what is queued is out.
     void reboot(std::uint8_t byte);
+    // ACK after delayMs (a command that takes its time, like the erase).
+    void ackAfter(std::uint8_t byte, int delayMs);
+    // One raw answer byte outside the command record (an image line's answer).
+    void answerByte(std::uint8_t answer);
+    // The answer byte, then the unit reboots.
+    void answerAndReboot(std::uint8_t answer);
+    // The connection drops at once, as a lost link would.
+    void drop();
 
 private:
     SimCommandServer &m_server;

@@ -85,6 +85,21 @@ struct SimChecksum
     int delayMs = 300;
 };
 
+// How a unit takes a firmware image, and how it misbehaves doing so. Lines count
+// from 1 and by acceptance: a refused line keeps its number when it comes again.
+struct SimFlash
+{
+    int eraseMs = 100;           // the erase takes this long before its ACK
+    bool failErase = false;      // NAK to the flash command
+    int nakLine = 0;             // above 0: NAK this line...
+    int nakTimes = 0;            // ...this many times (0: every time)
+    int silentLine = 0;          // above 0: never answer this line
+    int dropLine = 0;            // above 0: drop the connection when this line arrives
+    int answerLine = 0;          // above 0: answer this line with answerByte instead of ACK
+    std::uint8_t answerByte = 0; // 0x18 cancel, '0'-'9' an error code, 0x16 verify fault, ...
+    bool keepOldVersion = false; // reboots into the firmware it had
+};
+
 // Largest payload of one UDP datagram over IPv4.
 constexpr int maxDatagramSize = 65507;
 
@@ -121,6 +136,7 @@ struct SimUnit
     SimCommandFaults commandFaults;
     SimMonitor monitor;
     SimHistory history;
+    SimFlash flash;
 
     // The announcement's record for a unit whose clock reads clock and that has run runTimeNow seconds.
     udppack record(const QDateTime &clock, std::uint32_t runTimeNow) const;

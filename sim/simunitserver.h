@@ -88,6 +88,15 @@ public:
     void setMonitor(const SimMonitor &monitor) { m_unit.monitor = monitor; }
     void setChecksum(const SimChecksum &checksum) { m_unit.checksum = checksum; }
     void setRestartSilenceMs(int ms) { m_unit.restartSilenceMs = ms; }
+    void setFlash(const SimFlash &flash) { m_unit.flash = flash; }
+    // A flashed image's identity: what the unit announces from now on.
+    void setFirmware(const std::array<std::uint8_t, 3> &version, const std::array<std::uint8_t, 4> &build,
+                     std::uint8_t readers)
+    {
+        m_unit.version = version;
+        m_unit.build = build;
+        m_unit.readers = readers;
+    }
     const QByteArray &setupRecord() const { return m_unit.setupRecord; }
     // Cut or zero-padded to 243 bytes.
     void setSetupRecord(const QByteArray &record);

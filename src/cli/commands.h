@@ -28,5 +28,9 @@ int setupSet(const QStringList &args);
 int setupDiff(const QStringList &args);
 // "vork history get": args after the word get.
 int historyGet(const QStringList &args);
+// "vork flash FILE ADDRESS...": an image to units, each checked first.
+int flash(const QStringList &args);
+// "vork hex info FILE": args after the word info; no unit.
+int hexInfo(const QStringList &args);
 
 } // namespace vork::cli

@@ -30,6 +30,9 @@ int usage(QTextStream &s, int status)
          "  setup set ADDRESS FIELD=VALUE...   change setup fields by name (asks unless --yes)\n"
          "  setup diff A B    compare two setup records (units or .vork files), field by field\n"
          "  history get ADDRESS   retrieve a unit's history records, newest first (--count, --kinds, --json)\n"
+         "  flash FILE ADDRESS...   flash an Intel HEX image to units, each checked first (--dont-reboot,\n"
+         "                    --speed, --boot-loader; asks unless --yes)\n"
+         "  hex info FILE     an image's build string, line count and validity (no unit needed)\n"
          "  interfaces        list the local IPv4 interface addresses (loopback last)\n"
          "  help              show this text\n"
          "\n"
@@ -90,6 +93,15 @@ int main(int argc, char *argv[])
             return vork::cli::exitOk;
         }
         err << "vork setup: WHAT must be get, put, set or diff (vork setup --help)\n";
+        return vork::cli::exitUsage;
+    }
+    if (command == QLatin1String("flash"))
+        return vork::cli::flash(args.mid(1));
+    if (command == QLatin1String("hex")) {
+        const QString what = args.value(1);
+        if (what == QLatin1String("info"))
+            return vork::cli::hexInfo(args.mid(2));
+        err << "vork hex: WHAT must be info (vork hex info --help)\n";
         return vork::cli::exitUsage;
     }
     if (command == QLatin1String("history")) {

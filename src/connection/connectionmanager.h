@@ -68,6 +68,11 @@ public:
     void CloseSocket();
     void ResetBC(const udppack *unit);
 
+    // While held (counted), the read dispatcher leaves every unit's bytes to a caller that
+    // reads its socket itself, as the flash transfer does line by line.
+    void holdReads(bool hold);
+    bool readsHeld() const { return m_readsHeld > 0; }
+
     std::uint32_t undefinedBytes() const { return m_undefined; }
     QString lastConnectedIP() const { return m_lastConnectedIP; }
     bool waitingForAck() const { return m_waitingForAck; }
@@ -122,6 +127,7 @@ private:
     };
     QList<Deferred> m_deferred;
     bool m_waitingForAck = false;
+    int m_readsHeld = 0;
     bool m_connectFailed = false; // a socket error ends a running connect at its next check
     std::uint32_t m_undefined = 0;
     QString m_lastConnectedIP;

@@ -13,7 +13,7 @@ namespace vork {
 
 void ConnectionManager::dispatch(UnitClient *client)
 {
-    if (m_waitingForAck)
+    if (m_waitingForAck || m_readsHeld > 0)
         return; // the bytes stay for the wait that reads the socket itself
     QTcpSocket *socket = client->socket();
     if (m_units.findByLink(client->link()) < 0) {
@@ -26,7 +26,7 @@ void ConnectionManager::dispatch(UnitClient *client)
     }
 
     const QPointer<UnitClient> guard(client);
-    while (guard && socket->bytesAvailable() > 0 && !m_waitingForAck) {
+    while (guard && socket->bytesAvailable() > 0 && !m_waitingForAck && m_readsHeld == 0) {
         const int i = m_units.findByLink(guard->link());
         if (i < 0)
             return;
@@ -119,11 +119,18 @@ void ConnectionManager::blockTimedOut(UnitClient *client)
     a.reset();
 }
 
+void ConnectionManager::holdReads(bool hold)
+{
+    m_readsHeld = qMax(0, m_readsHeld + (hold ? 1 : -1));
+    if (m_readsHeld == 0)
+        QMetaObject::invokeMethod(this, &ConnectionManager::redispatchPending, Qt::QueuedConnection);
+}
+
 void ConnectionManager::redispatchPending()
 {
-    if (m_waitingForAck)
+    if (m_waitingForAck || m_readsHeld > 0)
         return;
-    while (!m_deferred.isEmpty() && !m_waitingForAck) {
+    while (!m_deferred.isEmpty() && !m_waitingForAck && m_readsHeld == 0) {
         const Deferred d = m_deferred.takeFirst();
         const int i = m_units.findByLink(d.link);
         UnitClient *c = m_clients.value(d.link);

@@ -16,6 +16,8 @@ namespace vork::sim {
 namespace {
 constexpr int queryLength = 13;
 constexpr int queryClockOffset = 5;
+constexpr int shortRequestLength = 11; // RAM, archive and factory-reset requests
+constexpr int macOffset = 5;
 // Datagrams handled in one turn before other units and timers get a say.
 constexpr int maxDatagramsPerTurn = 256;
 } // namespace
@@ -24,6 +26,17 @@ UdpRequest classifyRequest(QByteArrayView datagram)
 {
     if (datagram.size() == queryLength && datagram.startsWith("SVRK?"))
         return UdpRequest::DiscoveryQuery;
+    if (datagram.size() == queryLength && datagram.startsWith("SVRK#"))
+        return UdpRequest::Reboot;
+    if (datagram.size() == queryLength && datagram.startsWith("SVRK")
+        && QByteArrayView("wrt").contains(datagram.at(4)))
+        return UdpRequest::RestartService;
+    if (datagram.size() == shortRequestLength && datagram.startsWith("SVRK^"))
+        return UdpRequest::FactoryReset;
+    if (datagram.size() == shortRequestLength && datagram.startsWith("RAMS"))
+        return UdpRequest::Ram;
+    if (datagram.size() == shortRequestLength && datagram.startsWith("ARCH"))
+        return UdpRequest::Archive;
     return UdpRequest::Unknown;
 }
 
@@ -201,9 +214,68 @@ void SimUnitServer::handle(const QByteArray &bytes, const QHostAddress &sender, 
     case UdpRequest::DiscoveryQuery:
         answerQuery(bytes, sender, port);
         break;
+    case UdpRequest::Reboot:
+        // Only its own MAC reboots a unit; the request gets no answer.
+        if (bytes.mid(macOffset, 6) == QByteArray::fromHex(m_unit.mac.toLatin1()))
+            reboot();
+        break;
+    case UdpRequest::FactoryReset:
+        if (bytes.mid(macOffset, 6) == QByteArray::fromHex(m_unit.mac.toLatin1())) {
+            setSetupRecord(defaultSetupRecord(m_unit));
+            answerQuery(QByteArray(QByteArray("SVRK?") + QByteArray(8, '\0')), sender, port);
+        }
+        break;
+    case UdpRequest::Ram:
+    case UdpRequest::Archive:
+        answerRequest(bytes, sender, port);
+        break;
+    case UdpRequest::RestartService:
     case UdpRequest::Unknown:
         break;
     }
+}
+
+void SimUnitServer::answerRequest(const QByteArray &request, const QHostAddress &sender, quint16 port)
+{
+    if (m_unit.faults.silent)
+        return;
+    constexpr char done = 6;
+    constexpr char failed = 33;
+    constexpr char nothing = 63;
+    char result = done;
+    if (request.startsWith("ARCH")) {
+        // The archive is a copy of the setup record, kept beside it.
+        switch (request.at(4)) {
+        case 'a':
+            result = m_archive.isEmpty() ? done : nothing;
+            if (m_archive.isEmpty())
+                m_archive = m_unit.setupRecord;
+            break;
+        case 'r':
+            result = m_archive.isEmpty() || m_archive == m_unit.setupRecord ? nothing : done;
+            if (result == done)
+                setSetupRecord(m_archive);
+            break;
+        case 'd':
+            result = m_archive.isEmpty() ? nothing : done;
+            m_archive.clear();
+            break;
+        case 'c':
+            result = m_archive.isEmpty() ? nothing : m_archive == m_unit.setupRecord ? done : failed;
+            break;
+        default:
+            result = failed;
+            break;
+        }
+    } else if (!QByteArrayView("01ed").contains(request.at(4))) {
+        result = failed;
+    }
+    const int delayMs = m_unit.faults.delayMs;
+    if (delayMs <= 0) {
+        send(QByteArray(1, result), sender, port);
+        return;
+    }
+    QTimer::singleShot(delayMs, this, [this, result, sender, port] { send(QByteArray(1, result), sender, port); });
 }
 
 void SimUnitServer::answerQuery(QByteArrayView query, const QHostAddress &sender, quint16 port)

@@ -28,7 +28,7 @@ using vork::unitUdpPort;
 
 // What a datagram to the unit's UDP port asks for. Kinds the simulator does
 // not act on yet are Unknown: recorded, never answered.
-enum class UdpRequest { DiscoveryQuery, Unknown };
+enum class UdpRequest { DiscoveryQuery, Reboot, RestartService, FactoryReset, Ram, Archive, Unknown };
 UdpRequest classifyRequest(QByteArrayView datagram);
 
 // One simulated unit on its own address: answers discovery queries with its
@@ -98,6 +98,7 @@ public:
         m_unit.readers = readers;
     }
     const QByteArray &setupRecord() const { return m_unit.setupRecord; }
+    const QByteArray &archive() const { return m_archive; }
     // Cut or zero-padded to 243 bytes.
     void setSetupRecord(const QByteArray &record);
     // Sets the unit's clock to d; a clock that is no valid local time is ignored.
@@ -125,6 +126,8 @@ private:
     // The unit as its announcement shows it now: cons bit 8 while the command port is held.
     SimUnit shownUnit() const;
     void handle(const QByteArray &bytes, const QHostAddress &sender, quint16 port);
+    // RAM and archive requests: one result byte.
+    void answerRequest(const QByteArray &request, const QHostAddress &sender, quint16 port);
     void answerQuery(QByteArrayView query, const QHostAddress &sender, quint16 port);
     QByteArray answerWithMac(const QString &mac);
     QByteArray garbage(int length);
@@ -136,6 +139,7 @@ private:
     Monotonic m_monotonic;
     qint64 m_startMs = 0;
     QList<Received> m_received;
+    QByteArray m_archive; // the setup archive; empty: none
     QRandomGenerator m_random;
     bool m_drainQueued = false;
     Options m_options;

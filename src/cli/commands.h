@@ -13,6 +13,12 @@ int clock(const QStringList &args);
 int checksum(const QStringList &args);
 int reboot(const QStringList &args);
 int erase(const QStringList &args);
+// By datagram, without a TCP connection.
+int ram(const QStringList &args);
+int archive(const QStringList &args);
+int restartService(const QStringList &args);
+int rebootUdp(const QStringList &args);
+int syncClock(const QStringList &args);
 // Local, no unit: "events decode HEX...".
 int events(const QStringList &args);
 // Live records from units in monitor mode, until interrupted.

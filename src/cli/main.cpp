@@ -21,6 +21,11 @@ int usage(QTextStream &s, int status)
          "  checksum ADDRESS  have a unit compute its program checksum (asks unless --yes)\n"
          "  reboot ADDRESS    restart a unit (asks unless --yes)\n"
          "  erase setup|history|persistent ADDRESS   erase on a unit (asks unless --yes)\n"
+         "  ram zero|one|safe-on|safe-off ADDRESS     RAM speed or safe mode by datagram (asks unless --yes)\n"
+         "  archive create|restore|delete|compare ADDRESS   the unit's setup archive (asks unless --yes)\n"
+         "  restart-service web|discovery|telnet ADDRESS    restart a service by datagram (asks unless --yes)\n"
+         "  reboot-udp ADDRESS   restart a unit by datagram, by its MAC (asks unless --yes)\n"
+         "  sync-clock ADDRESS   set a unit's clock to this computer's by datagram\n"
          "  monitor ADDRESS...  print live records of units in monitor mode until interrupted\n"
          "  photoeyes ADDRESS read a unit's photo eyes once (--watch: until interrupted)\n"
          "  force-read ADDRESS --reader R --label L   make a reader read a label (asks unless --yes)\n"
@@ -122,6 +127,10 @@ int main(int argc, char *argv[])
         {QStringLiteral("info"), vork::cli::info},         {QStringLiteral("version"), vork::cli::version},
         {QStringLiteral("clock"), vork::cli::clock},       {QStringLiteral("checksum"), vork::cli::checksum},
         {QStringLiteral("reboot"), vork::cli::reboot},     {QStringLiteral("erase"), vork::cli::erase},
+        {QStringLiteral("ram"), vork::cli::ram},           {QStringLiteral("archive"), vork::cli::archive},
+        {QStringLiteral("restart-service"), vork::cli::restartService},
+        {QStringLiteral("reboot-udp"), vork::cli::rebootUdp},
+        {QStringLiteral("sync-clock"), vork::cli::syncClock},
     };
     for (const auto &[name, run] : unitCommands)
         if (command == name)

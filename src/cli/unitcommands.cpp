@@ -8,6 +8,7 @@
 #include "connection/connectionmanager.h"
 #include "connection/unitcommands.h"
 #include "core/boundedwait.h"
+#include "discovery/unicast.h"
 #include "discovery/unitcolumns.h"
 #include "setup/setupchecks.h"
 #include "setup/setupdownload.h"
@@ -371,6 +372,159 @@ int erase(const QStringList &args)
         if (status == exitOk)
             QTextStream(stdout) << "Erased " << words.first() << " of Vork Unit " << s.address << '\n';
         return status;
+    });
+}
+
+namespace {
+
+// A word of the command line as the request letter it stands for; 0 for none.
+char letterFor(const QString &word, std::initializer_list<std::pair<const char *, char>> table)
+{
+    for (const auto &[name, letter] : table)
+        if (word == QLatin1String(name))
+            return letter;
+    return 0;
+}
+
+const std::initializer_list<std::pair<const char *, char>> ramWords = {
+    {"zero", '0'}, {"one", '1'}, {"safe-on", 'e'}, {"safe-off", 'd'}};
+const std::initializer_list<std::pair<const char *, char>> archiveWords = {
+    {"create", 'a'}, {"restore", 'r'}, {"delete", 'd'}, {"compare", 'c'}};
+const std::initializer_list<std::pair<const char *, char>> serviceWords = {
+    {"web", 'w'}, {"discovery", 'r'}, {"telnet", 't'}};
+
+std::unique_ptr<UnicastCommands> unicastOf(UnitSession &s)
+{
+    // Answers of these requests come through the discovery cycle's receive path.
+    s.services.routeTransportToCycle();
+    return std::make_unique<UnicastCommands>(s.op, s.services.transport(), s.services.cycle(), s.services.units());
+}
+
+int unicastStatus(UnitSession &s, UnicastCommands::Result r)
+{
+    switch (r) {
+    case UnicastCommands::Result::Done: return exitOk;
+    case UnicastCommands::Result::Declined: return exitDeclined;
+    case UnicastCommands::Result::BadRequest: return exitUsage;
+    case UnicastCommands::Result::NoAnswer:
+        s.op.error(QStringLiteral("No answer from Vork Unit ") + s.address);
+        return exitFailed;
+    default: return exitFailed;
+    }
+}
+
+} // namespace
+
+int ram(const QStringList &args)
+{
+    const CommandInfo command{
+        QStringLiteral("ram"),
+        QStringLiteral("Sets a unit's RAM speed or safe mode by datagram (asks unless --yes).\n"
+                       "WHAT is zero, one, safe-on or safe-off."),
+        1, false, {},
+        [](const QStringList &words) {
+            if (letterFor(words.first(), ramWords))
+                return true;
+            QTextStream(stderr) << "vork ram: WHAT must be zero, one, safe-on or safe-off\n";
+            return false;
+        },
+        [](const QStringList &words, const QString &address) {
+            return UnicastCommands::ramQuestion(letterFor(words.first(), ramWords), address);
+        }};
+    return runOnUnit(args, command, [](UnitSession &s, const QCommandLineParser &, const QStringList &words) {
+        const auto unicast = unicastOf(s);
+        return unicastStatus(s, unicast->ramRequest(s.address, letterFor(words.first(), ramWords)));
+    });
+}
+
+int archive(const QStringList &args)
+{
+    const CommandInfo command{
+        QStringLiteral("archive"),
+        QStringLiteral("Creates, restores, deletes or compares a unit's setup archive (asks unless --yes).\n"
+                       "WHAT is create, restore, delete or compare. Status 0 only for the unit's \"done\"."),
+        1, false, {},
+        [](const QStringList &words) {
+            if (letterFor(words.first(), archiveWords))
+                return true;
+            QTextStream(stderr) << "vork archive: WHAT must be create, restore, delete or compare\n";
+            return false;
+        },
+        [](const QStringList &words, const QString &address) {
+            return UnicastCommands::archiveQuestion(letterFor(words.first(), archiveWords), address);
+        }};
+    return runOnUnit(args, command, [](UnitSession &s, const QCommandLineParser &, const QStringList &words) {
+        const auto unicast = unicastOf(s);
+        return unicastStatus(s, unicast->archiveRequest(s.address, letterFor(words.first(), archiveWords)));
+    });
+}
+
+int restartService(const QStringList &args)
+{
+    const CommandInfo command{
+        QStringLiteral("restart-service"),
+        QStringLiteral("Restarts one of a unit's network services by datagram (asks unless --yes).\n"
+                       "WHAT is web, discovery or telnet. The unit does not answer."),
+        1, false, {},
+        [](const QStringList &words) {
+            if (letterFor(words.first(), serviceWords))
+                return true;
+            QTextStream(stderr) << "vork restart-service: WHAT must be web, discovery or telnet\n";
+            return false;
+        },
+        [](const QStringList &words, const QString &address) {
+            return UnicastCommands::restartQuestion(letterFor(words.first(), serviceWords), address);
+        }};
+    return runOnUnit(args, command, [](UnitSession &s, const QCommandLineParser &, const QStringList &words) {
+        const auto unicast = unicastOf(s);
+        if (!unicast->restartService(s.address, letterFor(words.first(), serviceWords)))
+            return exitDeclined;
+        QTextStream(stdout) << "Restart sent to Vork Unit " << s.address << '\n';
+        return exitOk;
+    });
+}
+
+int rebootUdp(const QStringList &args)
+{
+    const CommandInfo command{
+        QStringLiteral("reboot-udp"),
+        QStringLiteral("Restarts a unit by datagram, addressed by its MAC, without a TCP connection (asks unless --yes)."),
+        0, false, {}, {}, [](const QStringList &, const QString &address) {
+            return UnitCommands::rebootQuestion(address);
+        }};
+    return runOnUnit(args, command, [](UnitSession &s, const QCommandLineParser &, const QStringList &) {
+        const auto unicast = unicastOf(s);
+        if (!unicast->reboot(s.unit())) {
+            s.op.error(QStringLiteral("Vork Unit ") + s.address + QStringLiteral(" has no usable MAC address"));
+            return exitFailed;
+        }
+        QTextStream(stdout) << "Restart sent to Vork Unit " << s.address << '\n';
+        return exitOk;
+    });
+}
+
+int syncClock(const QStringList &args)
+{
+    const CommandInfo command{QStringLiteral("sync-clock"),
+                              QStringLiteral("Sets a unit's clock to this computer's by datagram and prints the "
+                                             "clock its answer carries."),
+                              0, false, {}, {}, {}};
+    return runOnUnit(args, command, [](UnitSession &s, const QCommandLineParser &, const QStringList &) {
+        const auto unicast = unicastOf(s);
+        unicast->syncClock(s.unit(), dtpackFromDateTime(QDateTime::currentDateTime()));
+        // The unit answers with its announcement: asked again, it shows the clock it took.
+        if (const int status = s.identify(); status != exitOk)
+            return status;
+        const dtpack &d = s.unit().dt;
+        QTextStream(stdout) << QStringLiteral("%1-%2-%3 %4:%5:%6")
+                                   .arg(d.fullYear())
+                                   .arg(d.mon, 2, 10, QLatin1Char('0'))
+                                   .arg(d.dayOfMonth, 2, 10, QLatin1Char('0'))
+                                   .arg(d.hrs, 2, 10, QLatin1Char('0'))
+                                   .arg(d.minutes, 2, 10, QLatin1Char('0'))
+                                   .arg(d.sec, 2, 10, QLatin1Char('0'))
+                            << '\n';
+        return exitOk;
     });
 }
 

@@ -125,6 +125,7 @@ private Q_SLOTS:
     void setupDiffNamesTheFieldsThatDiffer();
     void setupSetPutAndFiles();
     void clockZoneGoesIntoTheSetup();
+    void datagramCommands();
     void lateRepliesEndCleanly_data();
     void lateRepliesEndCleanly();
     void monitorPrintsRecordsAndLetsGo_data();
@@ -1651,6 +1652,38 @@ void TestVorkCli::flashBadChecksumDeclined()
     QVERIFY2(r2.status == 5, qPrintable(printable(r2)));
     QVERIFY2(r2.err.contains(QStringLiteral("Line 2 of ") + worse + QStringLiteral(" is not a valid Intel HEX record")),
              qPrintable(r2.err));
+}
+
+void TestVorkCli::datagramCommands()
+{
+    const QString address = QStringLiteral("127.0.33.6");
+    Fleet f({sim::demoUnit(0, QHostAddress(address))});
+    QVERIFY(f.started);
+    const auto heard = [&](const char *head) {
+        int n = 0;
+        for (const auto &r : f.fleet.server(0).received())
+            n += r.bytes.startsWith(head) ? 1 : 0;
+        return n;
+    };
+    Run r = runVork({QStringLiteral("archive"), QStringLiteral("create"), QStringLiteral("--yes"), address});
+    QVERIFY2(r.status == 0, qPrintable(printable(r)));
+    QVERIFY2(r.err.contains(QStringLiteral("Archive Created Successfully")), qPrintable(printable(r)));
+    r = runVork({QStringLiteral("archive"), QStringLiteral("create"), QStringLiteral("--yes"), address});
+    QCOMPARE(r.status, 1);
+    QVERIFY2(r.err.contains(QStringLiteral("Archive Already Exist. Delete first")), qPrintable(printable(r)));
+    QCOMPARE(heard("ARCHa"), 2);
+    r = runVork({QStringLiteral("ram"), QStringLiteral("safe-on"), QStringLiteral("--yes"), address});
+    QVERIFY2(r.status == 0, qPrintable(printable(r)));
+    QCOMPARE(heard("RAMSe"), 1);
+    // A bad word or a declined question sends nothing.
+    r = runVork({QStringLiteral("ram"), QStringLiteral("fast"), QStringLiteral("--yes"), address});
+    QCOMPARE(r.status, 2);
+    r = runVork({QStringLiteral("restart-service"), QStringLiteral("telnet"), address});
+    QCOMPARE(r.status, 4);
+    QCOMPARE(heard("SVRKt"), 0);
+    r = runVork({QStringLiteral("reboot-udp"), QStringLiteral("--yes"), address});
+    QVERIFY2(r.status == 0, qPrintable(printable(r)));
+    QVERIFY(wait::until([&] { return f.fleet.server(0).isDown(); }, 2000));
 }
 
 QTEST_GUILESS_MAIN(TestVorkCli)

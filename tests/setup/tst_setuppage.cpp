@@ -160,6 +160,9 @@ private Q_SLOTS:
     void watchdogWindowMarksChanged();
     void advancedWindowBits();
     void clockSetSendsTheBytes();
+    void protectAndMonitorWindows();
+    void uploadOverAwkwardLinks_data();
+    void uploadOverAwkwardLinks();
 };
 
 void TestSetupPage::tabsAndButtons()
@@ -593,6 +596,82 @@ void TestSetupPage::clockSetSendsTheBytes()
     tz->clockDownload()->click();
     QCOMPARE(rig.op.tones.last(), Tone::Error);
     QCOMPARE(rig.fleet.server(0).tcp().received(), before + "t");
+}
+
+void TestSetupPage::protectAndMonitorWindows()
+{
+    Rig rig(39, {5, 0, 2});
+    QVERIFY(rig.start());
+    QVERIFY(rig.upload());
+    // Protection on an unprotected unit: a new password; nine characters are refused, eight taken.
+    QStringList refusals;
+    rig.answerDialog = [&](QDialog &d) {
+        auto *w = qobject_cast<PasswordWindow *>(&d);
+        QVERIFY(w);
+        QCOMPARE(w->mode(), PasswordWindow::Mode::Set);
+        w->password()->setText(QStringLiteral("123456789"));
+        w->confirm()->setText(QStringLiteral("123456789"));
+        w->okButton()->click();
+        QVERIFY(w->password()->text().isEmpty());
+        QCOMPARE(d.result(), int(QDialog::Rejected));
+        w->password()->setText(QStringLiteral("12345678"));
+        w->confirm()->setText(QStringLiteral("12345678"));
+        w->okButton()->click();
+    };
+    rig.control<QCheckBox>("cbpwp")->click();
+    QCOMPARE(rig.op.messageTexts(MessageKind::Information),
+             QStringList{QStringLiteral("Maximum password length is 8 characters.")});
+    QVERIFY(rig.control<QCheckBox>("cbpwp")->isChecked());
+    QCOMPARE(rig.page.form().outgoing().pw(), QStringLiteral("12345678"));
+    QCOMPARE(rig.page.form().outgoing().pwp(), true);
+    QVERIFY(rig.page.parameters()->changePasswordButton()->isEnabled());
+    // Cancel puts the box back.
+    rig.control<QCheckBox>("cbpwp")->click(); // off: no window
+    QCOMPARE(rig.dialogs.size(), 1);
+    rig.answerDialog = [](QDialog &) {};
+    rig.control<QCheckBox>("cbpwp")->click();
+    QCOMPARE(rig.dialogs.size(), 2);
+    QVERIFY(!rig.control<QCheckBox>("cbpwp")->isChecked());
+
+    // The fault monitor of a standard unit: its window rebuilds the byte.
+    rig.answerDialog = [](QDialog &d) {
+        auto *w = qobject_cast<NetworkMonitorWindow *>(&d);
+        QVERIFY(w);
+        QVERIFY(!w->onOff()->isChecked());
+        w->onOff()->click();
+        w->rebootMajor()->click();
+        w->okButton()->click();
+    };
+    rig.control<QCheckBox>("CBnfm")->click();
+    QCOMPARE(rig.dialogs.last(), QStringLiteral("Network Monitor"));
+    QCOMPARE(rig.page.form().outgoing().nfm(), 5);
+    QVERIFY(rig.control<QCheckBox>("CBnfm")->isChecked());
+    QCOMPARE(rig.control<QCheckBox>("CBnfm")->toolTip(), QStringLiteral("Automatically fix any network faults (5)"));
+}
+
+void TestSetupPage::uploadOverAwkwardLinks_data()
+{
+    QTest::addColumn<bool>("split");
+    QTest::addColumn<int>("trickleMs");
+    QTest::addColumn<int>("host");
+    QTest::newRow("split in two") << true << 0 << 40;
+    QTest::newRow("byte by byte") << false << 2 << 41;
+}
+
+void TestSetupPage::uploadOverAwkwardLinks()
+{
+    QFETCH(bool, split);
+    QFETCH(int, trickleMs);
+    QFETCH(int, host);
+    sim::SimCommandFaults faults;
+    faults.splitReplies = split;
+    faults.trickleMs = trickleMs;
+    Rig rig(host, {5, 0, 2}, faults);
+    QVERIFY(rig.start());
+    QVERIFY(rig.upload());
+    QCOMPARE(rig.page.form().receivedLength(), 243);
+    QCOMPARE(rig.page.form().received().bytes().toHex(), rig.stored().toHex());
+    QVERIFY(!rig.page.form().changesPending());
 }
 
 QTEST_MAIN(TestSetupPage)

@@ -48,8 +48,15 @@ SetupDownload::Result SetupDownload::download(const setuppack &edited)
             return Result::Declined;
     }
     if (setupchecks::advancedChanged(outgoing, m_received)) {
-        if (op.ask(setupchecks::advancedQuestion()) != Answer::Yes || !self)
+        const Answer a = op.ask(setupchecks::advancedQuestion());
+        if (!self)
             return Result::Declined;
+        if (a != Answer::Yes) {
+            const std::optional<setuppack> instead = m_advancedAnswer ? m_advancedAnswer(a) : std::nullopt;
+            if (!instead || !self)
+                return Result::Declined;
+            outgoing = *instead;
+        }
     }
     // The reboot after a download that switches DHCP on goes by announcement only.
     m_services.commands().setDhcpSwitched(outgoing.ndhcp() && !m_received.ndhcp());

@@ -4,8 +4,12 @@
 
 #include <QObject>
 
+#include <functional>
+#include <optional>
+
 namespace vork {
 
+enum class Answer;
 class UnitServices;
 
 // Writes an edited setup record to the current unit, which must be connected
@@ -39,6 +43,11 @@ public:
 
     static QString unchangedQuestion();
 
+    // What No and Cancel to the advanced-settings question do: No gives the record to
+    // send instead (advanced defaults), nothing stops the download. Unset: both stop it.
+    using AdvancedAnswer = std::function<std::optional<setuppack>(Answer)>;
+    void setAdvancedAnswer(AdvancedAnswer answer) { m_advancedAnswer = std::move(answer); }
+
 Q_SIGNALS:
     void confirmed(const setuppack &record);
 
@@ -47,6 +56,7 @@ private:
     setuppack m_received;
     bool m_inSync = false;
     bool m_pending = false;
+    AdvancedAnswer m_advancedAnswer;
 };
 
 } // namespace vork

@@ -17,16 +17,22 @@ void SetupPageController::pageChanged(Page, Page to)
     // After any page change a reboot asks the unit's known address again.
     m_services.commands().setDhcpSwitched(false);
     m_services.replies().setChecksumQuiet(to == Page::Setup);
+    if (to == Page::Setup && m_opening)
+        m_opening();
 }
 
 void SetupPageController::left(Page)
 {
     m_services.commands().leaveSetupMode();
+    if (m_mode)
+        m_mode(false);
 }
 
 void SetupPageController::entered(Page)
 {
-    m_services.commands().enterSetupMode();
+    const bool on = m_services.commands().enterSetupMode();
+    if (m_mode)
+        m_mode(on);
 }
 
 void SetupPageController::closingUnit()

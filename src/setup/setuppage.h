@@ -3,6 +3,8 @@
 #include "services/pagecontroller.h"
 #include "setup/setupreply.h"
 
+#include <functional>
+
 namespace vork {
 
 class UnitServices;
@@ -15,6 +17,14 @@ public:
     explicit SetupPageController(UnitServices &services);
 
     SetupReply &reply() { return m_reply; }
+    // The editor's side: cleared whenever the page opens (before setup mode is asked
+    // for, so a record uploaded at once lands in a clear form), and told whether the
+    // unit is in setup mode.
+    void setEditorHooks(std::function<void()> opening, std::function<void(bool inSetupMode)> mode)
+    {
+        m_opening = std::move(opening);
+        m_mode = std::move(mode);
+    }
 
     Page page() const override { return Page::Setup; }
     void pageChanged(Page from, Page to) override;
@@ -25,6 +35,8 @@ public:
 private:
     UnitServices &m_services;
     SetupReply m_reply;
+    std::function<void()> m_opening;
+    std::function<void(bool)> m_mode;
 };
 
 } // namespace vork

@@ -20,6 +20,7 @@
 #include "discovery/ui/discoverygrid.h"
 #include "discovery/ui/interfaceselector.h"
 #include "history/ui/historypage.h"
+#include "setup/ui/setuppage.h"
 #include "fakeunit.h"
 #include "tools/ping.h"
 #include "unit/unittable.h"
@@ -36,6 +37,7 @@
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTabBar>
+#include <QTabWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -578,8 +580,8 @@ void TestMainWindow::menuCommandsFollowThePages()
     f.window->show();
     addScriptedUnit(*f.window, QStringLiteral("127.0.10.3"), fake);
     DiscoveryGrid *grid = f.window->discoverPage()->grid();
-    // No unit is led into a mode for a page that has nothing to show yet.
-    QVERIFY(!grid->commandAction(GridCommand::Configure)->isEnabled());
+    // Every page a command leads to has content now.
+    QVERIFY(grid->commandAction(GridCommand::Configure)->isEnabled());
     QVERIFY(grid->commandAction(GridCommand::History)->isEnabled());
     QVERIFY(grid->commandAction(GridCommand::Monitor)->isEnabled());
     QVERIFY(grid->commandAction(GridCommand::Connect)->isEnabled());
@@ -589,13 +591,17 @@ void TestMainWindow::menuCommandsFollowThePages()
     QCOMPARE(f.window->pages()->currentIndex(), int(Page::Discover));
     wait::delay(100);
     QVERIFY(fake.received.isEmpty());
-    // Opening the SETUP page itself still puts the unit into setup mode.
-    QVERIFY(f.window->pages()->requestPage(int(Page::Setup)));
+    // "Configure" leads the unit to the SETUP page, its own widget, which puts it into setup mode.
+    Q_EMIT grid->commandTriggered(GridCommand::Configure, QStringLiteral("127.0.10.3"));
+    QCOMPARE(f.window->pages()->currentIndex(), int(Page::Setup));
+    auto *setup = qobject_cast<SetupPage *>(f.window->pages()->currentWidget());
+    QVERIFY(setup);
     QVERIFY(wait::until([&] { return fake.received == "S"; }, 3000));
-    // An empty page says so.
-    auto *label = qobject_cast<QLabel *>(f.window->pages()->currentWidget());
-    QVERIFY(label);
-    QCOMPARE(label->text(), notBuiltText());
+    QCOMPARE(setup->tabs()->currentIndex(), int(SetupPage::ParametersTabIndex));
+    // Its Upload asks the unit for its record.
+    QVERIFY(setup->uploadButton()->isEnabled());
+    setup->uploadButton()->click();
+    QCOMPARE(fake.received, QByteArray("SU"));
     // "Monitor" leads the unit to the MONITOR page, which puts it into monitor mode.
     QVERIFY(f.window->pages()->requestPage(int(Page::Discover)));
     QVERIFY(wait::until([&] { return fake.received.endsWith('Q'); }, 3000));
@@ -609,7 +615,7 @@ void TestMainWindow::menuCommandsFollowThePages()
     QCOMPARE(f.window->pages()->currentIndex(), int(Page::History));
     QVERIFY(qobject_cast<HistoryPage *>(f.window->pages()->currentWidget()));
     QVERIFY(wait::until([&] { return fake.received.endsWith('H'); }, 3000));
-    QCOMPARE(fake.received, QByteArray("SQMQH"));
+    QCOMPARE(fake.received, QByteArray("SUQMQH"));
 }
 
 void TestMainWindow::searchClosesTheOpenConnectionWithTheCloseCommand()

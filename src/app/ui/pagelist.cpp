@@ -5,6 +5,7 @@
 #include "monitor/monitorpagecontroller.h"
 #include "monitor/ui/monitorpage.h"
 #include "setup/setuppage.h"
+#include "setup/ui/setuppage.h"
 
 #include <QWidget>
 
@@ -35,6 +36,12 @@ QWidget *historyPage(PageContext &c, QWidget *parent)
                            c.settingsFile, parent);
 }
 
+QWidget *setupPage(PageContext &c, QWidget *parent)
+{
+    return new SetupPage(c.services, static_cast<SetupPageController &>(*c.controller), c.settings, c.settingsFile,
+                         parent);
+}
+
 } // namespace
 
 const std::vector<PageRow> &pageRows()
@@ -44,7 +51,7 @@ const std::vector<PageRow> &pageRows()
         {Page::Monitor, make<MonitorPageController>, monitorPage, true},
         {Page::History, make<HistoryPageController>, historyPage, true},
         {Page::Flash, nullptr, blank, false},
-        {Page::Setup, make<SetupPageController>, blank, false},
+        {Page::Setup, make<SetupPageController>, setupPage, true},
         {Page::NS, nullptr, blank, false},
         {Page::Help, nullptr, blank, false},
     };

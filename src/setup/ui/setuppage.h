@@ -1,0 +1,85 @@
+#pragma once
+
+#include "setup/setupform.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QDialog;
+class QPushButton;
+class QTabWidget;
+
+namespace vork {
+
+class ParametersTab;
+class SettingsFile;
+class SetupDownload;
+class SetupPageController;
+class TimeZoneTab;
+class UnitServices;
+struct Settings;
+struct udppack;
+
+// The SETUP page: the "PARAMETERS" and "TIME & TIMEZONE" tabs over one form,
+// and the record's way to and from the unit and files.
+class SetupPage : public QWidget
+{
+    Q_OBJECT
+public:
+    enum Tab { ParametersTabIndex = 0, TimeTabIndex };
+
+    SetupPage(UnitServices &services, SetupPageController &controller, Settings &settings, SettingsFile &settingsFile,
+              QWidget *parent = nullptr);
+    ~SetupPage() override;
+
+    SetupForm &form() { return m_form; }
+    QTabWidget *tabs() const { return m_tabs; }
+    ParametersTab *parameters() const { return m_parameters; }
+    TimeZoneTab *timeZone() const { return m_time; }
+    QPushButton *uploadButton() const { return m_upload; }
+    QPushButton *downloadButton() const { return m_download; }
+    QPushButton *saveButton() const { return m_save; }
+    QPushButton *openButton() const { return m_open; }
+    QPushButton *eraseButton() const { return m_erase; }
+
+    // File dialogs: (start folder, proposed name) → chosen path, empty for cancel.
+    std::function<QString(const QString &folder, const QString &name)> saveFileName;
+    std::function<QString(const QString &folder, const QString &name)> openFileName;
+    // How option windows run (modal by default).
+    void setDialogRunner(std::function<int(QDialog &)> run);
+    // Where the default folders sit (the program's folder unless set).
+    void setProgramDir(const QString &dir) { m_programDir = dir; }
+
+    void upload();
+    void download();
+    void saveFile();
+    void openFile();
+    void eraseSetup();
+    void zoneDownload();
+    // The unit's record arrived.
+    void showRecord(const QByteArray &record, int length);
+
+private:
+    void opening();
+    void modeChanged(bool on);
+    void refreshButtons();
+    SetupForm::Context context() const;
+    udppack *connectedUnit() const;
+    bool blankAndTextChecks();
+
+    UnitServices &m_services;
+    SetupForm m_form;
+    std::unique_ptr<SetupDownload> m_downloader;
+    QTabWidget *m_tabs;
+    ParametersTab *m_parameters;
+    TimeZoneTab *m_time;
+    QPushButton *m_upload, *m_download, *m_save, *m_open, *m_erase;
+    QString m_programDir;
+    QString m_saveFolder;
+    QString m_openFolder;
+    bool m_inSetupMode = false;
+};
+
+} // namespace vork

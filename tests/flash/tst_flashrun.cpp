@@ -27,7 +27,7 @@ namespace {
 
 QString unitIp(int i)
 {
-    return QStringLiteral("127.0.31.%1").arg(i + 2);
+    return QStringLiteral("127.0.65.%1").arg(i + 2);
 }
 
 // Answers while the simulated unit at the address is up: a reboot is seen as silence.
@@ -200,25 +200,25 @@ void TestFlashRun::fullFlash()
     QCOMPARE(progress.last().at(1).toInt(), int(lines.size()));
     // Without the reboot the unit still runs (and announces) its old firmware.
     const QString version = dontReboot ? QStringLiteral("3.0.0 - 07-MAR-2019") : QStringLiteral("5.0.2 - 05-JAN-2019");
-    QStringList summary{dateStamp + QStringLiteral(" *** Flashing Vork unit 127.0.31.2 Mac: ") + flashUnit(0).mac
+    QStringList summary{dateStamp + QStringLiteral(" *** Flashing Vork unit 127.0.65.2 Mac: ") + flashUnit(0).mac
                             + QStringLiteral(" Current Version 3.0.0 Build Date MAR-07-2019 ***"),
                         QLatin1Char('\t') + stamp + (dontReboot ? QStringLiteral(" Sent L Command to Vork Unit")
                                                                 : QStringLiteral(" Sent F Command to Vork Unit")),
                         QLatin1Char('\t') + stamp + QStringLiteral(" Waiting for Vork Unit to Erase Flash"),
                         QLatin1Char('\t') + stamp + QStringLiteral(" Erase Complete"),
-                        QLatin1Char('\t') + stamp + QStringLiteral(" Sending /fw/image.hex to Vork Unit 127.0.31.2"),
+                        QLatin1Char('\t') + stamp + QStringLiteral(" Sending /fw/image.hex to Vork Unit 127.0.65.2"),
                         QLatin1Char('\t') + stamp + QStringLiteral(" Hex File Transfer Completed Successfully")};
     if (!dontReboot)
         summary << QLatin1Char('\t') + stamp + QStringLiteral(" Waiting for Reboot")
                 << QLatin1Char('\t') + stamp + QStringLiteral(" Flashed Vork Unit rebooted successfully")
                 << QLatin1Char('\t') + stamp + QStringLiteral(" Reading Flashed Vork's New Version Number");
     summary << QLatin1Char('\t') + stamp + QStringLiteral(" Flashed Vork's New Version is ") + version
-            << dateStamp + QLatin1Char(' ') + stamp + QStringLiteral("*** Flash Completed Successfully for 127.0.31.2 Version ")
+            << dateStamp + QLatin1Char(' ') + stamp + QStringLiteral("*** Flash Completed Successfully for 127.0.65.2 Version ")
                    + version.section(QStringLiteral(" - "), 0, 0) + QStringLiteral(" Build Date ")
                    + version.section(QStringLiteral(" - "), 1) + QStringLiteral(" ***")
             << QString();
     QCOMPARE(rig.run.summary(), summary);
-    QVERIFY(rig.op.logged(QStringLiteral("Flashing ") + QString::number(lines.size()) + QStringLiteral(" Lines to Unit 127.0.31.2")));
+    QVERIFY(rig.op.logged(QStringLiteral("Flashing ") + QString::number(lines.size()) + QStringLiteral(" Lines to Unit 127.0.65.2")));
     QVERIFY(rig.op.logged(lines.at(5))); // every line, unchanged, in the log
     QCOMPARE(rig.run.rows().first().elapsed.size(), 5);
     QVERIFY(!rig.services.units().unit(0).selected);
@@ -250,12 +250,12 @@ void TestFlashRun::naks()
     const QByteArray line4 = paddedFlashLine(lines.at(3));
     QCOMPARE(rig.tcp(0).received().count(line4), qsizetype(10));
     const QStringList got = outcomeLines(rig.run.summary());
-    QCOMPARE(got.count(QStringLiteral(" Line nacked by Vork Unit 127.0.31.2")), passes ? 9 : 10);
+    QCOMPARE(got.count(QStringLiteral(" Line nacked by Vork Unit 127.0.65.2")), passes ? 9 : 10);
     QCOMPARE(rig.run.allPassed(), passes);
     if (!passes) {
-        QVERIFY(got.contains(QStringLiteral(" Flash Failed Vork Unit 127.0.31.2")));
+        QVERIFY(got.contains(QStringLiteral(" Flash Failed Vork Unit 127.0.65.2")));
         QVERIFY(got.contains(QStringLiteral(" Flashing Failed at Line 3")));
-        QVERIFY(got.contains(QStringLiteral(" *** Flash Failed for 127.0.31.2 ***")));
+        QVERIFY(got.contains(QStringLiteral(" *** Flash Failed for 127.0.65.2 ***")));
         QCOMPARE(rig.tcp(0).received(), QByteArray(QByteArray("L") + wire(lines.mid(0, 3)) + line4.repeated(10) + QByteArray("C")));
     } else {
         QCOMPARE(rig.tcp(0).received(), QByteArray(QByteArray("L") + wire(lines.mid(0, 3)) + line4.repeated(9)
@@ -268,10 +268,10 @@ void TestFlashRun::answerBytes_data()
     QTest::addColumn<int>("byte");
     QTest::addColumn<QString>("summaryLine");
     QTest::addColumn<QString>("logLine");
-    QTest::newRow("cancel") << 0x18 << " Flash canceled by Vork Unit 127.0.31.2" << "Flash canceled by Vork Unit 127.0.31.2";
-    QTest::newRow("error 7") << 0x37 << " Vork Unit 127.0.31.2 sent error code 7" << "Vork Unit 127.0.31.2 sent error code 7";
-    QTest::newRow("error 0") << 0x30 << " Vork Unit 127.0.31.2 sent error code 0" << "Vork Unit 127.0.31.2 sent error code 0";
-    QTest::newRow("verify fault") << 0x16 << " Vork Unit 127.0.31.2 verify fault" << "Vork Unit 127.0.31.2 verify fault";
+    QTest::newRow("cancel") << 0x18 << " Flash canceled by Vork Unit 127.0.65.2" << "Flash canceled by Vork Unit 127.0.65.2";
+    QTest::newRow("error 7") << 0x37 << " Vork Unit 127.0.65.2 sent error code 7" << "Vork Unit 127.0.65.2 sent error code 7";
+    QTest::newRow("error 0") << 0x30 << " Vork Unit 127.0.65.2 sent error code 0" << "Vork Unit 127.0.65.2 sent error code 0";
+    QTest::newRow("verify fault") << 0x16 << " Vork Unit 127.0.65.2 verify fault" << "Vork Unit 127.0.65.2 verify fault";
     QTest::newRow("other") << 0x41 << "Received char but not ack 65" << "Received char but not ack 65";
     QTest::newRow("0xFF") << 0xFF << "Received char but not ack 255" << "Received char but not ack 255";
 }
@@ -292,10 +292,10 @@ void TestFlashRun::answerBytes()
     const QStringList got = outcomeLines(rig.run.summary());
     const int at = int(got.indexOf(summaryLine));
     QVERIFY2(at > 0, qPrintable(got.join(QLatin1Char('\n'))));
-    QCOMPARE(got.at(at + 1), QStringLiteral(" Flash Failed Vork Unit 127.0.31.2"));
+    QCOMPARE(got.at(at + 1), QStringLiteral(" Flash Failed Vork Unit 127.0.65.2"));
     QCOMPARE(got.at(at + 2), QStringLiteral(" Flashing Failed at Line 6"));
     QVERIFY(rig.op.logged(logLine));
-    QVERIFY(got.contains(QStringLiteral(" *** Flash Failed for 127.0.31.2 ***")));
+    QVERIFY(got.contains(QStringLiteral(" *** Flash Failed for 127.0.65.2 ***")));
     QVERIFY(!got.contains(QStringLiteral(" Waiting for Reboot")));
     QCOMPARE(rig.run.rows().first().status, std::uint16_t(0x1C17));
 }
@@ -315,7 +315,7 @@ void TestFlashRun::silentLineFailsWithinTheBound()
     QVERIFY(rig.op.logged(QStringLiteral("Flash warning No Ack received for line sent")));
     const QStringList got = outcomeLines(rig.run.summary());
     QVERIFY(got.contains(QStringLiteral(" Flashing Failed at Line 4")));
-    QVERIFY(got.contains(QStringLiteral(" *** Flash Failed for 127.0.31.2 ***")));
+    QVERIFY(got.contains(QStringLiteral(" *** Flash Failed for 127.0.65.2 ***")));
     QCOMPARE(rig.run.outcomes().first().linesAcknowledged, 4);
 }
 
@@ -331,10 +331,10 @@ void TestFlashRun::droppedLinkFails()
     QVERIFY(rig.run.run());
     QVERIFY2(t.elapsed() < 5000, qPrintable(QString::number(t.elapsed())));
     QVERIFY(!rig.run.allPassed());
-    QVERIFY(rig.op.logged(QStringLiteral("Vork Unit 127.0.31.2: connection lost")));
+    QVERIFY(rig.op.logged(QStringLiteral("Vork Unit 127.0.65.2: connection lost")));
     const QStringList got = outcomeLines(rig.run.summary());
     QVERIFY(got.contains(QStringLiteral(" Flashing Failed at Line 8")));
-    QVERIFY(got.contains(QStringLiteral(" *** Flash Failed for 127.0.31.2 ***")));
+    QVERIFY(got.contains(QStringLiteral(" *** Flash Failed for 127.0.65.2 ***")));
     QVERIFY(!rig.op.logged(QStringLiteral("Flash warning No Ack received for line sent")));
 }
 
@@ -349,9 +349,9 @@ void TestFlashRun::refusedErase()
     QCOMPARE(rig.tcp(0).received(), QByteArray("FC"));
     QCOMPARE(rig.run.rows().first().status, std::uint16_t(0x1213));
     const QStringList got = outcomeLines(rig.run.summary());
-    QVERIFY(got.contains(QStringLiteral(" *** Flash Failed for 127.0.31.2 ***")));
+    QVERIFY(got.contains(QStringLiteral(" *** Flash Failed for 127.0.65.2 ***")));
     QVERIFY(!got.contains(QStringLiteral(" Erase Complete")));
-    QCOMPARE(rig.run.outcomes().first().reason, QStringLiteral("Vork Unit 127.0.31.2 refused the flash command (NAK)"));
+    QCOMPARE(rig.run.outcomes().first().reason, QStringLiteral("Vork Unit 127.0.65.2 refused the flash command (NAK)"));
 }
 
 void TestFlashRun::oldVersionAfterRebootFails()
@@ -367,7 +367,7 @@ void TestFlashRun::oldVersionAfterRebootFails()
     QVERIFY(got.contains(QStringLiteral(" Flashed Vork Unit rebooted successfully")));
     QVERIFY(got.contains(QStringLiteral(" Flashed Vork's New Version is 3.0.0 - 07-MAR-2019")));
     QVERIFY(got.contains(QStringLiteral(" Flashed Vork Unit runs version 3.0.0, not the image's 5.0.2")));
-    QVERIFY(got.contains(QStringLiteral(" *** Flash Failed for 127.0.31.2 ***")));
+    QVERIFY(got.contains(QStringLiteral(" *** Flash Failed for 127.0.65.2 ***")));
     QCOMPARE(rig.run.rows().first().status, std::uint16_t(0x101F));
 }
 
@@ -387,7 +387,7 @@ void TestFlashRun::abortSendsXAfterTheLine()
     QCOMPARE(rig.tcp(0).received(), QByteArray(QByteArray("F") + wire(lines.mid(0, 5)) + QByteArray("xC")));
     QVERIFY(rig.op.logged(QStringLiteral("Sending x command - flash abort")));
     const QStringList got = outcomeLines(rig.run.summary());
-    QVERIFY(got.contains(QStringLiteral(" Flash Aborted by user for Vork Unit 127.0.31.2")));
+    QVERIFY(got.contains(QStringLiteral(" Flash Aborted by user for Vork Unit 127.0.65.2")));
     QVERIFY(got.contains(QStringLiteral(" Flashing Failed at Line 5")));
     // The abort deselected every unit: the second is never touched.
     QCOMPARE(rig.run.outcomes().size(), 1);
@@ -411,10 +411,10 @@ void TestFlashRun::oneBadUnitInTheMiddle()
     QCOMPARE(o.at(2).kind, FlashRun::Outcome::Passed);
     QVERIFY(!rig.run.allPassed());
     const QStringList got = outcomeLines(rig.run.summary());
-    QVERIFY(got.contains(QStringLiteral("*** Flash Completed Successfully for 127.0.31.2 Version 5.0.2 Build Date 05-JAN-2019 ***")));
-    QVERIFY(got.contains(QStringLiteral(" *** Flash Failed for 127.0.31.3 ***")));
-    QVERIFY(got.contains(QStringLiteral("*** Flash Completed Successfully for 127.0.31.4 Version 5.0.2 Build Date 05-JAN-2019 ***")));
-    QVERIFY(!got.contains(QStringLiteral("*** Flash Completed Successfully for 127.0.31.3 Version 5.0.2 Build Date 05-JAN-2019 ***")));
+    QVERIFY(got.contains(QStringLiteral("*** Flash Completed Successfully for 127.0.65.2 Version 5.0.2 Build Date 05-JAN-2019 ***")));
+    QVERIFY(got.contains(QStringLiteral(" *** Flash Failed for 127.0.65.3 ***")));
+    QVERIFY(got.contains(QStringLiteral("*** Flash Completed Successfully for 127.0.65.4 Version 5.0.2 Build Date 05-JAN-2019 ***")));
+    QVERIFY(!got.contains(QStringLiteral("*** Flash Completed Successfully for 127.0.65.3 Version 5.0.2 Build Date 05-JAN-2019 ***")));
     QCOMPARE(rig.run.rows().size(), 3);
 }
 
@@ -480,7 +480,7 @@ void TestFlashRun::doubledAnswerIsNotTakenForTheNextLine()
     });
     QVERIFY(rig.run.run());
     QVERIFY(rig.run.allPassed());
-    QVERIFY2(rig.op.logged(QStringLiteral("Discarded 1 stray byte(s) from Vork Unit 127.0.31.2 before line 3")),
+    QVERIFY2(rig.op.logged(QStringLiteral("Discarded 1 stray byte(s) from Vork Unit 127.0.65.2 before line 3")),
              qPrintable(rig.op.logs.filter(QStringLiteral("Discarded")).join(QLatin1Char(';'))));
     QCOMPARE(rig.tcp(0).received(), QByteArray(QByteArray("L") + wire(lines) + QByteArray("C")));
 }
@@ -498,7 +498,7 @@ void TestFlashRun::unreachableUnit()
     QCOMPARE(rig.run.outcomes().size(), 1);
     QCOMPARE(rig.run.outcomes().first().kind, FlashRun::Outcome::Failed);
     QCOMPARE(table.unit(i).FlashState, std::uint16_t(0x1010));
-    QCOMPARE(outcomeLines(rig.run.summary()), QStringList{QStringLiteral(" Cannot Flash - Failed to Connect to Vork Unit 127.0.31.2")});
+    QCOMPARE(outcomeLines(rig.run.summary()), QStringList{QStringLiteral(" Cannot Flash - Failed to Connect to Vork Unit 127.0.65.2")});
     QVERIFY(table.unit(i).selected); // it stays selected
 }
 

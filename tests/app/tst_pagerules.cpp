@@ -160,11 +160,11 @@ void TestPageRules::leavingNsRestoresOrClearsPanels()
 {
     Fixture f;
     QTcpServer server;
-    QVERIFY(f.connectCurrent(server, QStringLiteral("127.0.10.1")));
+    QVERIFY(f.connectCurrent(server, QStringLiteral("127.0.67.1")));
     for (int p = 0; p < statusPanelCount; ++p)
         f.op.setPanel(p, QStringLiteral("text"));
     QVERIFY(f.rules.requestChange(Page::NS, Page::Discover));
-    QCOMPARE(f.op.panels[1], QStringLiteral("Connected to 127.0.10.1"));
+    QCOMPARE(f.op.panels[1], QStringLiteral("Connected to 127.0.67.1"));
     QCOMPARE(f.op.panels[2], QStringLiteral("text"));
 
     f.services.connections().existingClient(f.services.units().unit(0))->close();
@@ -234,7 +234,7 @@ void TestPageRules::closingTheUnitLeavesTheShowingPagesMode()
 {
     Fixture f;
     QTcpServer server;
-    QVERIFY(f.connectCurrent(server, QStringLiteral("127.0.10.2")));
+    QVERIFY(f.connectCurrent(server, QStringLiteral("127.0.67.2")));
     f.rules.changed(Page::Discover, Page::Setup);
     f.calls.clear();
     f.services.connections().CloseSocket();

@@ -47,7 +47,7 @@ QStringList texts(std::initializer_list<const char *> list)
     return out;
 }
 
-const QString unitIp = QStringLiteral("127.0.21.2");
+const QString unitIp = QStringLiteral("127.0.66.2");
 
 class Reachable : public Pinger
 {

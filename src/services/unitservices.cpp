@@ -1,14 +1,19 @@
 #include "services/unitservices.h"
 
+#include "discovery/unicast.h"
+#include "connection/unitclient.h"
+
 #include "connection/commandreplies.h"
 #include "connection/connectionmanager.h"
 #include "connection/operation.h"
+#include "connection/unitclient.h"
 #include "connection/unitcommands.h"
 #include "connection/unitselection.h"
 #include "core/operator.h"
 #include "core/ports.h"
 #include "discovery/broadcast.h"
 #include "discovery/discoverycycle.h"
+#include "discovery/unicast.h"
 #include "tools/ping.h"
 #include "unit/announcement.h"
 #include "unit/unittable.h"
@@ -36,6 +41,11 @@ UnitServices::UnitServices(Operator &op, QObject *parent)
     m_commands = new UnitCommands(op, *m_units, *m_connections, *m_replies, *m_gate, this);
     m_selection = std::make_unique<UnitSelection>(op, *m_units, *m_connections, *m_gate);
     connect(m_commands, &UnitCommands::rebooted, this, &UnitServices::rediscover);
+    m_unicast = new UnicastCommands(op, *m_transport, *m_cycle, *m_units, this);
+    m_unicast->closeConnection = [this](udppack &unit) {
+        if (UnitClient *c = m_connections->existingClient(unit); c && c->isOpen())
+            c->close();
+    };
 }
 
 UnitServices::~UnitServices()

@@ -17,6 +17,7 @@ class Pinger;
 class TBroadcast;
 class UnitCommands;
 class UnitSelection;
+class UnicastCommands;
 class UnitTable;
 
 // Everything that talks to units, built once with an operator: the UDP
@@ -39,6 +40,8 @@ public:
     CommandReplies &replies() { return *m_replies; }
     UnitCommands &commands() { return *m_commands; }
     UnitSelection &selection() { return *m_selection; }
+    // Commands by datagram (reboot by MAC, service restarts, RAM, archive).
+    UnicastCommands &unicast() { return *m_unicast; }
     OperationGate &operations() { return *m_gate; }
 
     // The check before connecting: ICMP echo unless replaced (tests script one;
@@ -63,6 +66,7 @@ private:
     ConnectionManager *m_connections;
     CommandReplies *m_replies;
     UnitCommands *m_commands;
+    UnicastCommands *m_unicast;
     std::unique_ptr<UnitSelection> m_selection;
 };
 

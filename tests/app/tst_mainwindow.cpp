@@ -139,6 +139,7 @@ private Q_SLOTS:
     void pagesAndTabsInOrder();
     void autoDiscoveryRunsOnceAfterStart();
     void searchFindsTheUnits();
+    void menuCommandsByDatagram();
     void portMarksFollowTheSettings_data();
     void portMarksFollowTheSettings();
     void toneSurvivesDoneAndRestart();
@@ -242,6 +243,42 @@ void TestMainWindow::searchFindsTheUnits()
     QCOMPARE(f.window->units().count(), 3);
     QCOMPARE(f.window->op().panel(0), QStringLiteral(" 3 Vork Unit(s) found"));
     QCOMPARE(f.window->discoverPage()->gridModel().index(0, 4).data().toString(), QStringLiteral("127.0.5.2"));
+}
+
+void TestMainWindow::menuCommandsByDatagram()
+{
+    Fixture f(loopbackIni, 1);
+    QVERIFY(f.started);
+    f.window->show();
+    QTest::mouseClick(f.window->discoverPage()->searchButton(), Qt::LeftButton);
+    QVERIFY(wait::until([&] { return f.window->units().count() == 1 && !f.window->cycle().collecting(); }, 5000));
+    DiscoveryGrid *grid = f.window->discoverPage()->grid();
+    const QString ip = QStringLiteral("127.0.5.2");
+    for (GridCommand c : {GridCommand::Reboot, GridCommand::CreateArchive, GridCommand::RamSpeedOne,
+                          GridCommand::RestartTelnet, GridCommand::Update})
+        QVERIFY(grid->commandAction(c)->isEnabled());
+
+    // The unit's answer to an archive request, in the unit's own words.
+    f.window->op().askQuestion = [](const QString &) { return Answer::Yes; };
+    Q_EMIT grid->commandTriggered(GridCommand::CreateArchive, ip);
+    QCOMPARE(f.messages, QStringList{QStringLiteral("Archive Created Successfully")});
+    QVERIFY(!f.fleet.server(0).archive().isEmpty());
+    Q_EMIT grid->commandTriggered(GridCommand::CreateArchive, ip);
+    QCOMPARE(f.messages.value(1), QStringLiteral("Archive Already Exist. Delete first"));
+
+    // Reboot asks, and No sends nothing; Yes reboots the unit by its MAC.
+    QStringList asked;
+    f.window->op().askQuestion = [&](const QString &q) {
+        asked << q;
+        return Answer::No;
+    };
+    Q_EMIT grid->commandTriggered(GridCommand::Reboot, ip);
+    QCOMPARE(asked, QStringList{QStringLiteral("Are you sure you want to reboot unit 127.0.5.2?")});
+    wait::delay(100);
+    QVERIFY(!f.fleet.server(0).isDown());
+    f.window->op().askQuestion = [](const QString &) { return Answer::Yes; };
+    Q_EMIT grid->commandTriggered(GridCommand::Reboot, ip);
+    QVERIFY(wait::until([&] { return f.fleet.server(0).isDown(); }, 2000));
 }
 
 void TestMainWindow::portMarksFollowTheSettings_data()

@@ -1,5 +1,7 @@
 #include "app/ui/mainwindow.h"
 
+#include "discovery/unicast.h"
+
 #include "core/ui/colors.h"
 #include "connection/operation.h"
 #include "connection/unitselection.h"
@@ -249,7 +251,11 @@ void MainWindow::buildConnection()
     DiscoveryGrid *grid = m_discoverPage->grid();
     connect(grid, &DiscoveryGrid::connectRequested, this,
             [this](const QString &ip) { m_services->selection().clickConnect(ip); });
-    for (GridCommand c : {GridCommand::Webpage, GridCommand::Connect, GridCommand::Disconnect})
+    for (GridCommand c : {GridCommand::Webpage, GridCommand::Connect, GridCommand::Disconnect, GridCommand::Reboot,
+                          GridCommand::Update, GridCommand::RestartWebpages, GridCommand::RestartTelnet,
+                          GridCommand::RestartRemoteAccess, GridCommand::CreateArchive, GridCommand::RestoreArchive,
+                          GridCommand::DeleteArchive, GridCommand::CompareArchive, GridCommand::RamSpeedZero,
+                          GridCommand::RamSpeedOne, GridCommand::EnableSafeMode, GridCommand::DisableSafeMode})
         grid->setCommandEnabled(c, true);
     // A command that leads to a page only once the page has content: no unit mode for an empty page.
     for (const PageRow &row : pageRows()) {
@@ -274,6 +280,8 @@ void MainWindow::updateUnitActions()
 void MainWindow::gridCommand(int command, const QString &ip)
 {
     const auto c = GridCommand(command);
+    if (datagramCommand(command, ip))
+        return;
     UnitSelection &selection = m_services->selection();
     if (!selection.prepareMenuUnit(ip, c == GridCommand::Disconnect,
                                    c == GridCommand::Configure || c == GridCommand::History
@@ -301,6 +309,56 @@ void MainWindow::gridCommand(int command, const QString &ip)
     // The page that is showing takes the new current unit into its mode.
     const Page page = m_pageRules->current();
     m_pageRules->changed(page, page);
+}
+
+bool MainWindow::datagramCommand(int command, const QString &ip)
+{
+    // Commands by datagram need no connection; they act on the right-clicked unit.
+    UnicastCommands &unicast = m_services->unicast();
+    const auto c = GridCommand(command);
+    static const QHash<int, char> ram = {{int(GridCommand::RamSpeedZero), '0'},
+                                         {int(GridCommand::RamSpeedOne), '1'},
+                                         {int(GridCommand::EnableSafeMode), 'e'},
+                                         {int(GridCommand::DisableSafeMode), 'd'}};
+    static const QHash<int, char> archive = {{int(GridCommand::CreateArchive), 'a'},
+                                             {int(GridCommand::RestoreArchive), 'r'},
+                                             {int(GridCommand::DeleteArchive), 'd'},
+                                             {int(GridCommand::CompareArchive), 'c'}};
+    static const QHash<int, char> services = {{int(GridCommand::RestartWebpages), 'w'},
+                                              {int(GridCommand::RestartTelnet), 't'},
+                                              {int(GridCommand::RestartRemoteAccess), 'r'}};
+    if (ram.contains(command)) {
+        unicast.ramRequest(ip, ram.value(command));
+        return true;
+    }
+    if (archive.contains(command)) {
+        unicast.archiveRequest(ip, archive.value(command));
+        return true;
+    }
+    if (services.contains(command)) {
+        unicast.restartService(ip, services.value(command));
+        return true;
+    }
+    if (c == GridCommand::Update) {
+        // The row refreshes from the unit's answer to a query of its own.
+        m_tones->raiseMute();
+        m_services->cycle().expectUnicastAnswer(ip);
+        transport().setBroadCastIP(ip);
+        transport().SendBroadCast(unicast::query());
+        QTimer::singleShot(1500, this, [this] { m_tones->lowerMute(); });
+        return true;
+    }
+    if (c == GridCommand::Reboot) {
+        const int index = units().findByIP(ip);
+        if (index < 0 || m_op->ask(QStringLiteral("Are you sure you want to reboot unit ") + ip + QLatin1Char('?'))
+                             != Answer::Yes)
+            return true;
+        const int again = units().findByIP(ip);
+        if (again >= 0)
+            unicast.reboot(units().unit(again));
+        return true;
+    }
+    return false;
 }
 
 void MainWindow::setPinger(std::unique_ptr<Pinger> pinger)

@@ -99,6 +99,8 @@ private:
     void buildConnection();
     QWidget *buildUnitBar();
     void gridCommand(int command, const QString &ip);
+    // A command of the unit list's menu that goes by datagram; false for any other.
+    bool datagramCommand(int command, const QString &ip);
     void readSettings(const QString &programDir, const StartOptions &start);
     void applySettings(const StartOptions &start);
     void firstActivation();

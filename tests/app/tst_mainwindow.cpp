@@ -140,6 +140,7 @@ private Q_SLOTS:
     void autoDiscoveryRunsOnceAfterStart();
     void searchFindsTheUnits();
     void menuCommandsByDatagram();
+    void historySearchRowsGoToTheLog();
     void portMarksFollowTheSettings_data();
     void portMarksFollowTheSettings();
     void toneSurvivesDoneAndRestart();
@@ -279,6 +280,18 @@ void TestMainWindow::menuCommandsByDatagram()
     f.window->op().askQuestion = [](const QString &) { return Answer::Yes; };
     Q_EMIT grid->commandTriggered(GridCommand::Reboot, ip);
     QVERIFY(wait::until([&] { return f.fleet.server(0).isDown(); }, 2000));
+}
+
+void TestMainWindow::historySearchRowsGoToTheLog()
+{
+    Fixture f(loopbackIni, 0);
+    f.window->op().log(QStringLiteral("an earlier line"));
+    auto *history = f.window->findChild<HistoryPage *>();
+    QVERIFY(history);
+    Q_EMIT history->foundRowsWritten({QStringLiteral("1,0,Label,42,10:00:00 AM,03/01/2021,2A00"),
+                                      QStringLiteral("7,1,Error,12,10:00:05 AM,03/01/2021,0C00")});
+    QCOMPARE(f.window->logWindow()->view()->toPlainText(),
+             QStringLiteral("1,0,Label,42,10:00:00 AM,03/01/2021,2A00\n7,1,Error,12,10:00:05 AM,03/01/2021,0C00"));
 }
 
 void TestMainWindow::portMarksFollowTheSettings_data()

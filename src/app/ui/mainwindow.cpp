@@ -1,6 +1,7 @@
 #include "app/ui/mainwindow.h"
 
 #include "discovery/unicast.h"
+#include "history/ui/historypage.h"
 
 #include "core/ui/colors.h"
 #include "connection/operation.h"
@@ -181,7 +182,16 @@ void MainWindow::buildPages()
             if (c->page() == row.page)
                 own = c.get();
         PageContext context{*m_services, own, m_settings, *m_settingsFile};
-        m_pages->addTab(row.widget ? row.widget(context, m_pages) : m_discoverPage, pageCaption(row.page));
+        QWidget *page = row.widget ? row.widget(context, m_pages) : m_discoverPage;
+        // Rows a history search found go to the log window, in place of what it held.
+        if (auto *history = qobject_cast<HistoryPage *>(page)) {
+            connect(history, &HistoryPage::foundRowsWritten, this, [this](const QStringList &lines) {
+                m_log->view()->clear();
+                for (const QString &line : lines)
+                    m_log->view()->appendLine(line);
+            });
+        }
+        m_pages->addTab(page, pageCaption(row.page));
     }
     setCentralWidget(m_pages);
 

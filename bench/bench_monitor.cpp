@@ -1,7 +1,8 @@
 // Live records from 8 simulated units of 8 readers each into the MONITOR page,
 // offscreen, for a while: records sent and shown, the worst event-loop stall and
 // memory. The units run in a thread of their own, so the stall measured is the
-// program's alone. Usage: bench_monitor [seconds] [records per reader per second]
+// program's alone. Usage: bench_monitor [seconds] [records per reader per second] [session]
+// ("session": the monitor session without the page, to tell the two apart).
 #include "cli/consoleoperator.h"
 #include "core/pinger.h"
 #include "core/settings.h"
@@ -75,6 +76,7 @@ int main(int argc, char *argv[])
     QTextStream out(stdout);
     const int seconds = argc > 1 ? qBound(1, QString::fromLocal8Bit(argv[1]).toInt(), 3600) : 30;
     const int rate = argc > 2 ? qBound(1, QString::fromLocal8Bit(argv[2]).toInt(), 100) : 50;
+    const bool withPage = !(argc > 3 && QByteArray(argv[3]) == "session");
 
     QList<sim::SimUnit> units;
     for (int n = 0; n < unitCount; ++n)
@@ -118,9 +120,12 @@ int main(int argc, char *argv[])
     SettingsFile file(op, dir.filePath(QStringLiteral("Vork.ini")));
     MonitorPageController controller(services);
     MonitorSession &session = controller.session();
-    MonitorPage page(services, controller, settings, file);
-    page.resize(1000, 640);
-    page.show();
+    std::unique_ptr<MonitorPage> page;
+    if (withPage) {
+        page = std::make_unique<MonitorPage>(services, controller, settings, file);
+        page->resize(1000, 640);
+        page->show();
+    }
 
     const int monitored = session.monitorOn();
     out << "units monitored: " << monitored << " of " << unitCount << ", " << readers << " readers each, " << rate
@@ -149,7 +154,8 @@ int main(int argc, char *argv[])
     app.exec();
     tick.stop();
     sample.stop();
-    page.scrollGrid()->scrollModel().sync();
+    if (page)
+        page->scrollGrid()->scrollModel().sync();
 
     // Records already on the way are read before the quit is acknowledged.
     session.monitorOff(Page::Discover);
@@ -172,8 +178,8 @@ int main(int argc, char *argv[])
     out << "records sent:       " << sent << Qt::endl;
     out << "records received:   " << received << " (" << qRound(received / double(seconds)) << " per second)"
         << Qt::endl;
-    out << "records shown:      " << page.scrollGrid()->model()->rowCount() << " (cap " << MonitorSession::rowCap
-        << ")" << Qt::endl;
+    out << "records shown:      " << (page ? page->scrollGrid()->model()->rowCount() : 0) << " (cap "
+        << MonitorSession::rowCap << ")" << Qt::endl;
     out << "records lost:       " << qMax(0LL, sent - static_cast<long long>(received))
         << Qt::endl;
     out << "worst stall:        " << worst << " ms" << Qt::endl;

@@ -66,7 +66,7 @@ QString FlashRun::noImageText()
 
 QString FlashRun::closeRefusalText()
 {
-    return QStringLiteral("A flash is running: wait for it to end or abort it first");
+    return QStringLiteral("Cannot close while flashing");
 }
 
 QString FlashRun::dateStamp(const QDateTime &t)

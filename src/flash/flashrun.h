@@ -119,7 +119,11 @@ public:
     const QStringList &summary() const { return m_summary; }
     void clearSummary() { m_summary.clear(); }
     const QList<Row> &rows() const { return m_rows; }
-    void clearRows() { m_rows.clear(); }
+    void clearRows()
+    {
+        m_rows.clear();
+        Q_EMIT rowsCleared();
+    }
     const QList<Outcome> &outcomes() const { return m_outcomes; }
     // Every unit the run reached passed, and it reached at least one.
     bool allPassed() const;
@@ -139,11 +143,14 @@ Q_SIGNALS:
     void summaryLine(const QString &line);
     void rowAdded(int row);
     void rowChanged(int row);
+    void rowsCleared();
     void phaseChanged(const QString &ip, vork::FlashRun::Phase phase);
     // Lines acknowledged of the unit's image so far.
     void lineProgress(const QString &ip, int done, int total);
     // Once a second while a transfer runs.
     void statistics(const QString &ip, qint64 bytesSent, int seconds);
+    // The padded bytes of every line sent so far (resends not counted), after each line.
+    void bytesSent(const QString &ip, qint64 bytes);
     void unitFinished(const QString &ip, bool passed);
 
 private:

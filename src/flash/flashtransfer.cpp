@@ -208,6 +208,7 @@ FlashRun::LineResult FlashRun::sendLine(ScopedOperation &operation, QTcpSocket *
     op.log(line);
     const QByteArray padded = paddedFlashLine(line);
     m_bytesSent += padded.size();
+    Q_EMIT bytesSent(ip, m_bytesSent);
 
     const auto fail = [&](const QString &summaryText, const QString &logText) {
         if (!summaryText.isEmpty())

@@ -1,5 +1,7 @@
 #include "app/ui/pagelist.h"
 
+#include "flash/flashpagecontroller.h"
+#include "flash/ui/flashpage.h"
 #include "history/historypage.h"
 #include "history/ui/historypage.h"
 #include "monitor/monitorpagecontroller.h"
@@ -36,6 +38,12 @@ QWidget *historyPage(PageContext &c, QWidget *parent)
                            c.settingsFile, parent);
 }
 
+QWidget *flashPage(PageContext &c, QWidget *parent)
+{
+    return new FlashPage(c.services, static_cast<FlashPageController &>(*c.controller), c.settings, c.settingsFile,
+                         parent);
+}
+
 QWidget *setupPage(PageContext &c, QWidget *parent)
 {
     return new SetupPage(c.services, static_cast<SetupPageController &>(*c.controller), c.settings, c.settingsFile,
@@ -50,7 +58,7 @@ const std::vector<PageRow> &pageRows()
         {Page::Discover, nullptr, nullptr, true},
         {Page::Monitor, make<MonitorPageController>, monitorPage, true},
         {Page::History, make<HistoryPageController>, historyPage, true},
-        {Page::Flash, nullptr, blank, false},
+        {Page::Flash, make<FlashPageController>, flashPage, true},
         {Page::Setup, make<SetupPageController>, setupPage, true},
         {Page::NS, nullptr, blank, false},
         {Page::Help, nullptr, blank, false},

@@ -80,7 +80,12 @@ HistoryPage::HistoryPage(UnitServices &services, HistoryPageController &controll
     followRows();
 }
 
-HistoryPage::~HistoryPage() = default;
+HistoryPage::~HistoryPage()
+{
+    // The grid and its scroll bar still signal while the base class hides them on the way out.
+    m_grid->verticalScrollBar()->disconnect(this);
+    m_grid->disconnect(this);
+}
 
 QString HistoryPage::noMatchText()
 {

@@ -161,6 +161,7 @@ private Q_SLOTS:
     void abortByTheButton();
     void countFieldRefusesPastTheBuffer_data();
     void countFieldRefusesPastTheBuffer();
+    void countFollowsTheWindowOnly();
     void filterOverRetrievedRecords_data();
     void filterOverRetrievedRecords();
     void refreshButtonHoldsTheGrid();
@@ -285,6 +286,25 @@ void TestHistoryPage::abortByTheButton()
     QCOMPARE(rig.page.headerBar()->panelText(4), QStringLiteral(" ") + QString::number(n));
     QCOMPARE(rig.row(n - 1).at(0), QString::number(n));
     QCOMPARE(rig.page.progressBar()->value(), 0);
+}
+
+void TestHistoryPage::countFollowsTheWindowOnly()
+{
+    PageRig rig;
+    QVERIFY(rig.start(historyUnit(50)));
+    QCoreApplication::processEvents();
+    rig.typeCount(QStringLiteral("40"));
+    // The grid changing its own height (a scroll bar, a panel) leaves a typed count alone.
+    HistoryGrid *grid = rig.page.grid();
+    grid->setMinimumHeight(grid->height() - 60);
+    grid->resize(grid->width(), grid->height() - 60);
+    QCoreApplication::processEvents();
+    QCOMPARE(rig.page.countField()->text(), QStringLiteral("40"));
+    // Resizing the window makes it the rows that fit.
+    rig.page.resize(rig.page.width(), rig.page.height() + 120);
+    QVERIFY(wait::until([&] { return rig.page.countField()->text() != QStringLiteral("40"); }, 2000));
+    const int fit = rig.page.countField()->text().toInt();
+    QVERIFY2(fit > 1 && fit < 100, qPrintable(rig.page.countField()->text()));
 }
 
 void TestHistoryPage::countFieldRefusesPastTheBuffer_data()

@@ -23,6 +23,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -85,6 +86,8 @@ HistoryPage::~HistoryPage()
     // The grid and its scroll bar still signal while the base class hides them on the way out.
     m_grid->verticalScrollBar()->disconnect(this);
     m_grid->disconnect(this);
+    if (m_watchedWindow)
+        m_watchedWindow->removeEventFilter(this);
 }
 
 QString HistoryPage::noMatchText()
@@ -333,7 +336,12 @@ void HistoryPage::rowsFit(int visibleRows)
 {
     m_retrieval.setVisibleRows(visibleRows);
     m_retrieval.setPageHeight(visibleRows);
-    // The record number follows the rows that fit below the header row.
+}
+
+void HistoryPage::countFollowsWindow()
+{
+    // The record number follows the rows that fit below the header row, when the
+    // operator resizes the window; a scroll bar coming and going leaves a typed count alone.
     const int step = HistoryGrid::rowHeight + (m_settings.colors.GridLines ? 1 : 0);
     const int fit = qBound(1, m_grid->height() / step - 1, HistoryRetrieval::bufferSize);
     if (m_retrieval.running())
@@ -485,8 +493,24 @@ void HistoryPage::showMenu(const QPoint &globalPos)
     m_menu->popup(globalPos);
 }
 
+void HistoryPage::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    QWidget *top = window();
+    if (top != m_watchedWindow) {
+        if (m_watchedWindow)
+            m_watchedWindow->removeEventFilter(this);
+        m_watchedWindow = top;
+        top->installEventFilter(this);
+        QTimer::singleShot(0, this, &HistoryPage::countFollowsWindow);
+    }
+}
+
 bool HistoryPage::eventFilter(QObject *watched, QEvent *event)
 {
+    // After the layout has settled at the new size.
+    if (watched == m_watchedWindow && event->type() == QEvent::Resize)
+        QTimer::singleShot(0, this, &HistoryPage::countFollowsWindow);
     if (watched == m_startField && event->type() == QEvent::MouseButtonPress && m_filterPanel->isEnabled()) {
         openFilterDialog();
         return true;

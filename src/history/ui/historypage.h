@@ -4,6 +4,7 @@
 #include "history/ui/historyfilterdialog.h"
 
 #include <QStringList>
+#include <QPointer>
 #include <QWidget>
 
 #include <array>
@@ -82,6 +83,7 @@ Q_SIGNALS:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     QWidget *buildFilterPanel();
@@ -96,6 +98,7 @@ private:
     void followRunning(bool running);
     void followRows();
     void rowsFit(int visibleRows);
+    void countFollowsWindow();
     void showFoundRows(const std::vector<int> &rows);
     void showMenu(const QPoint &globalPos);
     void scrollGrid(int topRow);
@@ -128,6 +131,7 @@ private:
     bool m_openedBefore = false;
     bool m_filling = false;   // the reader list is being refilled
     bool m_scrolling = false; // the page itself moves the grid
+    QPointer<QWidget> m_watchedWindow; // whose resizes set the record number
 };
 
 } // namespace vork

@@ -70,10 +70,6 @@ MonitorPage::MonitorPage(UnitServices &services, MonitorPageController &controll
             m_refresh.start();
     });
     connect(&session, &MonitorSession::monitorStarted, this, &MonitorPage::buildViews);
-    connect(&session, &MonitorSession::monitoringChanged, this, [this] {
-        // Icons follow whether each unit is monitored.
-        m_list->viewport()->update();
-    });
     connect(m_list, &MonitorUnitView::detailsRequested, this, &MonitorPage::showDetails);
     connect(m_tree, &MonitorUnitView::detailsRequested, this, &MonitorPage::showDetails);
     connect(m_parameters, &ViewParameters::chosen, this, &MonitorPage::choiceMade);

@@ -1,16 +1,14 @@
 #include "history/ui/historygrid.h"
 
 #include "core/ui/colors.h"
+#include "core/ui/headerhint.h"
 #include "history/historycells.h"
 #include "history/ui/historygridmodel.h"
 
 #include <QHeaderView>
-#include <QHelpEvent>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <QToolTip>
 #include <QWheelEvent>
 
 namespace vork {
@@ -210,23 +208,9 @@ void HistoryGrid::resizeEvent(QResizeEvent *event)
 bool HistoryGrid::eventFilter(QObject *watched, QEvent *event)
 {
     QHeaderView *header = horizontalHeader();
-    if (watched == header->viewport()) {
-        if (event->type() == QEvent::MouseMove) {
-            const int column = header->logicalIndexAt(static_cast<QMouseEvent *>(event)->position().toPoint());
-            if (headerHint(column).isEmpty())
-                header->viewport()->unsetCursor();
-            else
-                header->viewport()->setCursor(Qt::PointingHandCursor);
-        } else if (event->type() == QEvent::ToolTip) {
-            auto *help = static_cast<QHelpEvent *>(event);
-            const QString hint = headerHint(header->logicalIndexAt(help->pos()));
-            if (hint.isEmpty())
-                QToolTip::hideText();
-            else
-                QToolTip::showText(help->globalPos(), hint, header->viewport());
-            return true;
-        }
-    }
+    if (watched == header->viewport()
+        && headerHintEvent(header, event, [this](int column) { return headerHint(column); }))
+        return true;
     return QTableView::eventFilter(watched, event);
 }
 

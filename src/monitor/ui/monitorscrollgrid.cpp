@@ -1,15 +1,13 @@
 #include "monitor/ui/monitorscrollgrid.h"
 
+#include "core/ui/headerhint.h"
 #include "monitor/monitorsession.h"
 #include "monitor/ui/monitorscrollmodel.h"
 
 #include <QEvent>
 #include <QHeaderView>
-#include <QHelpEvent>
-#include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
-#include <QToolTip>
 
 namespace vork {
 
@@ -145,23 +143,9 @@ void MonitorScrollGrid::columnResized(int column)
 bool MonitorScrollGrid::eventFilter(QObject *watched, QEvent *event)
 {
     QHeaderView *header = horizontalHeader();
-    if (watched == header->viewport()) {
-        if (event->type() == QEvent::MouseMove) {
-            const int column = header->logicalIndexAt(static_cast<QMouseEvent *>(event)->position().toPoint());
-            if (headerHint(column).isEmpty())
-                header->viewport()->unsetCursor();
-            else
-                header->viewport()->setCursor(Qt::PointingHandCursor);
-        } else if (event->type() == QEvent::ToolTip) {
-            auto *help = static_cast<QHelpEvent *>(event);
-            const QString hint = headerHint(header->logicalIndexAt(help->pos()));
-            if (hint.isEmpty())
-                QToolTip::hideText();
-            else
-                QToolTip::showText(help->globalPos(), hint, header->viewport());
-            return true;
-        }
-    }
+    if (watched == header->viewport()
+        && headerHintEvent(header, event, [this](int column) { return headerHint(column); }))
+        return true;
     return QTableView::eventFilter(watched, event);
 }
 

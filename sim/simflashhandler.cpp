@@ -194,15 +194,16 @@ qsizetype SimFlashHandler::step(SimHandlerPort &port, QByteArrayView rest)
     // The end record: the image is complete.
     port.setMode(Mode::CommandLevel);
     const bool program = m_command == 'F' || m_command == 'L';
+    const Identity id = program && !f.keepOldVersion ? identityOf(m_data) : Identity{};
     if (!rebooting()) {
+        // Written but not yet running: the next reboot starts it.
+        if (id.found)
+            port.unit().setPendingFirmware(id.version, id.build, id.readers);
         port.answerByte(ACK);
         return wire;
     }
-    if (program && !f.keepOldVersion) {
-        const Identity id = identityOf(m_data);
-        if (id.found)
-            port.unit().setFirmware(id.version, id.build, id.readers);
-    }
+    if (id.found)
+        port.unit().setFirmware(id.version, id.build, id.readers);
     port.answerAndReboot(ACK);
     return wire;
 }

@@ -118,6 +118,10 @@ void SimUnitServer::reboot()
     if (m_command)
         m_command->close();
     m_down = true;
+    if (m_pendingFirmware) {
+        setFirmware(m_pendingFirmware->version, m_pendingFirmware->build, m_pendingFirmware->readers);
+        m_pendingFirmware.reset();
+    }
     // The run time starts again from zero at the reboot; the clock keeps running.
     m_unit.runTime = 0;
     m_startMs = m_monotonic();

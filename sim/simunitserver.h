@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 class QUdpSocket;
 
@@ -97,6 +98,12 @@ public:
         m_unit.build = build;
         m_unit.readers = readers;
     }
+    // An image written without a reboot: the unit runs it from its next reboot on.
+    void setPendingFirmware(const std::array<std::uint8_t, 3> &version, const std::array<std::uint8_t, 4> &build,
+                            std::uint8_t readers)
+    {
+        m_pendingFirmware = PendingFirmware{version, build, readers};
+    }
     const QByteArray &setupRecord() const { return m_unit.setupRecord; }
     const QByteArray &archive() const { return m_archive; }
     // Cut or zero-padded to 243 bytes.
@@ -120,6 +127,13 @@ Q_SIGNALS:
 
 private:
     friend class SimCommandServer;
+
+    struct PendingFirmware
+    {
+        std::array<std::uint8_t, 3> version;
+        std::array<std::uint8_t, 4> build;
+        std::uint8_t readers;
+    };
 
     void readPending();
     void comeBack();
@@ -145,6 +159,7 @@ private:
     Options m_options;
     bool m_started = false;
     bool m_down = false;
+    std::optional<PendingFirmware> m_pendingFirmware;
     QTimer m_restartTimer;
     SimCommandServer *m_command = nullptr; // child
 };

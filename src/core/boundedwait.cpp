@@ -39,17 +39,22 @@ bool until(const std::function<bool()> &done, int ms, int pollMs)
     limit.setSingleShot(true);
     limit.setTimerType(Qt::PreciseTimer);
     QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
-    // Check right after any batch of events too, so a reply ends the wait at once.
-    QMetaObject::Connection awake;
-    if (auto *dispatcher = QAbstractEventDispatcher::instance())
-        awake = QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, &loop, [&] {
+    // Check again before the loop goes back to sleep, right after the batch of events
+    // that may have brought the reply, so it ends the wait at once and not at the next poll.
+    QMetaObject::Connection awake, aboutToBlock;
+    if (auto *dispatcher = QAbstractEventDispatcher::instance()) {
+        const auto check = [&] {
             if (done())
-                QTimer::singleShot(0, &loop, &QEventLoop::quit);
-        });
+                loop.quit();
+        };
+        awake = QObject::connect(dispatcher, &QAbstractEventDispatcher::awake, &loop, check);
+        aboutToBlock = QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, &loop, check);
+    }
     poll.start();
     limit.start(ms);
     loop.exec();
     QObject::disconnect(awake);
+    QObject::disconnect(aboutToBlock);
     return done();
 }
 

@@ -13,7 +13,7 @@ void delay(int ms);
 // The classic pump delay: n × 10 ms.
 void pump(int n);
 // Waits until done() holds or ms milliseconds have passed; done() is checked
-// whenever an event has been handled and at least every pollMs. Returns done().
+// after every batch of handled events and at least every pollMs. Returns done().
 bool until(const std::function<bool()> &done, int ms, int pollMs = 5);
 
 } // namespace wait

@@ -222,6 +222,10 @@ void TestFlashRun::fullFlash()
     QVERIFY(rig.op.logged(lines.at(5))); // every line, unchanged, in the log
     QCOMPARE(rig.run.rows().first().elapsed.size(), 5);
     QVERIFY(!rig.services.units().unit(0).selected);
+
+    // The image written without a reboot starts with the unit's next reboot.
+    rig.fleet.server(0).reboot();
+    QCOMPARE(rig.fleet.server(0).unit().version, (std::array<std::uint8_t, 3>{5, 0, 2}));
 }
 
 void TestFlashRun::naks_data()

@@ -19,6 +19,7 @@
 #include "connection/connectionmanager.h"
 #include "discovery/ui/discoverygrid.h"
 #include "discovery/ui/interfaceselector.h"
+#include "flash/ui/flashpage.h"
 #include "history/ui/historypage.h"
 #include "setup/ui/setuppage.h"
 #include "fakeunit.h"
@@ -149,6 +150,7 @@ private Q_SLOTS:
     void damagedSettingsFileLeavesDefaults_data();
     void damagedSettingsFileLeavesDefaults();
     void closeRefusedWhileFlashing();
+    void flashRunLeavesOnlyItsPage();
     void closeWritesTheSettings();
     void pageChangesByClickAndRefusal();
     void logWindowShowsLinesAndClears();
@@ -384,6 +386,28 @@ void TestMainWindow::damagedSettingsFileLeavesDefaults()
     QCOMPARE(f.window->transport().TimeOut(), wait);
     QCOMPARE(f.window->options().ConnectHZ, 1600);
     QVERIFY(!f.window->beepToggle()->isChecked());
+}
+
+void TestMainWindow::flashRunLeavesOnlyItsPage()
+{
+    Fixture f(loopbackIni, 0);
+    auto *pages = qobject_cast<QTabWidget *>(f.window->centralWidget());
+    QVERIFY(pages);
+    auto *flash = f.window->findChild<FlashPage *>();
+    QVERIFY(flash);
+    const auto visible = [&] {
+        QList<bool> out;
+        for (int i = 0; i < pages->count(); ++i)
+            out << pages->isTabVisible(i);
+        return out;
+    };
+    QList<bool> onlyFlash(pages->count(), false);
+    onlyFlash[pages->indexOf(flash)] = true;
+
+    Q_EMIT flash->run().runningChanged(true);
+    QCOMPARE(visible(), onlyFlash);
+    Q_EMIT flash->run().runningChanged(false);
+    QCOMPARE(visible(), QList<bool>(pages->count(), true));
 }
 
 void TestMainWindow::closeRefusedWhileFlashing()

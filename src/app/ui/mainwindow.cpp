@@ -1,6 +1,7 @@
 #include "app/ui/mainwindow.h"
 
 #include "discovery/unicast.h"
+#include "flash/ui/flashpage.h"
 #include "history/ui/historypage.h"
 
 #include "core/ui/colors.h"
@@ -192,6 +193,13 @@ void MainWindow::buildPages()
             });
         }
         m_pages->addTab(page, pageCaption(row.page));
+        // While a flash run goes on, its page is the only one offered.
+        if (auto *flash = qobject_cast<FlashPage *>(page)) {
+            connect(&flash->run(), &FlashRun::runningChanged, this, [this, flash](bool running) {
+                for (int i = 0; i < m_pages->count(); ++i)
+                    m_pages->setTabVisible(i, !running || m_pages->widget(i) == flash);
+            });
+        }
     }
     setCentralWidget(m_pages);
 

@@ -127,6 +127,7 @@ bool UnitCommands::upload(udppack &unit)
     m_op.log(QStringLiteral("Sent U Command to Vork Unit ") + unit.ip);
     if (m_connections.WaitForAck(m_connections.socket(unit), 3, Command::SetupUpload) != AckResult::Ack)
         return false;
+    m_op.log(QStringLiteral("Upload config request"));
     if (!router.sink(static_cast<std::uint8_t>(ReplyType::Setup)))
         return true;
     // The record comes next: nothing else is sent before it is in, so no later wait reads its bytes.

@@ -215,6 +215,9 @@ void TestSetupPage::uploadEditDownload()
     QVERIFY(rig.start());
     QVERIFY(rig.op.logged(QStringLiteral("Setup mode on")));
     QVERIFY(rig.upload());
+    const qsizetype sentU = rig.op.logs.indexOf(QStringLiteral("Sent U Command to Vork Unit ") + rig.unit.address.toString());
+    QVERIFY(sentU >= 0);
+    QVERIFY(rig.op.logs.indexOf(QStringLiteral("Upload config request"), sentU) > sentU);
     QCOMPARE(rig.page.form().receivedLength(), length);
     const setuppack before = rig.page.form().received();
     QCOMPARE(rig.control<QLineEdit>("edesc")->text(), before.desc());

@@ -157,6 +157,7 @@ private Q_SLOTS:
     void openFailureKeepsTheRecord_data();
     void openFailureKeepsTheRecord();
     void passwordGuardsEraseSetup();
+    void hiddenEraseButtons();
     void watchdogWindowMarksChanged();
     void advancedWindowBits();
     void clockSetSendsTheBytes();
@@ -450,6 +451,35 @@ void TestSetupPage::openFailureKeepsTheRecord()
         QVERIFY2(errors.first().contains(QLatin1String("zz")), qPrintable(errors.first()));
     QCOMPARE(rig.page.form().received(), before);
     QCOMPARE(rig.control<QLineEdit>("edesc")->text(), before.desc());
+}
+
+void TestSetupPage::hiddenEraseButtons()
+{
+    Rig rig(52, {5, 0, 2});
+    QVERIFY(rig.start());
+    QVERIFY(rig.upload());
+    QPushButton *eh = rig.page.eraseHistoryButton();
+    QPushButton *ep = rig.page.erasePersistentButton();
+    QWidget *panel = rig.page.buttonPanel();
+    QVERIFY(!eh->isEnabled() && !ep->isEnabled());
+
+    // Only Shift and Ctrl together reach them; any other press on the panel puts them away.
+    const QPoint spot(panel->width() - 5, panel->height() / 2);
+    QTest::mouseClick(panel, Qt::LeftButton, Qt::ControlModifier, spot);
+    QVERIFY(!eh->isEnabled());
+    QTest::mouseClick(panel, Qt::LeftButton, Qt::ShiftModifier | Qt::ControlModifier, spot);
+    QVERIFY(eh->isEnabled() && ep->isEnabled());
+
+    rig.op.answers = {Answer::Yes, Answer::No};
+    eh->click();
+    ep->click();
+    QCOMPARE(rig.op.questions, (QStringList{UnitCommands::eraseQuestion(UnitCommands::Erase::History),
+                                            UnitCommands::eraseQuestion(UnitCommands::Erase::Persistent)}));
+    QCOMPARE(rig.sent(Command::EraseHistory), 1);
+    QCOMPARE(rig.sent(Command::ErasePersistent), 0); // declined
+
+    QTest::mouseClick(panel, Qt::LeftButton, Qt::NoModifier, spot);
+    QVERIFY(!eh->isEnabled() && !ep->isEnabled());
 }
 
 void TestSetupPage::passwordGuardsEraseSetup()

@@ -19,6 +19,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollArea>
@@ -65,12 +66,20 @@ SetupPage::SetupPage(UnitServices &services, SetupPageController &controller, Se
     m_save = button(" Save File", "Save Configuration File", this);
     m_open = button(" Open File", "Open .vork Configuration File", this);
     m_erase = button("Erase Setup", "Erase the setup from the unit's flash (factory defaults)", this);
-    auto *buttons = new QHBoxLayout;
-    for (QPushButton *b : {m_upload, m_download, m_save, m_open, m_erase})
+    m_eraseHistory = button("eH", "Erase History File from Vork Flash", this);
+    m_erasePersistent = button("eP", "Erase Persistent Data from Vork Flash", this);
+    m_buttonPanel = new QWidget(this);
+    auto *buttons = new QHBoxLayout(m_buttonPanel);
+    buttons->setContentsMargins(0, 0, 0, 0);
+    for (QPushButton *b : {m_upload, m_download, m_save, m_open, m_erase, m_eraseHistory, m_erasePersistent})
         buttons->addWidget(b);
     buttons->addStretch();
+    // The two erase buttons stay out of reach until the panel is pressed with Shift and Ctrl.
+    m_eraseHistory->setEnabled(false);
+    m_erasePersistent->setEnabled(false);
+    m_buttonPanel->installEventFilter(this);
     auto *layout = new QVBoxLayout(this);
-    layout->addLayout(buttons);
+    layout->addWidget(m_buttonPanel);
     layout->addWidget(m_tabs);
 
     saveFileName = [this](const QString &folder, const QString &name) {
@@ -104,6 +113,8 @@ SetupPage::SetupPage(UnitServices &services, SetupPageController &controller, Se
     connect(m_save, &QPushButton::clicked, this, &SetupPage::saveFile);
     connect(m_open, &QPushButton::clicked, this, &SetupPage::openFile);
     connect(m_erase, &QPushButton::clicked, this, &SetupPage::eraseSetup);
+    connect(m_eraseHistory, &QPushButton::clicked, this, [this] { erase(UnitCommands::Erase::History); });
+    connect(m_erasePersistent, &QPushButton::clicked, this, [this] { erase(UnitCommands::Erase::Persistent); });
     connect(m_parameters, &ParametersTab::edited, this, [this] {
         m_time->mirror();
         refreshButtons();
@@ -168,6 +179,10 @@ void SetupPage::refreshButtons()
     m_save->setEnabled(m_form.saveEnabled() && !m_form.text(n("edesc")).isEmpty());
     m_upload->setEnabled(connected);
     m_erase->setEnabled(connected);
+    if (!connected) {
+        m_eraseHistory->setEnabled(false);
+        m_erasePersistent->setEnabled(false);
+    }
     m_parameters->changedMarker()->setVisible(m_form.changesPending());
 }
 
@@ -344,9 +359,25 @@ void SetupPage::openFile()
 
 void SetupPage::eraseSetup()
 {
+    erase(UnitCommands::Erase::Setup);
+}
+
+void SetupPage::erase(UnitCommands::Erase what)
+{
     if (!connectedUnit() || !m_parameters->editAllowed())
         return;
-    m_services.commands().erase(UnitCommands::Erase::Setup);
+    m_services.commands().erase(what);
+}
+
+bool SetupPage::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_buttonPanel && event->type() == QEvent::MouseButtonPress) {
+        const auto held = static_cast<QMouseEvent *>(event)->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier);
+        const bool reach = held == (Qt::ShiftModifier | Qt::ControlModifier) && connectedUnit();
+        m_eraseHistory->setEnabled(reach);
+        m_erasePersistent->setEnabled(reach);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace vork

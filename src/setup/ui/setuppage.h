@@ -1,5 +1,6 @@
 #pragma once
 
+#include "connection/unitcommands.h"
 #include "setup/setupform.h"
 
 #include <QWidget>
@@ -43,6 +44,10 @@ public:
     QPushButton *saveButton() const { return m_save; }
     QPushButton *openButton() const { return m_open; }
     QPushButton *eraseButton() const { return m_erase; }
+    // "eH" and "eP": enabled only by a press on the button panel with Shift and Ctrl held.
+    QPushButton *eraseHistoryButton() const { return m_eraseHistory; }
+    QPushButton *erasePersistentButton() const { return m_erasePersistent; }
+    QWidget *buttonPanel() const { return m_buttonPanel; }
 
     // File dialogs: (start folder, proposed name) → chosen path, empty for cancel.
     std::function<QString(const QString &folder, const QString &name)> saveFileName;
@@ -57,9 +62,13 @@ public:
     void saveFile();
     void openFile();
     void eraseSetup();
+    void erase(UnitCommands::Erase what);
     void zoneDownload();
     // The unit's record arrived.
     void showRecord(const QByteArray &record, int length);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void opening();
@@ -76,6 +85,8 @@ private:
     ParametersTab *m_parameters;
     TimeZoneTab *m_time;
     QPushButton *m_upload, *m_download, *m_save, *m_open, *m_erase;
+    QPushButton *m_eraseHistory, *m_erasePersistent;
+    QWidget *m_buttonPanel;
     QString m_programDir;
     QString m_saveFolder;
     QString m_openFolder;

@@ -489,14 +489,25 @@ void TestSetIp::factoryResetTcp_data()
     QTest::addColumn<QByteArray>("nak");
     QTest::addColumn<QByteArray>("mute");
     QTest::addColumn<int>("dropAfter");
+    QTest::addColumn<QByteArray>("stray");
     QTest::addColumn<QByteArray>("heard");
     QTest::addColumn<int>("result");
     using R = FactoryReset::Result;
-    QTest::newRow("whole sequence") << QByteArray() << QByteArray() << 0 << QByteArray("ScR") << int(R::Restored);
-    QTest::newRow("S refused") << QByteArray("S") << QByteArray() << 0 << QByteArray("S") << int(R::Stopped);
-    QTest::newRow("c unanswered") << QByteArray() << QByteArray("c") << 0 << QByteArray("Sc") << int(R::Stopped);
-    QTest::newRow("link dropped after the first ACK") << QByteArray() << QByteArray() << 1 << QByteArray("S")
-                                                       << int(R::Stopped);
+    QTest::newRow("whole sequence") << QByteArray() << QByteArray() << 0 << QByteArray() << QByteArray("ScR")
+                                    << int(R::Restored);
+    QTest::newRow("S refused") << QByteArray("S") << QByteArray() << 0 << QByteArray() << QByteArray("S")
+                               << int(R::Stopped);
+    QTest::newRow("c unanswered") << QByteArray() << QByteArray("c") << 0 << QByteArray() << QByteArray("Sc")
+                                  << int(R::Stopped);
+    QTest::newRow("link dropped after the first ACK") << QByteArray() << QByteArray() << 1 << QByteArray()
+                                                       << QByteArray("S") << int(R::Stopped);
+    // Each answer doubled: the spare ACK of S must not stand in for the answer to c.
+    QTest::newRow("doubled ACK") << QByteArray() << QByteArray("c") << 0 << QByteArray("\x06") << QByteArray("Sc")
+                                 << int(R::Stopped);
+    QTest::newRow("doubled ACK, all answered") << QByteArray() << QByteArray() << 0 << QByteArray("\x06")
+                                               << QByteArray("ScR") << int(R::Restored);
+    QTest::newRow("noise ahead of the ACK") << QByteArray() << QByteArray() << 0 << QByteArray("A")
+                                            << QByteArray("S") << int(R::Stopped);
 }
 
 void TestSetIp::factoryResetTcp()
@@ -504,6 +515,7 @@ void TestSetIp::factoryResetTcp()
     QFETCH(QByteArray, nak);
     QFETCH(QByteArray, mute);
     QFETCH(int, dropAfter);
+    QFETCH(QByteArray, stray);
     QFETCH(QByteArray, heard);
     QFETCH(int, result);
     Rig rig;
@@ -514,6 +526,7 @@ void TestSetIp::factoryResetTcp()
     u.commandFaults.nakCommands = nak;
     u.commandFaults.silentCommands = mute;
     u.commandFaults.dropAfterBytes = dropAfter;
+    u.commandFaults.strayBytes = stray;
     rig.fleet.add(u);
     QVERIFY(rig.start());
     FactoryReset &reset = rig.services.factoryReset();

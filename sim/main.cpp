@@ -116,6 +116,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption bindAnyOpt(QStringLiteral("bind-any"),
                                         QStringLiteral("Bind 0.0.0.0 instead of the unit's address, so limited broadcasts "
                                                        "arrive (lab namespaces; one unit only)."));
+    const QCommandLineOption labIfaceOpt(QStringLiteral("lab-iface"),
+                                         QStringLiteral("With --bind-any: a set-IP request for the unit replaces this "
+                                                        "interface's address (lab namespaces only)."),
+                                         QStringLiteral("name"));
     const QCommandLineOption portOpt(QStringLiteral("port"),
                                      QStringLiteral("UDP port the units listen on (default 3010)."),
                                      QStringLiteral("port"));
@@ -135,7 +139,7 @@ int main(int argc, char *argv[])
     const QCommandLineOption tcpPortOpt(QStringLiteral("tcp-port"),
                                         QStringLiteral("TCP command port the units listen on (default 3011)."),
                                         QStringLiteral("port"));
-    parser.addOptions({configOpt, unitsOpt, baseOpt, addressOpt, bindAnyOpt, portOpt, descOpt, macOpt, noTcpOpt,
+    parser.addOptions({configOpt, unitsOpt, baseOpt, addressOpt, bindAnyOpt, labIfaceOpt, portOpt, descOpt, macOpt, noTcpOpt,
                        tcpPortOpt});
     // Every fault switch comes from the table, with its help text.
     parser.addOptions(faultOptions());
@@ -196,6 +200,8 @@ int main(int argc, char *argv[])
         return fail(QStringLiteral("--desc and --mac name a single unit"));
     if (parser.isSet(bindAnyOpt) && units.size() != 1)
         return fail(QStringLiteral("--bind-any runs a single unit (one per namespace)"));
+    if (parser.isSet(labIfaceOpt) && !parser.isSet(bindAnyOpt))
+        return fail(QStringLiteral("--lab-iface needs --bind-any (a unit alone in its namespace)"));
     if (parser.isSet(descOpt)) {
         const QString desc = parser.value(descOpt);
         if (desc.size() > 64)
@@ -215,6 +221,7 @@ int main(int argc, char *argv[])
         fleet.add(u);
     SimUnitServer::Options options;
     options.bindAny = parser.isSet(bindAnyOpt);
+    options.labIface = parser.value(labIfaceOpt);
     options.port = static_cast<quint16>(port);
     options.tcp = !parser.isSet(noTcpOpt);
     options.tcpPort = static_cast<quint16>(tcpPort);
@@ -264,6 +271,10 @@ int main(int argc, char *argv[])
             out(name + QStringLiteral(" tcp -> ") + QString::number(bytes.size()) + QStringLiteral(" bytes: ")
                 + hexPreview(bytes));
         });
+        QObject::connect(&server, &SimUnitServer::addressChanged, &app,
+                         [name](const QString &to) { out(name + QStringLiteral(" address now ") + to); });
+        QObject::connect(&server, &SimUnitServer::addressChangeFailed, &app,
+                         [name](const QString &why) { out(name + QStringLiteral(" address change failed: ") + why); });
         QObject::connect(&server, &SimUnitServer::wentDown, &app, [name] { out(name + QStringLiteral(" rebooting")); });
         QObject::connect(&server, &SimUnitServer::restarted, &app, [name] { out(name + QStringLiteral(" back")); });
     }

@@ -40,6 +40,9 @@ const FaultSwitch table[] = {
      [](SimUnit &u, const FaultValue &v) { u.faults.delayMs = int(v.number); }},
     {"silent", nullptr, S::Answer, "silent", "Fault: never answer.", K::Switch, 0, 0, false,
      [](SimUnit &u, const FaultValue &v) { u.faults.silent = v.on; }},
+    {"ignore-set-ip", nullptr, S::Answer, "ignoreSetIp",
+     "Fault: hear set-IP requests for this unit's MAC but keep the old address.", K::Switch, 0, 0, false,
+     [](SimUnit &u, const FaultValue &v) { u.faults.ignoreSetIp = v.on; }},
     {"old-firmware", nullptr, S::Unit, "oldFirmware", "Answer with the first 109 bytes of the announcement only.",
      K::Switch, 0, 0, false, [](SimUnit &u, const FaultValue &v) { u.oldFirmware = v.on; }},
 

@@ -24,10 +24,11 @@ struct SimFaults
     QString duplicateMac;   // empty: derived from the unit's own MAC
     int delayMs = 0;        // wait this long before answering
     bool silent = false;    // never answer
+    bool ignoreSetIp = false; // hears a set-IP request for its MAC and keeps its address
 
     bool any() const
     {
-        return shortLength > 0 || oversizeLength > 0 || garbageLength > 0 || duplicate || delayMs > 0 || silent;
+        return shortLength > 0 || oversizeLength > 0 || garbageLength > 0 || duplicate || delayMs > 0 || silent || ignoreSetIp;
     }
 };
 

@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QNetworkDatagram>
+#include <QProcess>
 #include <QTimer>
 #include <QUdpSocket>
 
@@ -18,6 +19,8 @@ constexpr int queryLength = 13;
 constexpr int queryClockOffset = 5;
 constexpr int shortRequestLength = 11; // RAM, archive and factory-reset requests
 constexpr int macOffset = 5;
+constexpr int setIpLength = 23;
+constexpr int setIpAddressOffset = 11;
 // Datagrams handled in one turn before other units and timers get a say.
 constexpr int maxDatagramsPerTurn = 256;
 } // namespace
@@ -31,6 +34,8 @@ UdpRequest classifyRequest(QByteArrayView datagram)
     if (datagram.size() == queryLength && datagram.startsWith("SVRK")
         && QByteArrayView("wrt").contains(datagram.at(4)))
         return UdpRequest::RestartService;
+    if (datagram.size() == setIpLength && datagram.startsWith("SVRK*"))
+        return UdpRequest::SetIp;
     if (datagram.size() == shortRequestLength && datagram.startsWith("SVRK^"))
         return UdpRequest::FactoryReset;
     if (datagram.size() == shortRequestLength && datagram.startsWith("RAMS"))
@@ -223,6 +228,13 @@ void SimUnitServer::handle(const QByteArray &bytes, const QHostAddress &sender, 
         if (bytes.mid(macOffset, 6) == QByteArray::fromHex(m_unit.mac.toLatin1()))
             reboot();
         break;
+    case UdpRequest::SetIp:
+        // Addressed by MAC: every unit hears it, only the one it names moves.
+        if (bytes.mid(macOffset, 6) == QByteArray::fromHex(m_unit.mac.toLatin1()) && !m_unit.faults.ignoreSetIp) {
+            // Not inside the socket's own read loop: moving rebinds that socket.
+            QTimer::singleShot(0, this, [this, bytes] { takeAddress(bytes); });
+        }
+        break;
     case UdpRequest::FactoryReset:
         if (bytes.mid(macOffset, 6) == QByteArray::fromHex(m_unit.mac.toLatin1())) {
             setSetupRecord(defaultSetupRecord(m_unit));
@@ -237,6 +249,79 @@ void SimUnitServer::handle(const QByteArray &bytes, const QHostAddress &sender, 
     case UdpRequest::Unknown:
         break;
     }
+}
+
+void SimUnitServer::takeAddress(const QByteArray &request)
+{
+    const auto address = [&](int offset) {
+        quint32 a = 0;
+        for (int i = 0; i < 4; ++i)
+            a = (a << 8) | static_cast<quint8>(request.at(offset + i));
+        return QHostAddress(a);
+    };
+    const QHostAddress ip = address(setIpAddressOffset);
+    m_mask = address(setIpAddressOffset + 4);
+    m_gateway = address(setIpAddressOffset + 8);
+    m_unit.address = ip;
+    if (!m_started) {
+        Q_EMIT addressChanged(ip.toString());
+        return;
+    }
+    if (m_options.bindAny) {
+        // Bound to every address already: only the interface changes.
+        if (!m_options.labIface.isEmpty())
+            moveLabInterface(ip, qPopulationCount(m_mask.toIPv4Address()), m_gateway);
+        Q_EMIT addressChanged(ip.toString());
+        return;
+    }
+    // On loopback the unit's address is what its sockets are bound to.
+    QString error;
+    if (!start(m_options, &error)) {
+        qWarning("vork-sim: %s", qPrintable(error));
+        Q_EMIT addressChangeFailed(error);
+        return;
+    }
+    Q_EMIT addressChanged(ip.toString());
+}
+
+void SimUnitServer::moveLabInterface(const QHostAddress &address, int prefix, const QHostAddress &gateway)
+{
+    // Argument vectors only: nothing from the datagram is ever parsed by a shell.
+    const QString dev = m_options.labIface;
+    QList<QStringList> steps{{QStringLiteral("addr"), QStringLiteral("flush"), QStringLiteral("dev"), dev},
+                             {QStringLiteral("addr"), QStringLiteral("add"),
+                              address.toString() + QLatin1Char('/') + QString::number(prefix), QStringLiteral("dev"),
+                              dev}};
+    if (gateway.toIPv4Address() != 0)
+        steps.append({QStringLiteral("route"), QStringLiteral("replace"), QStringLiteral("default"),
+                      QStringLiteral("via"), gateway.toString(), QStringLiteral("dev"), dev});
+    auto run = std::make_shared<std::function<void(int)>>();
+    *run = [this, steps, run](int k) {
+        if (k >= steps.size())
+            return;
+        auto *p = new QProcess(this);
+        connect(p, &QProcess::finished, this, [this, p, k, run, steps](int code, QProcess::ExitStatus status) {
+            p->deleteLater();
+            if (status != QProcess::NormalExit || code != 0) {
+                Q_EMIT addressChangeFailed(QStringLiteral("ip ") + steps.at(k).join(QLatin1Char(' '))
+                                           + QStringLiteral(": ") + QString::fromLocal8Bit(p->readAllStandardError()));
+                *run = nullptr; // breaks the cycle between the lambda and its holder
+                return;
+            }
+            (*run)(k + 1);
+            if (k + 1 >= steps.size())
+                *run = nullptr;
+        });
+        connect(p, &QProcess::errorOccurred, this, [this, p, run](QProcess::ProcessError) {
+            if (p->state() != QProcess::NotRunning)
+                return;
+            Q_EMIT addressChangeFailed(QStringLiteral("ip: ") + p->errorString());
+            p->deleteLater();
+            *run = nullptr;
+        });
+        p->start(QStringLiteral("ip"), steps.at(k));
+    };
+    (*run)(0);
 }
 
 void SimUnitServer::answerRequest(const QByteArray &request, const QHostAddress &sender, quint16 port)

@@ -29,7 +29,7 @@ using vork::unitUdpPort;
 
 // What a datagram to the unit's UDP port asks for. Kinds the simulator does
 // not act on yet are Unknown: recorded, never answered.
-enum class UdpRequest { DiscoveryQuery, Reboot, RestartService, FactoryReset, Ram, Archive, Unknown };
+enum class UdpRequest { DiscoveryQuery, Reboot, RestartService, SetIp, FactoryReset, Ram, Archive, Unknown };
 UdpRequest classifyRequest(QByteArrayView datagram);
 
 // One simulated unit on its own address: answers discovery queries with its
@@ -51,6 +51,8 @@ public:
         quint16 port = unitUdpPort;
         bool tcp = true; // also listen on the TCP command port
         quint16 tcpPort = commandPort;
+        // With bindAny: the interface whose address a set-IP request replaces (lab namespaces only).
+        QString labIface;
     };
     using WallClock = std::function<QDateTime()>;
     using Monotonic = std::function<qint64()>; // milliseconds, never going back
@@ -67,6 +69,9 @@ public:
     quint16 localPort() const;
 
     const SimUnit &unit() const { return m_unit; }
+    // The mask and gateway the last set-IP request gave (null before one).
+    QHostAddress mask() const { return m_mask; }
+    QHostAddress gateway() const { return m_gateway; }
     // Faults may be switched while the unit runs; they apply from the next query.
     void setFaults(const SimFaults &faults) { m_unit.faults = faults; }
     void setOldFirmware(bool old) { m_unit.oldFirmware = old; }
@@ -124,6 +129,10 @@ Q_SIGNALS:
     void answerSent(const QByteArray &bytes, const QString &to, quint16 toPort);
     void wentDown();
     void restarted();
+    // A set-IP request for this unit was taken: it answers from address from now on.
+    void addressChanged(const QString &address);
+    // The lab interface could not be given the new address.
+    void addressChangeFailed(const QString &reason);
 
 private:
     friend class SimCommandServer;
@@ -146,8 +155,12 @@ private:
     QByteArray answerWithMac(const QString &mac);
     QByteArray garbage(int length);
     void send(const QByteArray &bytes, const QHostAddress &to, quint16 port);
+    void takeAddress(const QByteArray &request);
+    void moveLabInterface(const QHostAddress &address, int prefix, const QHostAddress &gateway);
 
     SimUnit m_unit;
+    QHostAddress m_mask;
+    QHostAddress m_gateway;
     QPointer<QUdpSocket> m_socket;
     WallClock m_wall;
     Monotonic m_monotonic;

@@ -19,6 +19,9 @@ int archive(const QStringList &args);
 int restartService(const QStringList &args);
 int rebootUdp(const QStringList &args);
 int syncClock(const QStringList &args);
+// A new address by MAC; a unit's factory defaults by address (TCP) or MAC (datagram).
+int setIp(const QStringList &args);
+int factoryReset(const QStringList &args);
 // Local, no unit: "events decode HEX...".
 int events(const QStringList &args);
 // Live records from units in monitor mode, until interrupted.

@@ -26,6 +26,8 @@ int usage(QTextStream &s, int status)
          "  restart-service web|discovery|telnet ADDRESS    restart a service by datagram (asks unless --yes)\n"
          "  reboot-udp ADDRESS   restart a unit by datagram, by its MAC (asks unless --yes)\n"
          "  sync-clock ADDRESS   set a unit's clock to this computer's by datagram\n"
+         "  set-ip MAC IP     give the unit with MAC a new address (--mask, --gateway, --to LIST); waits for it\n"
+         "  factory-reset (--mac MAC | ADDRESS)   restore a unit's factory defaults (asks unless --yes)\n"
          "  monitor ADDRESS...  print live records of units in monitor mode until interrupted\n"
          "  photoeyes ADDRESS read a unit's photo eyes once (--watch: until interrupted)\n"
          "  force-read ADDRESS --reader R --label L   make a reader read a label (asks unless --yes)\n"
@@ -131,6 +133,8 @@ int main(int argc, char *argv[])
         {QStringLiteral("restart-service"), vork::cli::restartService},
         {QStringLiteral("reboot-udp"), vork::cli::rebootUdp},
         {QStringLiteral("sync-clock"), vork::cli::syncClock},
+        {QStringLiteral("set-ip"), vork::cli::setIp},
+        {QStringLiteral("factory-reset"), vork::cli::factoryReset},
     };
     for (const auto &[name, run] : unitCommands)
         if (command == name)

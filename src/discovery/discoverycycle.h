@@ -61,6 +61,7 @@ public:
     const ResultWait &result(ResultKind kind) const { return m_waits[static_cast<int>(kind)]; }
     // Factory reset by MAC: the next announcement ends the wait.
     void awaitFactoryReset(const QString &mac);
+    bool factoryResetPending() const { return m_factoryResetWait; }
     // A unit queried by unicast; cleared by any datagram from it.
     void expectUnicastAnswer(const QString &address) { m_unicastTarget = address; }
     QString unicastPending() const { return m_unicastTarget; }

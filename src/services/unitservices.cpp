@@ -11,11 +11,17 @@
 #include "connection/unitselection.h"
 #include "core/operator.h"
 #include "core/ports.h"
+#include "discovery/arpcache.h"
 #include "discovery/broadcast.h"
+#include "discovery/factoryreset.h"
+#include "discovery/setip.h"
 #include "discovery/discoverycycle.h"
 #include "discovery/unicast.h"
 #include "tools/ping.h"
+
+#include <QTcpSocket>
 #include "unit/announcement.h"
+#include "unit/unitrules.h"
 #include "unit/unittable.h"
 
 namespace vork {
@@ -45,6 +51,32 @@ UnitServices::UnitServices(Operator &op, QObject *parent)
     m_unicast->closeConnection = [this](udppack &unit) {
         if (UnitClient *c = m_connections->existingClient(unit); c && c->isOpen())
             c->close();
+    };
+
+    const auto ping = [this](const QString &host, int ms) { return m_pinger->ping(host, ms, false); };
+    m_arp = std::make_unique<ArpCache>(op);
+    m_setIp = new SetIp(op, *m_transport, *m_cycle, *m_arp, this);
+    m_setIp->ping = ping;
+    m_setIp->closeConnection = [this] { m_connections->CloseSocket(); };
+    m_setIp->closeOpenUnits = [this] {
+        // Each unit closes on its own connection; the table is walked again after every wait.
+        for (int i = 0; i < m_units->count(); ++i) {
+            udppack &u = m_units->unit(i);
+            if (!m_connections->isOpen(&u))
+                continue;
+            if (QTcpSocket *s = m_connections->socket(u))
+                m_connections->WaitForAck(s, 5, Command::Close);
+        }
+    };
+    m_factoryReset = new FactoryReset(op, *m_transport, *m_cycle, this);
+    m_factoryReset->ping = ping;
+    m_connectAndReboot = new ConnectAndReboot(op, *m_units, this);
+    m_connectAndReboot->greeting = [](const udppack &u) {
+        return loginRequired(u) ? authenticationText() : QByteArray();
+    };
+    m_connectAndReboot->currentSocket = [this]() -> QTcpSocket * {
+        udppack *u = m_units->current();
+        return u && m_connections->isOpen(u) ? m_connections->socket(*u) : nullptr;
     };
 }
 

@@ -8,7 +8,11 @@
 
 namespace vork {
 
+class ArpCache;
 class CommandReplies;
+class ConnectAndReboot;
+class FactoryReset;
+class SetIp;
 class ConnectionManager;
 class DiscoveryCycle;
 class OperationGate;
@@ -43,6 +47,11 @@ public:
     // Commands by datagram (reboot by MAC, service restarts, RAM, archive).
     UnicastCommands &unicast() { return *m_unicast; }
     OperationGate &operations() { return *m_gate; }
+    // Address change by MAC, factory reset, and the "Manual " tab's connect-and-reboot.
+    ArpCache &arp() { return *m_arp; }
+    SetIp &setIp() { return *m_setIp; }
+    FactoryReset &factoryReset() { return *m_factoryReset; }
+    ConnectAndReboot &connectAndReboot() { return *m_connectAndReboot; }
 
     // The check before connecting: ICMP echo unless replaced (tests script one;
     // the command line may skip it).
@@ -68,6 +77,10 @@ private:
     UnitCommands *m_commands;
     UnicastCommands *m_unicast;
     std::unique_ptr<UnitSelection> m_selection;
+    std::unique_ptr<ArpCache> m_arp;
+    SetIp *m_setIp;
+    FactoryReset *m_factoryReset;
+    ConnectAndReboot *m_connectAndReboot;
 };
 
 } // namespace vork

@@ -23,7 +23,10 @@
 #include "discovery/broadcast.h"
 #include "discovery/discoverycycle.h"
 #include "discovery/unitcolumns.h"
+#include "discovery/setip.h"
+#include "discovery/factoryreset.h"
 #include "discovery/ui/discoverpage.h"
+#include "discovery/ui/setiptab.h"
 #include "discovery/ui/discoverygrid.h"
 #include "discovery/ui/discoverygridmodel.h"
 #include "discovery/ui/interfaceselector.h"
@@ -175,8 +178,15 @@ void MainWindow::buildPages()
     // No tab change while a running operation holds its page (an automatic update).
     discoverTabs->setRequest([this](int, int) { return !m_pageRules->anyHeld(); });
     m_discoverTabs = discoverTabs;
-    for (const char *tab : {"Discover List ", "Manual ", "Set IP Address ", "Auto Update "})
+    for (const char *tab : {"Discover List ", "Manual "})
         m_discoverTabs->addTab(notBuiltPage(m_discoverTabs), QString::fromLatin1(tab));
+    SetIp &setIp = m_services->setIp();
+    setIp.setTones(m_tones.get());
+    setIp.listTargets = [this] { return m_targets; };
+    m_discoverTabs->addTab(new SetIpTab(setIp, m_services->factoryReset(), m_discoverTabs),
+                           QStringLiteral("Set IP Address "));
+    connect(&setIp, &SetIp::showDiscoverTab, this, [this] { m_discoverTabs->setCurrentIndex(0); });
+    m_discoverTabs->addTab(notBuiltPage(m_discoverTabs), QStringLiteral("Auto Update "));
     for (const PageRow &row : pageRows()) {
         PageController *own = nullptr;
         for (const auto &c : m_controllers)

@@ -13,16 +13,16 @@
 #include "core/ports.h"
 #include "discovery/arpcache.h"
 #include "discovery/broadcast.h"
+#include "discovery/discoverycycle.h"
 #include "discovery/factoryreset.h"
 #include "discovery/setip.h"
-#include "discovery/discoverycycle.h"
 #include "discovery/unicast.h"
 #include "tools/ping.h"
-
-#include <QTcpSocket>
 #include "unit/announcement.h"
 #include "unit/unitrules.h"
 #include "unit/unittable.h"
+
+#include <QTcpSocket>
 
 namespace vork {
 

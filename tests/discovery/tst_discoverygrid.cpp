@@ -160,6 +160,7 @@ private Q_SLOTS:
     void pointingHandOnlyInDescriptionAndNeverOverBusy();
     void longDescriptionHintWindow();
     void wheelScrollsOneRowPerNotch();
+    void confirmedUnitIsBroughtIntoViewAPageAtATime();
 };
 
 void TestDiscoveryGrid::columnTexts_data()
@@ -931,6 +932,31 @@ void TestDiscoveryGrid::keyboardMovesConnectsAndOpensTheMenu()
     QTest::keyClick(grid, Qt::Key_Tab);
     QVERIFY(after->hasFocus());
     QCOMPARE(connects.size(), 2);
+}
+
+void TestDiscoveryGrid::confirmedUnitIsBroughtIntoViewAPageAtATime()
+{
+    ViewFixture f;
+    f.grid.resize(900, 24 + 5 * 20 + 4); // five unit rows in view
+    QVERIFY(f.shownAndExposed());
+    for (int i = 1; i <= 30; ++i)
+        f.enter(makeUnit(316), QStringLiteral("10.0.0.%1").arg(i));
+    QScrollBar *bar = f.grid.verticalScrollBar();
+    QTRY_VERIFY_WITH_TIMEOUT(bar->maximum() > 5, 2000);
+    const int perPage = f.grid.viewport()->height() / f.grid.rowHeight(0);
+    QVERIFY(perPage >= 4);
+
+    // Row 13 is beyond the rows shown: the top row becomes the page boundary before it.
+    QVERIFY(f.grid.bringUnitIntoView(f.units.psvrks(13)->ip));
+    QCOMPARE(f.grid.rowAt(0), 13 / perPage * perPage);
+    // A unit already in view leaves the grid where it is.
+    const int top = f.grid.rowAt(0);
+    QVERIFY(f.grid.bringUnitIntoView(f.units.psvrks(top + 1)->ip));
+    QCOMPARE(f.grid.rowAt(0), top);
+    // Back above the rows shown.
+    QVERIFY(f.grid.bringUnitIntoView(f.units.psvrks(1)->ip));
+    QCOMPARE(f.grid.rowAt(0), 0);
+    QVERIFY(!f.grid.bringUnitIntoView(QStringLiteral("10.9.9.9")));
 }
 
 QTEST_MAIN(TestDiscoveryGrid)

@@ -41,6 +41,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QLabel>
 #include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -186,6 +187,12 @@ void MainWindow::buildPages()
     m_discoverTabs->addTab(new SetIpTab(setIp, m_services->factoryReset(), m_discoverTabs),
                            QStringLiteral("Set IP Address "));
     connect(&setIp, &SetIp::showDiscoverTab, this, [this] { m_discoverTabs->setCurrentIndex(0); });
+    connect(&setIp, &SetIp::confirmedAt, this,
+            [this](const QString &address) { m_discoverPage->grid()->bringUnitIntoView(address); });
+    // The factory reset's ping count shows beside the toolbar's ping field, whose address stays as typed.
+    if (auto *pingBar = qobject_cast<PingWidget *>(m_discoverPage->pingBar()))
+        connect(&m_services->factoryReset(), &FactoryReset::pingCountChanged, pingBar->resultLabel(),
+                &QLabel::setText);
     m_discoverTabs->addTab(notBuiltPage(m_discoverTabs), QStringLiteral("Auto Update "));
     for (const PageRow &row : pageRows()) {
         PageController *own = nullptr;

@@ -8,6 +8,7 @@
 #include "unit/unitrules.h"
 #include "unit/unittable.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -434,6 +435,22 @@ bool DiscoveryGrid::viewportEvent(QEvent *event)
     default: break;
     }
     return QTableView::viewportEvent(event);
+}
+
+bool DiscoveryGrid::bringUnitIntoView(const QString &ip)
+{
+    int row = -1;
+    for (int r = 0; r < m_model.rowCount() && row < 0; ++r)
+        if (const udppack *u = m_model.unitAt(r); u && u->ip == ip)
+            row = r;
+    if (row < 0)
+        return false;
+    const int perPage = std::max(1, viewport()->height() / std::max(1, rowHeight(row)));
+    const int top = rowAt(0);
+    if (top < 0 || row < top || row >= top + perPage)
+        scrollTo(m_model.index(row / perPage * perPage, 0), QAbstractItemView::PositionAtTop);
+    QCursor::setPos(viewport()->mapToGlobal(QPoint(viewport()->width() / 2, rowViewportPosition(row) + 5)));
+    return true;
 }
 
 } // namespace vork

@@ -87,6 +87,9 @@ public:
 
     // Forget the row under the pointer (pointer over the rest of the page).
     void forgetPointer();
+    // Scrolls a page of rows at a time until the unit at ip shows, and puts the
+    // pointer on its row; false when no row shows that unit.
+    bool bringUnitIntoView(const QString &ip);
 
 Q_SIGNALS:
     // A click on a unit's row outside the selection column.

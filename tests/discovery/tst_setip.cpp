@@ -1,6 +1,7 @@
 // Address change by MAC, ARP clean-up, factory reset and connect-and-reboot:
 // datagram bytes, checks and texts, against simulated units on loopback.
 #include "connection/commands.h"
+#include "connection/connectionmanager.h"
 #include "core/address.h"
 #include "core/boundedwait.h"
 #include "core/options.h"
@@ -120,6 +121,7 @@ private Q_SLOTS:
     void notConfirmed_data();
     void notConfirmed();
     void inUseAnswersPing();
+    void openConnectionsAreClosedFirst();
     void lateAnnouncementAfterFinishIsIgnored();
     void factoryResetTcp_data();
     void factoryResetTcp();
@@ -390,6 +392,49 @@ void TestSetIp::moveConfirmedByMac()
     QCOMPARE(guide.first().at(0).toBool(), false);
     QCOMPARE(guide.last().at(0).toBool(), true);
     QVERIFY(!rig.op.messageTexts().contains(DiscoveryCycle::noneFoundText()));
+}
+
+void TestSetIp::openConnectionsAreClosedFirst()
+{
+    Rig rig;
+    QList<sim::SimUnit> units;
+    for (int i = 0; i < 2; ++i) {
+        units << sim::demoUnit(i, QHostAddress(QStringLiteral("127.0.73.%1").arg(60 + i)));
+        units.last().version = {3, 0, 0}; // no login: the command bytes are all the unit hears
+        rig.fleet.add(units.last());
+    }
+    QVERIFY(rig.start());
+    rig.targets = {QStringLiteral("127.0.73.60"), QStringLiteral("127.0.73.61")};
+    UnitTable &table = rig.services.units();
+    for (int i = 0; i < 2; ++i) {
+        const int k = table.enterAnnouncement(units.at(i).record(QDateTime::currentDateTime(), 0),
+                                              units.at(i).address.toString());
+        table.setCurrent(&table.unit(k));
+        QVERIFY(rig.services.connections().Connect_or_timeout(2000));
+    }
+    QList<bool> wasOpen;
+    for (int i = 0; i < 2; ++i) {
+        const int k = table.findByIP(units.at(i).address.toString());
+        QVERIFY(k >= 0);
+        wasOpen << rig.services.connections().isOpen(&table.unit(k));
+    }
+    QCOMPARE(wasOpen, (QList<bool>{true, true})); // the unit that is not current only hears the close from the round
+
+    SetIp &s = rig.services.setIp();
+    QSignalSpy finished(&s, &SetIp::finished);
+    QVERIFY(s.start({boxes(units.at(0).mac), QStringLiteral("127.0.73.62")}));
+    QTRY_COMPARE_WITH_TIMEOUT(finished.size(), 1, 5000);
+    // Every unit that was connected heard the close before the address change went out.
+    for (int i = 0; i < 2; ++i) {
+        if (!wasOpen.at(i))
+            continue;
+        const auto commands = rig.fleet.server(i).tcp().commands();
+        QVERIFY(!commands.isEmpty());
+        QCOMPARE(commands.last().byte, std::uint8_t(Command::Close));
+    }
+    for (int i = 0; i < table.count(); ++i)
+        QVERIFY(!rig.services.connections().isOpen(&table.unit(i)));
+    QCOMPARE(rig.fleet.server(0).unit().address.toString(), QStringLiteral("127.0.73.62"));
 }
 
 void TestSetIp::notConfirmed_data()

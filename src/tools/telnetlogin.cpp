@@ -41,6 +41,11 @@ TelnetLogin::TelnetLogin(Operator &op, PingTool &ping, QObject *parent)
         m_op.log(QStringLiteral("Socket Error ") + QString::number(code));
         m_op.setPanel(Panel::Status, QString());
     });
+    // A new ping starts from a closed link.
+    connect(&m_ping, &PingTool::telnetCloseRequested, this, [this] {
+        if (m_session.isOpenOrOpening())
+            m_session.close();
+    });
     connect(&m_ping, &PingTool::changed, this, [this](PingTool::Place p) {
         if (p == PingTool::Place::Manual)
             Q_EMIT changed();

@@ -37,6 +37,9 @@ TelnetLogin::TelnetLogin(Operator &op, PingTool &ping, QObject *parent)
             m_op.log(QStringLiteral("Telnet Disconnected from ") + address());
     });
     connect(&m_session, &TelnetSession::errorOccurred, this, [this](int code) {
+        // The unit hanging up is its way of ending the session: the disconnect says so.
+        if (code == QAbstractSocket::RemoteHostClosedError)
+            return;
         // Handled here: a refused or dropped link is a log line, never an exception.
         m_op.log(QStringLiteral("Socket Error ") + QString::number(code));
         m_op.setPanel(Panel::Status, QString());

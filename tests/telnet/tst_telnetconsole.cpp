@@ -74,6 +74,7 @@ private Q_SLOTS:
     void exitElsewhereDoesNotClose();
     void linkDroppedMidCommand();
     void windowDrawsTheModel();
+    void winTelnetOptionStartsNoWindow();
 };
 
 void TstTelnetConsole::ring_data()
@@ -433,6 +434,26 @@ void TstTelnetConsole::windowDrawsTheModel()
     QVERIFY(w->isVisible());
     QVERIFY(wait::until([&] { return tools.console().passwordMode(); }, 5000));
     QCOMPARE(tools.console().lines().constFirst(), QString());
+}
+
+void TstTelnetConsole::winTelnetOptionStartsNoWindow()
+{
+    RecordingOperator op;
+    bool winTelnet = true;
+    TelnetTools tools(op, [&winTelnet] { return winTelnet; });
+    // Nothing on the path: the operator hears why, and no console opens in its place.
+    tools.setExecutableFinder([](const QString &) { return QString(); });
+    tools.openTelnet(unitIp, simTelnetPort);
+    QCOMPARE(op.messageTexts(MessageKind::Error),
+             QStringList{QStringLiteral("No telnet client found (install the telnet package)")});
+    QVERIFY(!tools.window());
+    tools.setExecutableFinder([](const QString &name) {
+        return name == QStringLiteral("telnet") ? QStringLiteral("/usr/bin/telnet") : QString();
+    });
+    tools.openTelnet(unitIp, simTelnetPort);
+    QCOMPARE(op.messageTexts(MessageKind::Error).constLast(), QStringLiteral("No terminal emulator found to run telnet in"));
+    QVERIFY(!tools.window());
+    QVERIFY(!tools.console().session().isOpenOrOpening());
 }
 
 QTEST_MAIN(TstTelnetConsole)

@@ -435,6 +435,12 @@ void TstTelnetLogin::manualPage()
     QCOMPARE(page.restartButton()->toolTip(), QStringLiteral("Restart the specified Vork Unit"));
     QCOMPARE(page.connectRebootButton()->text(), QStringLiteral("Connect && Reboot"));
     QCOMPARE(page.passwordField()->echoMode(), QLineEdit::Password);
+    // Keyboard order: address, Ping, Connect ?, user name, password, then the commands.
+    QCOMPARE(page.addressField()->nextInFocusChain(), page.pingButton());
+    QCOMPARE(page.connectButton()->nextInFocusChain(), page.userField());
+    QCOMPARE(page.userField()->nextInFocusChain(), page.passwordField());
+    QCOMPARE(page.passwordField()->nextInFocusChain(), page.accessButton());
+    QCOMPARE(page.reAccessButton()->nextInFocusChain(), page.connectRebootButton());
     for (QPushButton *b : {page.accessButton(), page.exitButton(), page.restartButton(), page.reAccessButton(),
                            page.pingButton(), page.connectButton(), page.connectRebootButton()})
         QVERIFY2(!b->isEnabled(), qPrintable(b->text()));

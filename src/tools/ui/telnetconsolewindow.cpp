@@ -1,7 +1,6 @@
 #include "tools/ui/telnetconsolewindow.h"
 
 #include "core/operator.h"
-#include "tools/systemtelnet.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -108,7 +107,7 @@ TelnetTools::~TelnetTools()
 void TelnetTools::openTelnet(const QString &ip, quint16 port)
 {
     if (m_useSystemTelnet && m_useSystemTelnet()) {
-        startSystemTelnet(m_op, ip);
+        startSystemTelnet(m_op, ip, m_find);
         return;
     }
     if (!m_window)

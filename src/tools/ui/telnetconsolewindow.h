@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/ports.h"
+#include "tools/systemtelnet.h"
 #include "tools/telnetconsole.h"
 
 #include <QPointer>
@@ -57,6 +58,8 @@ public:
     ~TelnetTools() override;
 
     void openTelnet(const QString &ip, quint16 port = telnetPort);
+    // Where the system telnet client and terminal are looked for (tests: a fixed answer).
+    void setExecutableFinder(ExecutableFinder find) { m_find = std::move(find); }
 
     TelnetConsole &console() { return m_console; }
     TelnetConsoleWindow *window() const { return m_window; }
@@ -64,6 +67,7 @@ public:
 private:
     Operator &m_op;
     std::function<bool()> m_useSystemTelnet;
+    ExecutableFinder m_find;
     QWidget *m_windowParent;
     TelnetConsole m_console;
     QPointer<TelnetConsoleWindow> m_window;

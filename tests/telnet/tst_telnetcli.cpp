@@ -5,6 +5,7 @@
 #include "simfleet.h"
 #include "simunitserver.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -74,6 +75,7 @@ private Q_SLOTS:
     void badArguments_data();
     void badArguments();
     void helpNamesTelnet();
+    void interactiveConsole();
 };
 
 void TstTelnetCli::commands_data()
@@ -209,6 +211,38 @@ void TstTelnetCli::helpNamesTelnet()
     QCOMPARE(h.code, 0);
     QVERIFY(h.out.contains("--password"));
     QVERIFY(h.out.contains("Exit status:"));
+}
+
+void TstTelnetCli::interactiveConsole()
+{
+    // The console wants a terminal on stdin: script(1) lends it one.
+    const QString script = QStringLiteral("/usr/bin/script");
+    if (!QFile::exists(script))
+        QSKIP("no /usr/bin/script (util-linux): no terminal to run the console in");
+    sim::SimFleet fleet;
+    fleet.add(sim::demoUnit(0, QHostAddress(unitIp)));
+    QString why;
+    QVERIFY2(fleet.start(simOptions(), &why), qPrintable(why));
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(script, {QStringLiteral("-qfec"),
+                     QStringLiteral(VORK_EXE " telnet ") + unitIp + QStringLiteral(" --port ") + QString::number(port),
+                     QStringLiteral("/dev/null")});
+    QByteArray seen;
+    connect(&p, &QProcess::readyRead, this, [&] { seen += p.readAll(); });
+    const auto waitSeen = [&](const QByteArray &text) { return wait::until([&] { return seen.contains(text); }, 8000); };
+    QVERIFY2(waitSeen("[BRIVELLa]>"), seen.constData());
+    p.write("version\n");
+    QVERIFY2(waitSeen("Vork firmware 5.0.1"), seen.constData());
+    p.write("exit\n");
+    QVERIFY2(waitSeen("Goodbye"), seen.constData());
+    if (!wait::until([&] { return p.state() == QProcess::NotRunning; }, 5000)) {
+        p.kill();
+        p.waitForFinished(1000);
+        QFAIL("the console did not end when the unit hung up");
+    }
+    QCOMPARE(p.exitCode(), 0);
+    QCOMPARE(fleet.server(0).telnet().commands(), (QList<QByteArray>{"version", "exit"}));
 }
 
 QTEST_GUILESS_MAIN(TstTelnetCli)

@@ -92,6 +92,9 @@ int main(int argc, char *argv[])
         "'S' + the setup record, its length by version), D (ACK, 243 bytes, ACK), T (ACK, 'T' + clock), t (ACK,\n"
         "8 clock bytes, ACK), c (setup back to defaults), h, p (erase; NAK with --fail-erase).\n"
         "Monitor mode: f (ACK, 3 bytes, ACK). Unknown bytes are ignored.\n\n"
+        "Each unit also runs a telnet console (--telnet-port, default 23): \"Login : \", \"Password:\"\n"
+        "(user kivo, password dulm), prompt \"[BRIVELLa]>\"; commands reAccess, restart, exit,\n"
+        "version, calc, help.\n\n"
         "Loopback (no privileges): units on 127.0.0.2, 127.0.0.3, ... reached by unicast.\n"
         "Lab: one unit per network namespace made by scripts/netlab, e.g.\n"
         "  ip netns exec vlab-u1 vork-sim --bind-any --address 10.231.0.11\n\n"
@@ -139,8 +142,13 @@ int main(int argc, char *argv[])
     const QCommandLineOption tcpPortOpt(QStringLiteral("tcp-port"),
                                         QStringLiteral("TCP command port the units listen on (default 3011)."),
                                         QStringLiteral("port"));
+    const QCommandLineOption telnetPortOpt(
+        QStringLiteral("telnet-port"),
+        QStringLiteral("Telnet port the units listen on (default 23; 0: none). When not given, a port that "
+                       "cannot be bound is only warned about."),
+        QStringLiteral("port"));
     parser.addOptions({configOpt, unitsOpt, baseOpt, addressOpt, bindAnyOpt, labIfaceOpt, portOpt, descOpt, macOpt, noTcpOpt,
-                       tcpPortOpt});
+                       tcpPortOpt, telnetPortOpt});
     // Every fault switch comes from the table, with its help text.
     parser.addOptions(faultOptions());
     parser.addOptions({forOpt, verboseOpt});
@@ -163,9 +171,11 @@ int main(int argc, char *argv[])
     int port = unitUdpPort;
     int runSeconds = 0;
     int tcpPort = vork::commandPort;
+    int telnetPort = vork::telnetPort;
     if (!intValue(parser, unitsOpt, 1, maxUnits, unitCount, error) || !intValue(parser, portOpt, 1, 65535, port, error)
         || !intValue(parser, forOpt, 1, 604800, runSeconds, error)
-        || !intValue(parser, tcpPortOpt, 1, 65535, tcpPort, error))
+        || !intValue(parser, tcpPortOpt, 1, 65535, tcpPort, error)
+        || !intValue(parser, telnetPortOpt, 0, 65535, telnetPort, error))
         return fail(error);
     QList<FaultSetting> faults;
     if (!readFaultFlags(parser, faults, error))
@@ -225,6 +235,8 @@ int main(int argc, char *argv[])
     options.port = static_cast<quint16>(port);
     options.tcp = !parser.isSet(noTcpOpt);
     options.tcpPort = static_cast<quint16>(tcpPort);
+    options.telnetPort = static_cast<quint16>(telnetPort);
+    options.telnetOptional = !parser.isSet(telnetPortOpt);
     if (!fleet.start(options, &error))
         return fail(error + QStringLiteral(" (addresses outside 127.0.0.0/8 must be on a local interface)"));
 
@@ -275,6 +287,17 @@ int main(int argc, char *argv[])
                          [name](const QString &to) { out(name + QStringLiteral(" address now ") + to); });
         QObject::connect(&server, &SimUnitServer::addressChangeFailed, &app,
                          [name](const QString &why) { out(name + QStringLiteral(" address change failed: ") + why); });
+        SimTelnetServer &telnet = server.telnet();
+        QObject::connect(&telnet, &SimTelnetServer::clientConnected, &app, [name](const QString &peer, quint16 peerPort) {
+            out(name + QStringLiteral(" telnet connected ") + peer + QLatin1Char(':') + QString::number(peerPort));
+        });
+        QObject::connect(&telnet, &SimTelnetServer::loggedIn, &app,
+                         [name] { out(name + QStringLiteral(" telnet login")); });
+        QObject::connect(&telnet, &SimTelnetServer::loginRefused, &app,
+                         [name] { out(name + QStringLiteral(" telnet login refused")); });
+        QObject::connect(&telnet, &SimTelnetServer::commandReceived, &app, [name](const QByteArray &command) {
+            out(name + QStringLiteral(" telnet command ") + QString::fromLatin1(command));
+        });
         QObject::connect(&server, &SimUnitServer::wentDown, &app, [name] { out(name + QStringLiteral(" rebooting")); });
         QObject::connect(&server, &SimUnitServer::restarted, &app, [name] { out(name + QStringLiteral(" back")); });
     }

@@ -131,6 +131,13 @@ const FaultSwitch table[] = {
      "Flash fault: reboot into the old firmware after a flash.", K::Switch, 0, 0, false,
      [](SimUnit &u, const FaultValue &v) { u.flash.keepOldVersion = v.on; }},
 
+    {"telnet-refuse-login", nullptr, S::Unit, "telnetRefuseLogin",
+     "Telnet fault: answer every login with \"Login Incorrect\" and hang up.", K::Switch, 0, 0, false,
+     [](SimUnit &u, const FaultValue &v) { u.telnet.refuseLogin = v.on; }},
+    {"telnet-silent", nullptr, S::Unit, "telnetSilent",
+     "Telnet fault: take the connection but never send a byte.", K::Switch, 0, 0, false,
+     [](SimUnit &u, const FaultValue &v) { u.telnet.silent = v.on; }},
+
     {"restart-ms", "ms", S::Unit, "restartMs", "Silence after a reboot command (default 1500)", K::Number, 0, maxMs,
      false, [](SimUnit &u, const FaultValue &v) { u.restartSilenceMs = int(v.number); }},
     {"checksum-delay", "ms", S::Checksum, "delayMs", "Time the checksum block follows its ACK (default 300)",

@@ -101,6 +101,15 @@ struct SimFlash
     bool keepOldVersion = false; // reboots into the firmware it had
 };
 
+// A unit's telnet console: its credentials and how it misbehaves.
+struct SimTelnet
+{
+    QByteArray user = QByteArrayLiteral("kivo");
+    QByteArray password = QByteArrayLiteral("dulm");
+    bool refuseLogin = false; // "Login Incorrect" whatever is typed
+    bool silent = false;      // takes the connection and what is typed, never says a word
+};
+
 // Largest payload of one UDP datagram over IPv4.
 constexpr int maxDatagramSize = 65507;
 
@@ -138,6 +147,7 @@ struct SimUnit
     SimMonitor monitor;
     SimHistory history;
     SimFlash flash;
+    SimTelnet telnet;
 
     // The announcement's record for a unit whose clock reads clock and that has run runTimeNow seconds.
     udppack record(const QDateTime &clock, std::uint32_t runTimeNow) const;

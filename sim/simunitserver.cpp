@@ -57,6 +57,10 @@ SimUnitServer::SimUnitServer(const SimUnit &unit, QObject *parent)
         m_unit.setupRecord = defaultSetupRecord(m_unit);
     setSetupRecord(m_unit.setupRecord);
     m_command = new SimCommandServer(*this);
+    m_telnet = new SimTelnetServer(m_unit.telnet, this);
+    m_telnet->setIdentity(m_unit.description.toLatin1(),
+                          QByteArray::number(m_unit.version[0]) + '.' + QByteArray::number(m_unit.version[1]) + '.'
+                              + QByteArray::number(m_unit.version[2]));
     connect(m_command, &SimCommandServer::rebootRequested, this, &SimUnitServer::reboot);
     m_restartTimer.setSingleShot(true);
     connect(&m_restartTimer, &QTimer::timeout, this, &SimUnitServer::comeBack);
@@ -93,6 +97,18 @@ bool SimUnitServer::start(const Options &options, QString *error)
         stop();
         return false;
     }
+    if (options.telnetPort != 0) {
+        QString telnetError;
+        if (!m_telnet->listen(bindAddress, options.telnetPort, &telnetError)) {
+            if (!options.telnetOptional) {
+                if (error)
+                    *error = telnetError;
+                stop();
+                return false;
+            }
+            qWarning("vork-sim: %s", qPrintable(telnetError));
+        }
+    }
     m_options = options;
     m_started = true;
     return true;
@@ -105,6 +121,8 @@ void SimUnitServer::stop()
     m_restartTimer.stop();
     if (m_command)
         m_command->close();
+    if (m_telnet)
+        m_telnet->close();
     if (!m_socket)
         return;
     m_socket->disconnect(this);
@@ -122,6 +140,8 @@ void SimUnitServer::reboot()
 {
     if (m_command)
         m_command->close();
+    if (m_telnet)
+        m_telnet->dropClients();
     m_down = true;
     if (m_pendingFirmware) {
         setFirmware(m_pendingFirmware->version, m_pendingFirmware->build, m_pendingFirmware->readers);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "simcommandserver.h"
+#include "simtelnetserver.h"
 #include "core/ports.h"
 #include "simunit.h"
 
@@ -53,6 +54,10 @@ public:
         quint16 tcpPort = commandPort;
         // With bindAny: the interface whose address a set-IP request replaces (lab namespaces only).
         QString labIface;
+        // The unit's telnet console (the units use telnetPort); 0: none. Tests pick a high port.
+        quint16 telnetPort = 0;
+        // A telnet port that cannot be bound is a warning, not a failed start (23 needs privileges).
+        bool telnetOptional = false;
     };
     using WallClock = std::function<QDateTime()>;
     using Monotonic = std::function<qint64()>; // milliseconds, never going back
@@ -93,6 +98,11 @@ public:
     void setCommandFaults(const SimCommandFaults &faults) { m_unit.commandFaults = faults; }
     void setMonitor(const SimMonitor &monitor) { m_unit.monitor = monitor; }
     void setChecksum(const SimChecksum &checksum) { m_unit.checksum = checksum; }
+    // The telnet console, when Options::telnetPort was set.
+    SimTelnetServer &telnet() { return *m_telnet; }
+    const SimTelnetServer &telnet() const { return *m_telnet; }
+    // Telnet faults apply from the next login.
+    void setTelnet(const SimTelnet &telnet) { m_unit.telnet = telnet; }
     void setRestartSilenceMs(int ms) { m_unit.restartSilenceMs = ms; }
     void setFlash(const SimFlash &flash) { m_unit.flash = flash; }
     // A flashed image's identity: what the unit announces from now on.
@@ -175,6 +185,7 @@ private:
     std::optional<PendingFirmware> m_pendingFirmware;
     QTimer m_restartTimer;
     SimCommandServer *m_command = nullptr; // child
+    SimTelnetServer *m_telnet = nullptr;   // child
 };
 
 } // namespace vork::sim

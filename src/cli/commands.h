@@ -41,5 +41,7 @@ int historyGet(const QStringList &args);
 int flash(const QStringList &args);
 // "vork hex info FILE": args after the word info; no unit.
 int hexInfo(const QStringList &args);
+// "vork telnet ADDRESS [COMMAND...]": log in to a unit's telnet console and run commands.
+int telnet(const QStringList &args);
 
 } // namespace vork::cli

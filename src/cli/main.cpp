@@ -40,6 +40,8 @@ int usage(QTextStream &s, int status)
          "  flash FILE ADDRESS...   flash an Intel HEX image to units, each checked first (--dont-reboot,\n"
          "                    --speed, --boot-loader; asks unless --yes)\n"
          "  hex info FILE     an image's build string, line count and validity (no unit needed)\n"
+         "  telnet ADDRESS [COMMAND...]   log in to a unit's telnet console and run commands, printing\n"
+         "                    the answers (--user, --password, --port; no COMMAND: interactive)\n"
          "  interfaces        list the local IPv4 interface addresses (loopback last)\n"
          "  help              show this text\n"
          "\n"
@@ -71,6 +73,8 @@ int main(int argc, char *argv[])
         return vork::cli::discover(args.mid(1));
     if (command == QLatin1String("ping"))
         return vork::cli::ping(args.mid(1));
+    if (command == QLatin1String("telnet"))
+        return vork::cli::telnet(args.mid(1));
     if (command == QLatin1String("monitor"))
         return vork::cli::monitor(args.mid(1));
     if (command == QLatin1String("photoeyes"))

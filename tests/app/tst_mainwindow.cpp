@@ -24,6 +24,7 @@
 #include "setup/ui/setuppage.h"
 #include "fakeunit.h"
 #include "tools/ping.h"
+#include "tools/ui/manualtelnetpage.h"
 #include "unit/unittable.h"
 
 #include <QCheckBox>
@@ -151,6 +152,7 @@ private Q_SLOTS:
     void damagedSettingsFileLeavesDefaults();
     void closeRefusedWhileFlashing();
     void flashRunLeavesOnlyItsPage();
+    void manualTabFollowsTheLastConnectedUnit();
     void closeWritesTheSettings();
     void pageChangesByClickAndRefusal();
     void logWindowShowsLinesAndClears();
@@ -408,6 +410,30 @@ void TestMainWindow::flashRunLeavesOnlyItsPage()
     QCOMPARE(visible(), onlyFlash);
     Q_EMIT flash->run().runningChanged(false);
     QCOMPARE(visible(), QList<bool>(pages->count(), true));
+}
+
+void TestMainWindow::manualTabFollowsTheLastConnectedUnit()
+{
+    Fixture f(loopbackIni, 0);
+    auto *manual = f.window->findChild<ManualTelnetPage *>();
+    QVERIFY(manual);
+    QCOMPARE(f.window->discoverPage()->tabs()->indexOf(manual), 2);
+    QVERIFY(!manual->reAccessButton()->isEnabled());
+    QVERIFY(f.window->discoverPage()->grid()->commandAction(GridCommand::Telnet)->isEnabled());
+
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress(QStringLiteral("127.0.0.1"))));
+    udppack u;
+    u.mac = QStringLiteral("0050C2000078");
+    f.window->units().enterAnnouncement(u, QStringLiteral("127.0.0.1"));
+    udppack &entry = f.window->units().unit(0);
+    f.window->units().setCurrent(&entry);
+    UnitClient *client = f.window->connection().client(entry);
+    client->socket()->connectToHost(QHostAddress(QStringLiteral("127.0.0.1")), server.serverPort());
+    QVERIFY(wait::until([&] { return client->isOpen(); }, 2000));
+    QTRY_VERIFY_WITH_TIMEOUT(manual->reAccessButton()->isEnabled(), 2000);
+    QCOMPARE(manual->reAccessButton()->toolTip(), QStringLiteral("Restart Access Port Processes for 127.0.0.1"));
+    client->close();
 }
 
 void TestMainWindow::closeRefusedWhileFlashing()

@@ -32,7 +32,10 @@
 #include "discovery/ui/interfaceselector.h"
 #include "tools/ping.h"
 #include "tools/pingtool.h"
+#include "tools/telnetlogin.h"
+#include "tools/ui/manualtelnetpage.h"
 #include "tools/ui/pingwidget.h"
+#include "tools/ui/telnetconsolewindow.h"
 #include "unit/announcement.h"
 #include "unit/unittable.h"
 
@@ -96,6 +99,8 @@ MainWindow::MainWindow(const StartOptions &start, const QString &programDir, QWi
 
     m_pinger = std::make_unique<IcmpPinger>(*m_op);
     m_pingTool = new PingTool(*m_op, *m_pinger, this);
+    m_telnetLogin = new TelnetLogin(*m_op, *m_pingTool, this);
+    m_telnetTools = new TelnetTools(*m_op, [this] { return options().WinTelnet; }, this);
 
     // The pages start from the stored choices.
     readSettings(programDir, start);
@@ -179,8 +184,11 @@ void MainWindow::buildPages()
     // No tab change while a running operation holds its page (an automatic update).
     discoverTabs->setRequest([this](int, int) { return !m_pageRules->anyHeld(); });
     m_discoverTabs = discoverTabs;
-    for (const char *tab : {"Discover List ", "Manual "})
-        m_discoverTabs->addTab(notBuiltPage(m_discoverTabs), QString::fromLatin1(tab));
+    m_discoverTabs->addTab(notBuiltPage(m_discoverTabs), QStringLiteral("Discover List "));
+    auto *manual = new ManualTelnetPage(*m_telnetLogin, *m_pingTool, m_discoverTabs);
+    m_discoverTabs->addTab(manual, QStringLiteral("Manual "));
+    connect(manual, &ManualTelnetPage::connectAndRebootRequested, this,
+            [this](const QString &address) { m_services->connectAndReboot().run(address); });
     SetIp &setIp = m_services->setIp();
     setIp.setTones(m_tones.get());
     setIp.listTargets = [this] { return m_targets; };
@@ -277,6 +285,9 @@ void MainWindow::buildConnection()
     });
     // While one operation runs, nothing may start another inside its waits.
     connect(&m_services->operations(), &OperationGate::busyChanged, this, &MainWindow::updateUnitActions);
+    // The re-access button follows the unit last connected to.
+    connect(&connections, &ConnectionManager::connected, this,
+            [this](int) { m_telnetLogin->setLastConnectedIP(m_services->connections().lastConnectedIP()); });
     connect(&connections, &ConnectionManager::unitChanged, this,
             [this](int) { m_discoverPage->grid()->viewport()->update(); });
     connect(m_disconnect, &QPushButton::clicked, this, [this] { m_services->connections().CloseSocket(); });
@@ -286,7 +297,7 @@ void MainWindow::buildConnection()
     DiscoveryGrid *grid = m_discoverPage->grid();
     connect(grid, &DiscoveryGrid::connectRequested, this,
             [this](const QString &ip) { m_services->selection().clickConnect(ip); });
-    for (GridCommand c : {GridCommand::Webpage, GridCommand::Connect, GridCommand::Disconnect, GridCommand::Reboot,
+    for (GridCommand c : {GridCommand::Webpage, GridCommand::Telnet, GridCommand::Connect, GridCommand::Disconnect, GridCommand::Reboot,
                           GridCommand::Update, GridCommand::RestartWebpages, GridCommand::RestartTelnet,
                           GridCommand::RestartRemoteAccess, GridCommand::CreateArchive, GridCommand::RestoreArchive,
                           GridCommand::DeleteArchive, GridCommand::CompareArchive, GridCommand::RamSpeedZero,
@@ -317,6 +328,11 @@ void MainWindow::gridCommand(int command, const QString &ip)
     const auto c = GridCommand(command);
     if (datagramCommand(command, ip))
         return;
+    // The console is a connection of its own: the current unit stays as it is.
+    if (c == GridCommand::Telnet) {
+        m_telnetTools->openTelnet(ip);
+        return;
+    }
     UnitSelection &selection = m_services->selection();
     if (!selection.prepareMenuUnit(ip, c == GridCommand::Disconnect,
                                    c == GridCommand::Configure || c == GridCommand::History
@@ -582,6 +598,8 @@ void MainWindow::pageChanged(int index)
 void MainWindow::discoverTabChanged(int index)
 {
     // The automatic update keeps its selection through a rediscovery and a disconnect.
+    if (index == 2)
+        m_telnetLogin->setLastConnectedIP(m_services->connections().lastConnectedIP());
     const bool autoUpdate = index == 4;
     units().setSelectionHeld(autoUpdate);
     m_discoverPage->setPanelTall(autoUpdate);

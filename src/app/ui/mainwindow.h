@@ -26,6 +26,8 @@ class UnitServices;
 class IcmpPinger;
 class InterfaceSelector;
 class PingTool;
+class TelnetLogin;
+class TelnetTools;
 class Pinger;
 class UnitCommands;
 class DiscoveryCycle;
@@ -121,6 +123,8 @@ private:
     UnitServices *m_services;
     std::unique_ptr<Pinger> m_pinger; // the operator's own pings always use ICMP
     PingTool *m_pingTool;
+    TelnetLogin *m_telnetLogin;
+    TelnetTools *m_telnetTools;
     std::vector<std::unique_ptr<PageController>> m_controllers;
     bool m_anyConnected = false;
     QPushButton *m_disconnect;

@@ -1,0 +1,249 @@
+// "vork telnet" against the simulator's telnet console on 127.0.71.x: answers
+// printed, refused logins, silent units, late answers, bad arguments.
+
+#include "core/boundedwait.h"
+#include "simfleet.h"
+#include "simunitserver.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+using namespace vork;
+
+namespace {
+
+const QString unitIp = QStringLiteral("127.0.71.20");
+constexpr quint16 port = 2323;
+
+struct Result
+{
+    int code = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// Runs vork while the simulator in this process keeps answering.
+Result runVork(const QStringList &args, int limitMs = 30000)
+{
+    QProcess p;
+    p.setStandardInputFile(QProcess::nullDevice());
+    p.start(QStringLiteral(VORK_EXE), args);
+    Result r;
+    if (!wait::until([&] { return p.state() == QProcess::NotRunning; }, limitMs)) {
+        p.kill();
+        p.waitForFinished(2000);
+        r.err = "vork did not finish in time";
+        return r;
+    }
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+sim::SimUnitServer::Options simOptions()
+{
+    sim::SimUnitServer::Options o;
+    o.port = 43712;
+    o.tcp = false;
+    o.telnetPort = port;
+    return o;
+}
+
+QStringList args(std::initializer_list<const char *> list)
+{
+    QStringList out;
+    for (const char *t : list)
+        out.append(QString::fromLatin1(t));
+    return out;
+}
+
+} // namespace
+
+class TstTelnetCli : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void commands_data();
+    void commands();
+    void refusedLogin();
+    void silentUnit();
+    void lateAnswer();
+    void badArguments_data();
+    void badArguments();
+    void helpNamesTelnet();
+    void interactiveConsole();
+};
+
+void TstTelnetCli::commands_data()
+{
+    QTest::addColumn<QStringList>("commandArgs");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QList<QByteArray>>("recorded");
+
+    QTest::newRow("one command") << args({"version"}) << QByteArray("Vork firmware 5.0.1\n")
+                                 << QList<QByteArray>{"version", "exit"};
+    QTest::newRow("two commands, in order")
+        << args({"reAccess", "version"}) << QByteArray("Access port processes restarted\nVork firmware 5.0.1\n")
+        << QList<QByteArray>{"reAccess", "version", "exit"};
+    // The unit's own text is printed escaped: a backslash doubled.
+    QTest::newRow("unit text escaped") << args({"a\\b"}) << QByteArray("Unknown command: a\\\\b\n")
+                                       << QList<QByteArray>{"a\\b", "exit"};
+    QTest::newRow("exit ends the session") << args({"exit"}) << QByteArray("Goodbye\n") << QList<QByteArray>{"exit"};
+}
+
+void TstTelnetCli::commands()
+{
+    QFETCH(QStringList, commandArgs);
+    QFETCH(QByteArray, out);
+    QFETCH(QList<QByteArray>, recorded);
+    sim::SimFleet fleet;
+    fleet.add(sim::demoUnit(0, QHostAddress(unitIp)));
+    QString why;
+    QVERIFY2(fleet.start(simOptions(), &why), qPrintable(why));
+    const Result r = runVork(QStringList{QStringLiteral("telnet"), unitIp, QStringLiteral("--port"),
+                                         QString::number(port)}
+                             + commandArgs);
+    QCOMPARE(r.err, QByteArray());
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, out);
+    QVERIFY(wait::until([&] { return fleet.server(0).telnet().commands() == recorded; }, 3000));
+    QCOMPARE(fleet.server(0).telnet().users(), QList<QByteArray>{"kivo"});
+}
+
+void TstTelnetCli::refusedLogin()
+{
+    sim::SimUnit unit = sim::demoUnit(0, QHostAddress(unitIp));
+    unit.telnet.refuseLogin = true;
+    sim::SimFleet fleet;
+    fleet.add(unit);
+    QString why;
+    QVERIFY2(fleet.start(simOptions(), &why), qPrintable(why));
+    const Result r = runVork(args({"telnet", "127.0.71.20", "--port", "2323", "--user", "op", "--password", "x",
+                                   "version"}));
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.err, QByteArray("vork telnet: 127.0.71.20:2323 refused the login (\"Login Incorrect\")\n"));
+    QCOMPARE(r.out, QByteArray());
+    QCOMPARE(fleet.server(0).telnet().users(), QList<QByteArray>{"op"});
+    QVERIFY(fleet.server(0).telnet().commands().isEmpty());
+}
+
+void TstTelnetCli::silentUnit()
+{
+    sim::SimUnit unit = sim::demoUnit(0, QHostAddress(unitIp));
+    unit.telnet.silent = true;
+    sim::SimFleet fleet;
+    fleet.add(unit);
+    QString why;
+    QVERIFY2(fleet.start(simOptions(), &why), qPrintable(why));
+    const Result r = runVork(args({"telnet", "127.0.71.20", "--port", "2323", "--timeout", "400", "version"}));
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.err, QByteArray("vork telnet: 127.0.71.20:2323 gave no \"Login :\" prompt\n"));
+}
+
+void TstTelnetCli::lateAnswer()
+{
+    // A peer that logs in at once but answers the command only after vork gave up on it.
+    QTcpServer peer;
+    QVERIFY(peer.listen(QHostAddress(QStringLiteral("127.0.71.21")), port));
+    QByteArray got;
+    QTcpSocket *client = nullptr;
+    connect(&peer, &QTcpServer::newConnection, this, [&] {
+        client = peer.nextPendingConnection();
+        client->write("\r\nLogin : ");
+        connect(client, &QTcpSocket::readyRead, this, [&] {
+            got += client->readAll();
+            if (got.endsWith("kivo\r"))
+                client->write("\r\nPassword:");
+            else if (got.endsWith("dulm\r"))
+                client->write("\r\n[BRIVELLa]>");
+            else if (got.endsWith("version\r"))
+                QTimer::singleShot(1500, client, [&] { client->write("\r\nVork firmware 9.9.9\r\n[BRIVELLa]>"); });
+        });
+    });
+    const Result r = runVork(args({"telnet", "127.0.71.21", "--port", "2323", "--timeout", "600", "version"}));
+    QCOMPARE(r.code, 1);
+    QCOMPARE(r.err, QByteArray("vork telnet: 127.0.71.21:2323 gave no answer within 600 ms to \"version\"\n"));
+    QVERIFY(!r.out.contains("9.9.9"));
+}
+
+void TstTelnetCli::badArguments_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QByteArray>("err");
+
+    QTest::newRow("no address") << args({"telnet"}) << 2 << QByteArray("vork telnet: expected ADDRESS\n");
+    QTest::newRow("bad address") << args({"telnet", "10.0.5", "version"}) << 2
+                                 << QByteArray("Invalid IP address entered: '10.0.5'\n");
+    QTest::newRow("bad port") << args({"telnet", "127.0.71.20", "--port", "70000", "version"}) << 2
+                              << QByteArray("vork telnet: --port must be 1..65535\n");
+    QTest::newRow("empty user") << args({"telnet", "127.0.71.20", "--user", "", "version"}) << 2
+                                << QByteArray("Invalid User Name or Password\n");
+    // stdin is the null device here: no console without commands.
+    QTest::newRow("no command, no terminal")
+        << args({"telnet", "127.0.71.20"}) << 2
+        << QByteArray("vork telnet: no COMMAND given and stdin is not a terminal; give the commands to run\n");
+    QTest::newRow("nothing listens") << args({"telnet", "127.0.71.29", "--port", "2323", "version"}) << 1
+                                     << QByteArray("vork telnet: cannot connect to 127.0.71.29:2323 (socket error 0)\n");
+}
+
+void TstTelnetCli::badArguments()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, code);
+    QFETCH(QByteArray, err);
+    const Result r = runVork(arguments);
+    QCOMPARE(r.err, err);
+    QCOMPARE(r.code, code);
+    QCOMPARE(r.out, QByteArray());
+}
+
+void TstTelnetCli::helpNamesTelnet()
+{
+    const Result r = runVork(args({"help"}));
+    QCOMPARE(r.code, 0);
+    QVERIFY(r.out.contains("  telnet ADDRESS [COMMAND...]"));
+    const Result h = runVork(args({"telnet", "--help"}));
+    QCOMPARE(h.code, 0);
+    QVERIFY(h.out.contains("--password"));
+    QVERIFY(h.out.contains("Exit status:"));
+}
+
+void TstTelnetCli::interactiveConsole()
+{
+    // The console wants a terminal on stdin: script(1) lends it one.
+    const QString script = QStringLiteral("/usr/bin/script");
+    if (!QFile::exists(script))
+        QSKIP("no /usr/bin/script (util-linux): no terminal to run the console in");
+    sim::SimFleet fleet;
+    fleet.add(sim::demoUnit(0, QHostAddress(unitIp)));
+    QString why;
+    QVERIFY2(fleet.start(simOptions(), &why), qPrintable(why));
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(script, {QStringLiteral("-qfec"),
+                     QStringLiteral(VORK_EXE " telnet ") + unitIp + QStringLiteral(" --port ") + QString::number(port),
+                     QStringLiteral("/dev/null")});
+    QByteArray seen;
+    connect(&p, &QProcess::readyRead, this, [&] { seen += p.readAll(); });
+    const auto waitSeen = [&](const QByteArray &text) { return wait::until([&] { return seen.contains(text); }, 8000); };
+    QVERIFY2(waitSeen("[BRIVELLa]>"), seen.constData());
+    p.write("version\n");
+    QVERIFY2(waitSeen("Vork firmware 5.0.1"), seen.constData());
+    p.write("exit\n");
+    QVERIFY2(waitSeen("Goodbye"), seen.constData());
+    if (!wait::until([&] { return p.state() == QProcess::NotRunning; }, 5000)) {
+        p.kill();
+        p.waitForFinished(1000);
+        QFAIL("the console did not end when the unit hung up");
+    }
+    QCOMPARE(p.exitCode(), 0);
+    QCOMPARE(fleet.server(0).telnet().commands(), (QList<QByteArray>{"version", "exit"}));
+}
+
+QTEST_GUILESS_MAIN(TstTelnetCli)
+#include "tst_telnetcli.moc"

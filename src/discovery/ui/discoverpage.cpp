@@ -161,7 +161,11 @@ void DiscoverPage::setPanelTall(bool tall)
     m_tall = tall;
     // At a larger font the controls keep their room rather than being cut.
     const int wanted = tall ? tallBottomPanelHeight : bottomPanelHeight;
-    const int needed = m_tabs->tabBar()->sizeHint().height() + m_discoverTab->minimumSizeHint().height();
+    // The tab that shows gets the room its controls need too (the set-IP fields, the telnet login).
+    int content = m_discoverTab->minimumSizeHint().height();
+    if (QWidget *shown = m_tabs->currentWidget())
+        content = qMax(content, shown->minimumSizeHint().height());
+    const int needed = m_tabs->tabBar()->sizeHint().height() + content;
     m_tabs->setFixedHeight(qMax(wanted, needed));
 }
 

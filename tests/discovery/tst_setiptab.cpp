@@ -150,6 +150,10 @@ void TestSetIpTab::progressFollowsTheProcedure()
     QCOMPARE(m_tab->progressBar()->value(), 0);
     QVERIFY(m_tab->guideButton()->isEnabled());
     QCOMPARE(QApplication::focusWidget(), m_tab->macBox(0));
+    // No guide, no button that would do nothing.
+    QVERIFY(!m_tab->guideButton()->isVisibleTo(m_tab));
+    m_tab->setGuideAvailable(true);
+    QVERIFY(m_tab->guideButton()->isVisibleTo(m_tab));
 }
 
 QTEST_MAIN(TestSetIpTab)

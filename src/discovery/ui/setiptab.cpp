@@ -60,6 +60,7 @@ SetIpTab::SetIpTab(SetIp &setIp, FactoryReset &reset, QWidget *parent)
     m_reset->setToolTip(QStringLiteral("Reset specified unit to factory defaults"));
     m_guide = new QPushButton(QStringLiteral("Guide Me"), this);
     m_guide->setObjectName(QStringLiteral("guideMeButton"));
+    m_guide->setVisible(false);
     m_progress = new QProgressBar(this);
     m_progress->setRange(0, SetIp::progressMax);
     m_progress->setValue(0);
@@ -94,6 +95,11 @@ SetIpTab::SetIpTab(SetIp &setIp, FactoryReset &reset, QWidget *parent)
     connect(m_guide, &QPushButton::clicked, this, &SetIpTab::guideMeRequested);
     connect(&m_setIp, &SetIp::progressChanged, m_progress, &QProgressBar::setValue);
     connect(&m_setIp, &SetIp::guideMeEnabled, m_guide, &QPushButton::setEnabled);
+}
+
+void SetIpTab::setGuideAvailable(bool available)
+{
+    m_guide->setVisible(available);
 }
 
 SetIp::Request SetIpTab::request() const

@@ -32,6 +32,8 @@ public:
     QPushButton *setButton() const { return m_set; }
     QPushButton *resetButton() const { return m_reset; }
     QPushButton *guideButton() const { return m_guide; }
+    // "Guide Me" shows only once a guide answers its guideMeRequested.
+    void setGuideAvailable(bool available);
     QProgressBar *progressBar() const { return m_progress; }
 
     // Brought forward: progress back to 0, focus into the first MAC box.

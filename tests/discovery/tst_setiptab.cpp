@@ -151,9 +151,9 @@ void TestSetIpTab::progressFollowsTheProcedure()
     QVERIFY(m_tab->guideButton()->isEnabled());
     QCOMPARE(QApplication::focusWidget(), m_tab->macBox(0));
     // No guide, no button that would do nothing.
-    QVERIFY(!m_tab->guideButton()->isVisibleTo(m_tab));
+    QVERIFY(!m_tab->guideButton()->isVisibleTo(m_tab.get()));
     m_tab->setGuideAvailable(true);
-    QVERIFY(m_tab->guideButton()->isVisibleTo(m_tab));
+    QVERIFY(m_tab->guideButton()->isVisibleTo(m_tab.get()));
 }
 
 QTEST_MAIN(TestSetIpTab)

@@ -46,6 +46,13 @@ QString defaultName(const udppack &unit, const setuppack &record)
            + (isStandardUnit(unit, record) ? QStringLiteral("s") : QStringLiteral("e")) + QStringLiteral(".vork");
 }
 
+QString macFromFileName(const QString &fileName)
+{
+    constexpr int macLength = 12;
+    const qsizetype at = fileName.indexOf(QLatin1String("0050C2"), 0, Qt::CaseInsensitive);
+    return at >= 0 ? fileName.mid(at, macLength) : QString();
+}
+
 int fileLength(int versionNumber)
 {
     return qMin(setupSize(versionNumber), maxFileLength);

@@ -29,6 +29,8 @@ struct ReadResult
 bool isStandardUnit(const udppack &unit, const setuppack &record);
 // "C" + MAC (12 hex) + ".v" + three version digits + "s"/"e" + ".vork".
 QString defaultName(const udppack &unit, const setuppack &record);
+// The 12 characters from "0050C2" on when the name holds them, else empty.
+QString macFromFileName(const QString &fileName);
 // Bytes a file for a unit of this version holds; the PLC address is never stored.
 int fileLength(int versionNumber);
 // With no unit: the length the shown record had, within what a file may hold.

@@ -4,10 +4,12 @@
 #include "connection/unitcommands.h"
 #include "core/operator.h"
 #include "services/unitservices.h"
+#include "setup/configsheet.h"
 #include "setup/setupchecks.h"
 #include "setup/setupdownload.h"
 #include "setup/setupfiles.h"
 #include "setup/setuppage.h"
+#include "setup/ui/configsheetprint.h"
 #include "setup/ui/parameterstab.h"
 #include "setup/ui/timezonetab.h"
 #include "unit/unitrules.h"
@@ -34,7 +36,6 @@ QString n(const char *name)
     return QString::fromLatin1(name);
 }
 const QString zeroIp = QStringLiteral("0.0.0.0");
-constexpr int macLength = 12;
 
 QPushButton *button(const char *text, const char *hint, QWidget *parent)
 {
@@ -68,10 +69,15 @@ SetupPage::SetupPage(UnitServices &services, SetupPageController &controller, Se
     m_erase = button("Erase Setup", "Erase the setup from the unit's flash (factory defaults)", this);
     m_eraseHistory = button("eH", "Erase History File from Vork Flash", this);
     m_erasePersistent = button("eP", "Erase Persistent Data from Vork Flash", this);
+    m_preview = button("Preview", "Preview print configuration sheet", this);
+    m_print = button("Print", "Print configuration sheet", this);
+    m_sheetPrint = new ConfigSheetPrint(services.op(), this);
+    m_sheetPrint->source = [this](const QDateTime &now) { return sheet(now); };
     m_buttonPanel = new QWidget(this);
     auto *buttons = new QHBoxLayout(m_buttonPanel);
     buttons->setContentsMargins(0, 0, 0, 0);
-    for (QPushButton *b : {m_upload, m_download, m_save, m_open, m_erase, m_eraseHistory, m_erasePersistent})
+    for (QPushButton *b :
+         {m_upload, m_download, m_save, m_open, m_erase, m_preview, m_print, m_eraseHistory, m_erasePersistent})
         buttons->addWidget(b);
     buttons->addStretch();
     // The two erase buttons stay out of reach until the panel is pressed with Shift and Ctrl.
@@ -113,6 +119,8 @@ SetupPage::SetupPage(UnitServices &services, SetupPageController &controller, Se
     connect(m_save, &QPushButton::clicked, this, &SetupPage::saveFile);
     connect(m_open, &QPushButton::clicked, this, &SetupPage::openFile);
     connect(m_erase, &QPushButton::clicked, this, &SetupPage::eraseSetup);
+    connect(m_preview, &QPushButton::clicked, m_sheetPrint, &ConfigSheetPrint::preview);
+    connect(m_print, &QPushButton::clicked, m_sheetPrint, &ConfigSheetPrint::print);
     connect(m_eraseHistory, &QPushButton::clicked, this, [this] { erase(UnitCommands::Erase::History); });
     connect(m_erasePersistent, &QPushButton::clicked, this, [this] { erase(UnitCommands::Erase::Persistent); });
     connect(m_parameters, &ParametersTab::edited, this, [this] {
@@ -177,6 +185,9 @@ void SetupPage::refreshButtons()
     m_form.setConnected(connected);
     m_download->setEnabled(m_form.downloadEnabled());
     m_save->setEnabled(m_form.saveEnabled() && !m_form.text(n("edesc")).isEmpty());
+    // The sheet shows what the unit or file holds, so not while edits are pending.
+    m_preview->setEnabled(m_form.printEnabled());
+    m_print->setEnabled(m_form.printEnabled());
     m_upload->setEnabled(connected);
     m_erase->setEnabled(connected);
     if (!connected) {
@@ -186,8 +197,21 @@ void SetupPage::refreshButtons()
     m_parameters->changedMarker()->setVisible(m_form.changesPending());
 }
 
+configsheet::Sheet SetupPage::sheet(const QDateTime &now) const
+{
+    configsheet::Input in;
+    in.unit = m_services.units().current();
+    in.connected = connectedUnit() != nullptr;
+    in.openFileName = m_openedFile;
+    in.record = m_form.received();
+    in.fields = configsheet::fieldsFromForm(m_form);
+    in.now = now;
+    return configsheet::build(in);
+}
+
 void SetupPage::opening()
 {
+    m_openedFile.clear();
     m_form.clear();
     if (!m_services.units().current())
         m_form.loadAdvancedDefaults();
@@ -209,6 +233,7 @@ void SetupPage::modeChanged(bool on)
 
 void SetupPage::showRecord(const QByteArray &record, int length)
 {
+    m_openedFile.clear();
     m_form.show(setuppack(record), length, context());
     m_parameters->mirror();
     m_time->mirror();
@@ -349,9 +374,8 @@ void SetupPage::openFile()
         return;
     }
     m_form.show(result.record, result.length, context());
-    const QString fileName = QFileInfo(path).fileName();
-    const qsizetype at = fileName.indexOf(QLatin1String("0050C2"), 0, Qt::CaseInsensitive);
-    m_form.setValue(n("Eemac"), at >= 0 ? fileName.mid(at, macLength) : QString());
+    m_openedFile = path;
+    m_form.setValue(n("Eemac"), setupfiles::macFromFileName(QFileInfo(path).fileName()));
     m_parameters->mirror();
     m_time->mirror();
     refreshButtons();

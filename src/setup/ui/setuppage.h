@@ -3,6 +3,7 @@
 #include "connection/unitcommands.h"
 #include "setup/setupform.h"
 
+#include <QDateTime>
 #include <QWidget>
 
 #include <functional>
@@ -14,6 +15,7 @@ class QTabWidget;
 
 namespace vork {
 
+class ConfigSheetPrint;
 class ParametersTab;
 class SettingsFile;
 class SetupDownload;
@@ -22,6 +24,9 @@ class TimeZoneTab;
 class UnitServices;
 struct Settings;
 struct udppack;
+namespace configsheet {
+struct Sheet;
+}
 
 // The SETUP page: the "PARAMETERS" and "TIME & TIMEZONE" tabs over one form,
 // and the record's way to and from the unit and files.
@@ -48,6 +53,11 @@ public:
     QPushButton *eraseHistoryButton() const { return m_eraseHistory; }
     QPushButton *erasePersistentButton() const { return m_erasePersistent; }
     QWidget *buttonPanel() const { return m_buttonPanel; }
+    // The configuration sheet: "Preview" and "Print", and the sheet as the page stands.
+    QPushButton *previewButton() const { return m_preview; }
+    QPushButton *printButton() const { return m_print; }
+    ConfigSheetPrint &sheetPrint() const { return *m_sheetPrint; }
+    configsheet::Sheet sheet(const QDateTime &now) const;
 
     // File dialogs: (start folder, proposed name) → chosen path, empty for cancel.
     std::function<QString(const QString &folder, const QString &name)> saveFileName;
@@ -86,6 +96,9 @@ private:
     TimeZoneTab *m_time;
     QPushButton *m_upload, *m_download, *m_save, *m_open, *m_erase;
     QPushButton *m_eraseHistory, *m_erasePersistent;
+    QPushButton *m_preview, *m_print;
+    ConfigSheetPrint *m_sheetPrint;
+    QString m_openedFile; // the configuration file on show, until a unit's record replaces it
     QWidget *m_buttonPanel;
     QString m_programDir;
     QString m_saveFolder;

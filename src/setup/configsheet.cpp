@@ -54,6 +54,7 @@ public:
     void endRow() { feed(1); }
     void feed(int count, qreal points = textPoints) { m_y += count * lineFeed(points); }
     qreal y() const { return m_y; }
+    void keepWithin(qreal top, qreal bottom) { m_y = std::clamp(m_y, top, bottom); }
 
 private:
     void add(qreal x, const QString &text, ItemKind kind, Align align = Align::Left)
@@ -312,6 +313,7 @@ Sheet build(const Input &in)
         w.feed(2);
     if (v501)
         w.feed(2);
+    w.keepWithin(auxFirstRow, auxLastStart);
     w.title(0.5, "AUXILIARY PORT CONFIGURATION");
     w.title(5.8, "SECURITY");
     w.endRow();

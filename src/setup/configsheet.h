@@ -35,6 +35,13 @@ struct Item
 constexpr qreal lineSpacing = 1.15;
 constexpr qreal lineFeed(qreal points) { return points * lineSpacing / 72.0; }
 
+// The auxiliary and security rows stay inside their frames (7.27 to 8.0 in): the
+// line feeds before them would put them above or below it for most units.
+constexpr qreal auxFrameTop = 7.27;
+constexpr qreal auxFrameBottom = 8.0;
+constexpr qreal auxFramePad = 0.05;
+constexpr qreal auxFirstRow = auxFrameTop + auxFramePad;
+constexpr qreal auxLastStart = auxFrameBottom - auxFramePad - 2 * lineFeed(12); // two rows end inside it
 constexpr qreal logoX = 2.75;
 constexpr qreal logoY = 0.5;
 constexpr qreal footerY = 10.2;

@@ -216,19 +216,24 @@ void TestConfigSheet::sections_data()
     QTest::addColumn<qreal>("auxY");
 
     // Network title at top+18L; the standard rows end at top+22L, three line feeds follow.
+    // The line feeds place the auxiliary rows; where that is outside their frame
+    // (7.27 to 8.0 in) they start at the frame's first row or its last possible one.
     const qreal afterSerial = top + 28 * L + F4;
+    const qreal frameFirst = 7.27 + 0.05;
+    const qreal frameLast = 8.0 - 0.05 - 2 * L;
+    QVERIFY(top + 29 * L < frameFirst && afterSerial + 4 * L > frameLast); // the cases below do reach both ends
     QTest::newRow("4.9.0 model bit 1 set") << "4.9.0" << 1 << 1 << "" << true << false << false << false
-                                           << top + 29 * L;
+                                           << frameFirst;
     QTest::newRow("4.9.0 model even") << "4.9.0" << 0 << 0 << "" << true << true << false << false
                                       << afterSerial + 2 * L;
     QTest::newRow("5.0.0 model bit 1 set, below 501") << "5.0.0" << 3 << 0 << "" << true << false << false << false
-                                                      << top + 29 * L;
+                                                      << frameFirst;
     QTest::newRow("5.0.1 ncp 1") << "5.0.1" << 1 << 1 << "Standard TCP" << true << true << false << true
-                                 << afterSerial + 4 * L;
+                                 << frameLast;
     QTest::newRow("5.0.1 ncp 2 counts as standard") << "5.0.1" << 8 << 2 << "Standard TCP" << true << true << false
-                                                    << true << afterSerial + 4 * L;
+                                                    << true << frameLast;
     QTest::newRow("5.0.2 ncp 0") << "5.0.2" << 0 << 0 << "Ethernet IP" << false << false << true << true
-                                 << top + 28 * L;
+                                 << frameFirst;
 }
 
 void TestConfigSheet::sections()
@@ -274,6 +279,8 @@ void TestConfigSheet::sections()
     const Item *pwp = s.find(QStringLiteral("Password Protected:"));
     QVERIFY(pwp);
     QVERIFY(qAbs(pwp->y - (auxY + L)) < 1e-9);
+    // Both rows inside the auxiliary and security frames.
+    QVERIFY(aux->y >= 7.27 && pwp->y + L <= 8.0 + 1e-9);
 }
 
 void TestConfigSheet::yesNoRows_data()

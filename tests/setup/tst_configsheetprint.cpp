@@ -410,6 +410,17 @@ void TestConfigSheetPrint::pageButtons()
     QVERIFY(!rig.page.form().changesPending());
     QVERIFY(preview->isEnabled());
 
+    // "Clear" blanks the form: nothing to download, save or print, and the fields are empty.
+    rig.page.clearButton()->click();
+    QVERIFY(!rig.page.form().shown());
+    QVERIFY(desc->text().isEmpty());
+    for (QPushButton *b : {preview, print, rig.page.downloadButton(), rig.page.saveButton()})
+        QVERIFY2(!b->isEnabled(), qPrintable(b->text()));
+    QVERIFY(rig.page.uploadButton()->isEnabled()); // the unit can fill it again
+    rig.page.uploadButton()->click();
+    QVERIFY(rig.page.form().shown());
+    QVERIFY(preview->isEnabled());
+
     // Opening the page again blanks the form.
     rig.controller.pageChanged(Page::Discover, Page::Setup);
     QVERIFY(!rig.page.form().shown());

@@ -71,13 +71,14 @@ SetupPage::SetupPage(UnitServices &services, SetupPageController &controller, Se
     m_erasePersistent = button("eP", "Erase Persistent Data from Vork Flash", this);
     m_preview = button("Preview", "Preview print configuration sheet", this);
     m_print = button("Print", "Print configuration sheet", this);
+    m_clear = button("Clear", "Clear the form", this);
     m_sheetPrint = new ConfigSheetPrint(services.op(), this);
     m_sheetPrint->source = [this](const QDateTime &now) { return sheet(now); };
     m_buttonPanel = new QWidget(this);
     auto *buttons = new QHBoxLayout(m_buttonPanel);
     buttons->setContentsMargins(0, 0, 0, 0);
     for (QPushButton *b :
-         {m_upload, m_download, m_save, m_open, m_erase, m_preview, m_print, m_eraseHistory, m_erasePersistent})
+         {m_upload, m_download, m_save, m_open, m_erase, m_preview, m_print, m_clear, m_eraseHistory, m_erasePersistent})
         buttons->addWidget(b);
     buttons->addStretch();
     // The two erase buttons stay out of reach until the panel is pressed with Shift and Ctrl.
@@ -119,6 +120,7 @@ SetupPage::SetupPage(UnitServices &services, SetupPageController &controller, Se
     connect(m_save, &QPushButton::clicked, this, &SetupPage::saveFile);
     connect(m_open, &QPushButton::clicked, this, &SetupPage::openFile);
     connect(m_erase, &QPushButton::clicked, this, &SetupPage::eraseSetup);
+    connect(m_clear, &QPushButton::clicked, this, &SetupPage::clear);
     connect(m_preview, &QPushButton::clicked, m_sheetPrint, &ConfigSheetPrint::preview);
     connect(m_print, &QPushButton::clicked, m_sheetPrint, &ConfigSheetPrint::print);
     connect(m_eraseHistory, &QPushButton::clicked, this, [this] { erase(UnitCommands::Erase::History); });
@@ -207,6 +209,16 @@ configsheet::Sheet SetupPage::sheet(const QDateTime &now) const
     in.fields = configsheet::fieldsFromForm(m_form);
     in.now = now;
     return configsheet::build(in);
+}
+
+void SetupPage::clear()
+{
+    m_services.op().tone(Tone::Button);
+    m_openedFile.clear();
+    m_form.clear();
+    m_parameters->mirror();
+    m_time->mirror();
+    refreshButtons();
 }
 
 void SetupPage::opening()

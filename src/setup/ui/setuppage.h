@@ -49,6 +49,7 @@ public:
     QPushButton *saveButton() const { return m_save; }
     QPushButton *openButton() const { return m_open; }
     QPushButton *eraseButton() const { return m_erase; }
+    QPushButton *clearButton() const { return m_clear; }
     // "eH" and "eP": enabled only by a press on the button panel with Shift and Ctrl held.
     QPushButton *eraseHistoryButton() const { return m_eraseHistory; }
     QPushButton *erasePersistentButton() const { return m_erasePersistent; }
@@ -72,6 +73,8 @@ public:
     void saveFile();
     void openFile();
     void eraseSetup();
+    // Empties the form: nothing to download, save or print until a record is shown again.
+    void clear();
     void erase(UnitCommands::Erase what);
     void zoneDownload();
     // The unit's record arrived.
@@ -95,7 +98,7 @@ private:
     ParametersTab *m_parameters;
     TimeZoneTab *m_time;
     QPushButton *m_upload, *m_download, *m_save, *m_open, *m_erase;
-    QPushButton *m_eraseHistory, *m_erasePersistent;
+    QPushButton *m_eraseHistory, *m_erasePersistent, *m_clear;
     QPushButton *m_preview, *m_print;
     ConfigSheetPrint *m_sheetPrint;
     QString m_openedFile; // the configuration file on show, until a unit's record replaces it

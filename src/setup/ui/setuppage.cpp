@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
@@ -75,12 +76,15 @@ SetupPage::SetupPage(UnitServices &services, SetupPageController &controller, Se
     m_sheetPrint = new ConfigSheetPrint(services.op(), this);
     m_sheetPrint->source = [this](const QDateTime &now) { return sheet(now); };
     m_buttonPanel = new QWidget(this);
-    auto *buttons = new QHBoxLayout(m_buttonPanel);
+    // Two rows, so the page still fits a small screen: moving the record, then acting on it.
+    auto *buttons = new QGridLayout(m_buttonPanel);
     buttons->setContentsMargins(0, 0, 0, 0);
-    for (QPushButton *b :
-         {m_upload, m_download, m_save, m_open, m_erase, m_preview, m_print, m_clear, m_eraseHistory, m_erasePersistent})
-        buttons->addWidget(b);
-    buttons->addStretch();
+    const QList<QList<QPushButton *>> rows{{m_upload, m_download, m_save, m_open, m_clear},
+                                           {m_erase, m_eraseHistory, m_erasePersistent, m_preview, m_print}};
+    for (int r = 0; r < rows.size(); ++r)
+        for (int c = 0; c < rows.at(r).size(); ++c)
+            buttons->addWidget(rows.at(r).at(c), r, c);
+    buttons->setColumnStretch(int(rows.first().size()), 1);
     // The two erase buttons stay out of reach until the panel is pressed with Shift and Ctrl.
     m_eraseHistory->setEnabled(false);
     m_erasePersistent->setEnabled(false);

@@ -163,16 +163,22 @@ void TelnetLogin::pressReAccess()
     Q_EMIT fieldsChanged();
     m_op.breathe();
 
+    bool reached = false;
     if (alive) {
         pressPing();
         if (alive && poll([this] { return m_ping.connectEnabled(); })) {
             pressConnect();
-            if (alive && poll([this] { return m_loggedIn; }))
+            if (alive && poll([this] { return m_loggedIn; })) {
+                reached = true;
                 pressAccess();
+            }
         }
     }
     if (!alive)
         return;
+    // Given up before the login: no half-open session is left behind with its fields gone.
+    if (!reached && m_session.isOpenOrOpening())
+        m_session.close();
     // Whatever happened, the page is left clean.
     m_op.setBusy(false);
     setAddress(QString());

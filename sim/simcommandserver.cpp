@@ -3,6 +3,7 @@
 #include "simcommandshandler.h"
 #include "simflashhandler.h"
 #include "simhandler.h"
+#include "simlisten.h"
 #include "simhistoryhandler.h"
 #include "simmonitorhandler.h"
 #include "simsetuphandler.h"
@@ -76,15 +77,9 @@ void SimCommandServer::addHandler(std::unique_ptr<SimHandler> handler)
 bool SimCommandServer::listen(const QHostAddress &address, quint16 port, QString *error)
 {
     close();
-    auto *server = new QTcpServer(this);
-    if (address.protocol() != QAbstractSocket::IPv4Protocol || !server->listen(address, port)) {
-        if (error) {
-            *error = QStringLiteral("cannot listen on TCP ") + address.toString() + QLatin1Char(':')
-                     + QString::number(port) + QStringLiteral(": ") + server->errorString();
-        }
-        delete server;
+    QTcpServer *server = listenIPv4(this, address, port, QStringLiteral("TCP"), error);
+    if (!server)
         return false;
-    }
     m_server = server;
     connect(server, &QTcpServer::newConnection, this, &SimCommandServer::acceptPending);
     return true;

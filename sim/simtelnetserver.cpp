@@ -1,5 +1,6 @@
 #include "simtelnetserver.h"
 
+#include "simlisten.h"
 #include "simunit.h"
 
 #include <QTcpServer>
@@ -50,15 +51,9 @@ SimTelnetServer::~SimTelnetServer()
 bool SimTelnetServer::listen(const QHostAddress &address, quint16 port, QString *error)
 {
     close();
-    auto *server = new QTcpServer(this);
-    if (address.protocol() != QAbstractSocket::IPv4Protocol || !server->listen(address, port)) {
-        if (error) {
-            *error = QStringLiteral("cannot listen on telnet ") + address.toString() + QLatin1Char(':')
-                     + QString::number(port) + QStringLiteral(": ") + server->errorString();
-        }
-        delete server;
+    QTcpServer *server = listenIPv4(this, address, port, QStringLiteral("telnet"), error);
+    if (!server)
         return false;
-    }
     m_server = server;
     connect(server, &QTcpServer::newConnection, this, &SimTelnetServer::accept);
     return true;

@@ -1,6 +1,7 @@
 // "vork telnet" against the simulator's telnet console on 127.0.71.x: answers
 // printed, refused logins, silent units, late answers, bad arguments.
 
+#include "texts.h"
 #include "core/boundedwait.h"
 #include "simfleet.h"
 #include "simunitserver.h"
@@ -53,14 +54,6 @@ sim::SimUnitServer::Options simOptions()
     return o;
 }
 
-QStringList args(std::initializer_list<const char *> list)
-{
-    QStringList out;
-    for (const char *t : list)
-        out.append(QString::fromLatin1(t));
-    return out;
-}
-
 } // namespace
 
 class TstTelnetCli : public QObject
@@ -84,15 +77,15 @@ void TstTelnetCli::commands_data()
     QTest::addColumn<QByteArray>("out");
     QTest::addColumn<QList<QByteArray>>("recorded");
 
-    QTest::newRow("one command") << args({"version"}) << QByteArray("Vork firmware 5.0.1\n")
+    QTest::newRow("one command") << texts({"version"}) << QByteArray("Vork firmware 5.0.1\n")
                                  << QList<QByteArray>{"version", "exit"};
     QTest::newRow("two commands, in order")
-        << args({"reAccess", "version"}) << QByteArray("Access port processes restarted\nVork firmware 5.0.1\n")
+        << texts({"reAccess", "version"}) << QByteArray("Access port processes restarted\nVork firmware 5.0.1\n")
         << QList<QByteArray>{"reAccess", "version", "exit"};
     // The unit's own text is printed escaped: a backslash doubled.
-    QTest::newRow("unit text escaped") << args({"a\\b"}) << QByteArray("Unknown command: a\\\\b\n")
+    QTest::newRow("unit text escaped") << texts({"a\\b"}) << QByteArray("Unknown command: a\\\\b\n")
                                        << QList<QByteArray>{"a\\b", "exit"};
-    QTest::newRow("exit ends the session") << args({"exit"}) << QByteArray("Goodbye\n") << QList<QByteArray>{"exit"};
+    QTest::newRow("exit ends the session") << texts({"exit"}) << QByteArray("Goodbye\n") << QList<QByteArray>{"exit"};
 }
 
 void TstTelnetCli::commands()
@@ -122,7 +115,7 @@ void TstTelnetCli::refusedLogin()
     fleet.add(unit);
     QString why;
     QVERIFY2(fleet.start(simOptions(), &why), qPrintable(why));
-    const Result r = runVork(args({"telnet", "127.0.71.20", "--port", "2323", "--user", "op", "--password", "x",
+    const Result r = runVork(texts({"telnet", "127.0.71.20", "--port", "2323", "--user", "op", "--password", "x",
                                    "version"}));
     QCOMPARE(r.code, 1);
     QCOMPARE(r.err, QByteArray("vork telnet: 127.0.71.20:2323 refused the login (\"Login Incorrect\")\n"));
@@ -139,7 +132,7 @@ void TstTelnetCli::silentUnit()
     fleet.add(unit);
     QString why;
     QVERIFY2(fleet.start(simOptions(), &why), qPrintable(why));
-    const Result r = runVork(args({"telnet", "127.0.71.20", "--port", "2323", "--timeout", "400", "version"}));
+    const Result r = runVork(texts({"telnet", "127.0.71.20", "--port", "2323", "--timeout", "400", "version"}));
     QCOMPARE(r.code, 1);
     QCOMPARE(r.err, QByteArray("vork telnet: 127.0.71.20:2323 gave no \"Login :\" prompt\n"));
 }
@@ -164,7 +157,7 @@ void TstTelnetCli::lateAnswer()
                 QTimer::singleShot(1500, client, [&] { client->write("\r\nVork firmware 9.9.9\r\n[BRIVELLa]>"); });
         });
     });
-    const Result r = runVork(args({"telnet", "127.0.71.21", "--port", "2323", "--timeout", "600", "version"}));
+    const Result r = runVork(texts({"telnet", "127.0.71.21", "--port", "2323", "--timeout", "600", "version"}));
     QCOMPARE(r.code, 1);
     QCOMPARE(r.err, QByteArray("vork telnet: 127.0.71.21:2323 gave no answer within 600 ms to \"version\"\n"));
     QVERIFY(!r.out.contains("9.9.9"));
@@ -176,18 +169,18 @@ void TstTelnetCli::badArguments_data()
     QTest::addColumn<int>("code");
     QTest::addColumn<QByteArray>("err");
 
-    QTest::newRow("no address") << args({"telnet"}) << 2 << QByteArray("vork telnet: expected ADDRESS\n");
-    QTest::newRow("bad address") << args({"telnet", "10.0.5", "version"}) << 2
+    QTest::newRow("no address") << texts({"telnet"}) << 2 << QByteArray("vork telnet: expected ADDRESS\n");
+    QTest::newRow("bad address") << texts({"telnet", "10.0.5", "version"}) << 2
                                  << QByteArray("Invalid IP address entered: '10.0.5'\n");
-    QTest::newRow("bad port") << args({"telnet", "127.0.71.20", "--port", "70000", "version"}) << 2
+    QTest::newRow("bad port") << texts({"telnet", "127.0.71.20", "--port", "70000", "version"}) << 2
                               << QByteArray("vork telnet: --port must be 1..65535\n");
-    QTest::newRow("empty user") << args({"telnet", "127.0.71.20", "--user", "", "version"}) << 2
+    QTest::newRow("empty user") << texts({"telnet", "127.0.71.20", "--user", "", "version"}) << 2
                                 << QByteArray("Invalid User Name or Password\n");
     // stdin is the null device here: no console without commands.
     QTest::newRow("no command, no terminal")
-        << args({"telnet", "127.0.71.20"}) << 2
+        << texts({"telnet", "127.0.71.20"}) << 2
         << QByteArray("vork telnet: no COMMAND given and stdin is not a terminal; give the commands to run\n");
-    QTest::newRow("nothing listens") << args({"telnet", "127.0.71.29", "--port", "2323", "version"}) << 1
+    QTest::newRow("nothing listens") << texts({"telnet", "127.0.71.29", "--port", "2323", "version"}) << 1
                                      << QByteArray("vork telnet: cannot connect to 127.0.71.29:2323 (socket error 0)\n");
 }
 
@@ -204,10 +197,10 @@ void TstTelnetCli::badArguments()
 
 void TstTelnetCli::helpNamesTelnet()
 {
-    const Result r = runVork(args({"help"}));
+    const Result r = runVork(texts({"help"}));
     QCOMPARE(r.code, 0);
     QVERIFY(r.out.contains("  telnet ADDRESS [COMMAND...]"));
-    const Result h = runVork(args({"telnet", "--help"}));
+    const Result h = runVork(texts({"telnet", "--help"}));
     QCOMPARE(h.code, 0);
     QVERIFY(h.out.contains("--password"));
     QVERIFY(h.out.contains("Exit status:"));

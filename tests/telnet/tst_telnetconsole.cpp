@@ -1,6 +1,7 @@
 // The telnet console's model: receive rules as tables of chunks, the ring, and
 // typing against the simulator's telnet console on 127.0.72.x.
 
+#include "texts.h"
 #include "recordingoperator.h"
 
 #include "core/boundedwait.h"
@@ -33,14 +34,6 @@ sim::SimUnitServer::Options simOptions()
     o.tcp = false;
     o.telnetPort = simTelnetPort;
     return o;
-}
-
-QStringList texts(std::initializer_list<const char *> list)
-{
-    QStringList out;
-    for (const char *t : list)
-        out.append(QString::fromLatin1(t));
-    return out;
 }
 
 QString lettersText(int n)

@@ -2,6 +2,7 @@
 // and scripted peers on 127.0.71.x; the page's widgets; a real telnet client
 // against the simulator; how the system telnet client would be started.
 
+#include "texts.h"
 #include "recordingoperator.h"
 
 #include "core/boundedwait.h"
@@ -103,14 +104,6 @@ struct Login
         return wait::until([this] { return !login.session().isOpenOrOpening(); }, 5000);
     }
 };
-
-QStringList texts(std::initializer_list<const char *> list)
-{
-    QStringList out;
-    for (const char *t : list)
-        out.append(QString::fromLatin1(t));
-    return out;
-}
 
 } // namespace
 

@@ -10,6 +10,7 @@
 #include "flash/flashrun.h"
 #include "unit/unittable.h"
 
+#include <QHash>
 #include <QTextStream>
 
 #include <unistd.h>
@@ -55,6 +56,16 @@ void drawProgress(QTextStream &err, const QString &ip, int value, int maximum)
     err << '\r' << ip << " [" << QString(filled, QLatin1Char('#')) << QString(progressWidth - filled, QLatin1Char('.'))
         << "] " << value << '/' << maximum;
     err.flush();
+}
+
+// A summary line as it is printed: its leading tabs are the summary's own layout and stay
+// tabs; the rest may hold text a unit sent and is escaped.
+QString summaryText(const QString &line)
+{
+    qsizetype tabs = 0;
+    while (tabs < line.size() && line.at(tabs) == QLatin1Char('\t'))
+        ++tabs;
+    return line.left(tabs) + escapedKeepingLines(line.mid(tabs));
 }
 
 } // namespace
@@ -126,7 +137,7 @@ int flash(const QStringList &args)
         }
         return exitBadImage;
     }
-    FlashImage image = opened.image;
+    const FlashImage image = opened.image;
     out << "Image " << escaped(image.path) << ": " << image.lineCount() << " lines, build " << escaped(image.build.buildString)
         << '\n';
     out.flush();
@@ -136,6 +147,7 @@ int flash(const QStringList &args)
     int failedUnits = 0;
     int refusedUnits = 0;
     bool anyDeclined = false;
+    QHash<QString, QStringList> linesByUnit; // each unit's own lines: an added offset record is its alone
     const FitnessInput fitness{boot ? FlashMode::BootLoader : FlashMode::Program, int(addresses.size()),
                                [&](BootLoaderChoice &c) {
                                    c = choice;
@@ -155,9 +167,11 @@ int flash(const QStringList &args)
         }
         udppack &u = units.unit(i);
         BootLoaderChoice checked;
-        const Fitness f = checkFitness(u, fitness, image, checked, s.op);
+        QStringList lines;
+        const Fitness f = checkFitness(u, fitness, image, lines, checked, s.op);
         if (f.verdict == Fitness::Allow) {
             u.selected = true;
+            linesByUnit.insert(a, lines);
             continue;
         }
         u.selected = false;
@@ -177,7 +191,7 @@ int flash(const QStringList &args)
     run.setMode(boot ? FlashMode::BootLoader : FlashMode::Program);
     run.setDontReboot(p.isSet(dontReboot));
     run.setSpeed(chosenSpeed);
-    run.setFitnessChecked(true);
+    run.setPrechecked(linesByUnit);
     run.setBootLoaderChooser([&](BootLoaderChoice &c) {
         c = choice;
         return true;
@@ -187,7 +201,7 @@ int flash(const QStringList &args)
     QObject::connect(&run, &FlashRun::summaryLine, &scope, [&](const QString &line) {
         if (bar)
             err << '\r' << QString(progressWidth + 40, QLatin1Char(' ')) << '\r' << Qt::flush;
-        out << escapedKeepingLines(line) << '\n';
+        out << summaryText(line) << '\n';
         out.flush();
     });
     QObject::connect(&run, &FlashRun::lineProgress, &scope, [&](const QString &ip, int done, int total) {
@@ -204,19 +218,17 @@ int flash(const QStringList &args)
     if (bar)
         err << '\n';
 
+    // Units the run never reached (an abort, or a run that ended early) did not pass either.
     for (const FlashRun::Outcome &o : run.outcomes()) {
         if (o.kind == FlashRun::Outcome::Passed)
             continue;
         ++failedUnits;
+        if (o.kind == FlashRun::Outcome::NotReached) {
+            err << "vork flash: Vork Unit " << o.ip << ' ' << escaped(o.reason) << '\n';
+            continue;
+        }
         err << "vork flash: Vork Unit " << o.ip << " failed"
             << (o.reason.isEmpty() ? QString() : QStringLiteral(": ") + escaped(o.reason)) << '\n';
-    }
-    // Units the run never reached (it ended early) did not pass either.
-    for (int i = 0; i < units.count(); ++i) {
-        if (units.unit(i).selected) {
-            ++failedUnits;
-            err << "vork flash: Vork Unit " << units.unit(i).ip << " was not flashed (the run ended before it)\n";
-        }
     }
     if (failedUnits > 0)
         return exitFailed;

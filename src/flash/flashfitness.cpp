@@ -178,9 +178,10 @@ Fitness modelCheck(const QString &fileName, const udppack &unit, const FlashImag
     return variantCheck(unitEip, letter == QLatin1Char('E'), letter == QLatin1Char('S'), op);
 }
 
-Fitness checkFitness(const udppack &unit, const FitnessInput &in, FlashImage &image, BootLoaderChoice &choice,
-                     Operator &op)
+Fitness checkFitness(const udppack &unit, const FitnessInput &in, const FlashImage &image, QStringList &lines,
+                     BootLoaderChoice &choice, Operator &op)
 {
+    lines = image.lines;
     const bool boot = in.mode == FlashMode::BootLoader;
     if (boot && unit.flash_mfg == 0x59 && op.ask(fitnesstext::jumper()) != Answer::Yes)
         return {Fitness::Cancel, fitnesstext::jumper() + QStringLiteral(" (cancelled)")};
@@ -209,9 +210,9 @@ Fitness checkFitness(const udppack &unit, const FitnessInput &in, FlashImage &im
                     return refuse(fitnesstext::offsetMissing() + QStringLiteral(" (aborted)"));
                 for (int i = 0; i < head; ++i) {
                     if (image.lines.at(i).contains(QLatin1String(":40000000"))) {
-                        image.lines.insert(i, offsetRecord);
+                        lines.insert(i, offsetRecord);
                         op.log(QStringLiteral("Offset record ") + offsetRecord + QStringLiteral(" added before line ")
-                               + QString::number(i + 1));
+                               + QString::number(i + 1) + QStringLiteral(" for Vork Unit ") + unit.ip);
                         break;
                     }
                 }

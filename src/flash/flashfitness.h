@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <functional>
@@ -37,17 +38,18 @@ struct Fitness
     QString reason; // the message or the question that decided, for a refusal
 };
 
-// The questions and messages of the check go through op; the offset record, when the
-// operator lets it be added, goes into image. chooseBootLoader shows the "Flash" dialog
-// (false: closed without OK).
+// The questions and messages of the check go through op. lines is this unit's flash line
+// list, filled from the image as opened; the offset record, when the operator lets it be
+// added, goes into these lines alone, never into the image other units get.
+// chooseBootLoader shows the "Flash" dialog (false: closed without OK).
 struct FitnessInput
 {
     FlashMode mode = FlashMode::Program;
     int selectedCount = 1;
     std::function<bool(BootLoaderChoice &)> chooseBootLoader;
 };
-Fitness checkFitness(const udppack &unit, const FitnessInput &in, FlashImage &image, BootLoaderChoice &choice,
-                     Operator &op);
+Fitness checkFitness(const udppack &unit, const FitnessInput &in, const FlashImage &image, QStringList &lines,
+                     BootLoaderChoice &choice, Operator &op);
 
 // The model and variant check of a program flash.
 Fitness modelCheck(const QString &fileName, const udppack &unit, const FlashImage &image, Operator &op);

@@ -69,6 +69,11 @@ QString FlashRun::closeRefusalText()
     return QStringLiteral("Cannot close while flashing");
 }
 
+QString FlashRun::abortedBeforeText()
+{
+    return QStringLiteral("not flashed: run aborted");
+}
+
 QString FlashRun::dateStamp(const QDateTime &t)
 {
     return QLocale::c().toString(t.date(), QStringLiteral("MM/dd/yyyy"));
@@ -118,8 +123,14 @@ void FlashRun::abortAsked()
 void FlashRun::requestAbort()
 {
     UnitTable &units = m_services.units();
-    for (int i = 0; i < units.count(); ++i)
-        units.unit(i).selected = false;
+    // The abort deselects every unit; remember which were still to come, so the run can
+    // say which it never reached.
+    for (int i = 0; i < units.count(); ++i) {
+        udppack &u = units.unit(i);
+        if (u.selected && !m_abortedSelection.contains(u.ip))
+            m_abortedSelection.append(u.ip);
+        u.selected = false;
+    }
     Q_EMIT units.selectionChanged();
     m_abort = true;
 }
@@ -178,8 +189,21 @@ bool FlashRun::run()
     m_running = true;
     m_abort = false;
     m_outcomes.clear();
+    m_abortedSelection.clear();
     Q_EMIT runningChanged(true);
     const int selected = units.selectedCount();
+    QStringList chosen; // in the order the run takes them
+    for (int i = 0; i < UnitTable::capacity; ++i) {
+        const udppack *u = units.active(i);
+        if (!u)
+            break;
+        if (u->selected && units.indexOf(u) >= 0)
+            chosen.append(u->ip);
+    }
+    for (int i = 0; i < units.count(); ++i) {
+        if (units.unit(i).selected && !chosen.contains(units.unit(i).ip))
+            chosen.append(units.unit(i).ip);
+    }
     // Every turn deselects its unit or ends the run, so the table's size bounds the loop.
     for (int turn = 0; turn < UnitTable::capacity; ++turn) {
         if (!nextSelected(units))
@@ -187,6 +211,7 @@ bool FlashRun::run()
         if (unitTurn(operation, selected) == Turn::EndRun)
             break;
     }
+    reportNotReached(chosen);
     m_running = false;
     Q_EMIT runningChanged(false);
     return true;
@@ -226,9 +251,14 @@ FlashRun::Turn FlashRun::unitTurn(ScopedOperation &operation, int selectedCount)
         operation.hold(*u, connections);
     }
 
+    QStringList unitLines;
+    if (m_fitnessChecked && !m_prechecked.contains(ip)) {
+        finish(Outcome::Refused, QStringLiteral("Vork Unit ") + ip + QStringLiteral(" was not checked against the image"));
+        return Turn::EndRun;
+    }
     if (!m_fitnessChecked) {
         const FitnessInput in{m_mode, selectedCount, m_chooseBootLoader};
-        const Fitness f = checkFitness(*u, in, m_image, m_choice, op);
+        const Fitness f = checkFitness(*u, in, m_image, unitLines, m_choice, op);
         u = unitOf(operation);
         if (f.verdict == Fitness::Allow && !u) {
             op.log(QStringLiteral("Vork Unit ") + ip + QStringLiteral(": ") + ConnectionManager::lostText());
@@ -251,9 +281,15 @@ FlashRun::Turn FlashRun::unitTurn(ScopedOperation &operation, int selectedCount)
             return Turn::EndRun;
         }
     }
-    // Every unit gets the image as opened and checked, never the file as it is now.
-    m_lines = m_image.lines;
+    // Every unit gets the image as opened and checked, never the file as it is now, with
+    // what its own check added.
+    if (m_fitnessChecked)
+        m_lines = m_prechecked.value(ip);
+    else
+        m_lines = unitLines;
     const std::uint8_t command = flashCommandByte(m_mode, m_dontReboot, versionNumber(u->ver), m_choice);
+    // The boot-loader regions restart the unit whatever "Don't Reboot" says.
+    m_unitDontReboot = m_dontReboot && (command == 'L' || command == 'B');
     flashUnit(operation, outcome, command);
     complete(operation, outcome);
     m_outcomes.append(outcome);
@@ -267,20 +303,30 @@ void FlashRun::complete(ScopedOperation &operation, Outcome &outcome)
     Operator &op = m_services.op();
     const QString ip = outcome.ip;
     std::uint16_t status = m_rows.isEmpty() ? 0 : m_rows.last().status;
-    const bool passed = flashstatus::successful(status, m_dontReboot);
-    if (passed && m_dontReboot) {
+    const bool passed = flashstatus::successful(status, m_unitDontReboot);
+    if (passed && m_unitDontReboot) {
         status = flashstatus::dontRebootPassed(status);
         setStatus(status);
     }
     udppack *u = unitOf(operation);
+    if (!u) {
+        const int i = m_services.units().findByIP(ip);
+        u = i >= 0 ? &m_services.units().unit(i) : nullptr;
+    }
     if (passed) {
-        // The version is this unit's own, as its refreshed announcement shows it.
-        const QString text = u ? versionDateText(*u) : QString();
+        // The version is this unit's own, as its refreshed announcement shows it; a unit
+        // that never told one gets no empty fields.
+        const QString text = u && u->vnumber.size() > 0 ? versionDateText(*u) : QString();
         const QString version = text.section(QStringLiteral(" - "), 0, 0);
         const QString date = text.section(QStringLiteral(" - "), 1);
-        add(dateTimeStamp(now()) + QStringLiteral("*** Flash Completed Successfully for ") + ip
-            + QStringLiteral(" Version ") + version + QStringLiteral(" Build Date ") + date + QStringLiteral(" ***"));
-        op.log(QStringLiteral("Flash Successful for ") + ip + QStringLiteral("v") + version + QLatin1Char(' ') + date);
+        if (text.isEmpty()) {
+            add(dateTimeStamp(now()) + QStringLiteral("*** Flash Completed Successfully for ") + ip + QStringLiteral(" ***"));
+            op.log(QStringLiteral("Flash Successful for ") + ip);
+        } else {
+            add(dateTimeStamp(now()) + QStringLiteral("*** Flash Completed Successfully for ") + ip
+                + QStringLiteral(" Version ") + version + QStringLiteral(" Build Date ") + date + QStringLiteral(" ***"));
+            op.log(QStringLiteral("Flash Successful for ") + ip + QStringLiteral("v") + version + QLatin1Char(' ') + date);
+        }
         outcome.kind = Outcome::Passed;
     } else {
         add(dateTimeStamp(now()) + QStringLiteral(" *** Flash Failed for ") + ip + QStringLiteral(" ***"));
@@ -297,6 +343,32 @@ void FlashRun::complete(ScopedOperation &operation, Outcome &outcome)
         Q_EMIT rowChanged(int(m_rows.size()) - 1);
     }
     add(QString());
+}
+
+void FlashRun::reportNotReached(const QStringList &chosen)
+{
+    QStringList reached;
+    for (const Outcome &o : m_outcomes)
+        reached.append(o.ip);
+    UnitTable &units = m_services.units();
+    for (const QString &ip : chosen) {
+        if (reached.contains(ip))
+            continue;
+        Outcome o;
+        o.ip = ip;
+        o.kind = Outcome::NotReached;
+        if (m_abortedSelection.contains(ip)) {
+            o.reason = abortedBeforeText();
+        } else {
+            const int i = units.findByIP(ip);
+            if (i < 0 || !units.unit(i).selected)
+                continue; // deselected by the operator while the run went on
+            o.reason = QStringLiteral("not flashed: the run ended before it");
+        }
+        add(dateTimeStamp(now()) + QStringLiteral(" Vork Unit ") + ip + QLatin1Char(' ') + o.reason);
+        m_services.op().log(QStringLiteral("Vork Unit ") + ip + QLatin1Char(' ') + o.reason);
+        m_outcomes.append(o);
+    }
 }
 
 void FlashRun::endTurn(ScopedOperation &operation)

@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -71,16 +72,17 @@ public:
     // What became of a unit the run reached.
     struct Outcome
     {
-        enum Kind { Passed, Failed, Refused, Skipped, Cancelled };
+        enum Kind { Passed, Failed, Refused, Skipped, Cancelled, NotReached };
         QString ip;
         Kind kind = Failed;
-        QString reason;  // refusals: the check's reason
+        QString reason;  // why it did not pass: the check's reason, the failed line, "run aborted"
         std::uint16_t status = 0;
         int linesAcknowledged = 0;
         QString newVersion;
     };
 
-    static constexpr int maxNaks = 10;
+    // A line refused this often is sent again; one more refusal ends the transfer.
+    static constexpr int maxResends = 10;
 
     explicit FlashRun(UnitServices &services, QObject *parent = nullptr);
     ~FlashRun() override;
@@ -98,8 +100,13 @@ public:
     static QStringList speedItems();
     // The "Flash" dialog of a boot-loader flash; without one the flash is refused.
     void setBootLoaderChooser(std::function<bool(BootLoaderChoice &)> choose) { m_chooseBootLoader = std::move(choose); }
-    // The caller checked every unit's fitness already (the command line does it first).
-    void setFitnessChecked(bool checked) { m_fitnessChecked = checked; }
+    // The caller checked every unit's fitness already (the command line does it first):
+    // each unit's own flash line list by address. A unit without one is refused.
+    void setPrechecked(const QHash<QString, QStringList> &linesByUnit)
+    {
+        m_prechecked = linesByUnit;
+        m_fitnessChecked = true;
+    }
     void setTimings(const Timings &t) { m_t = t; }
     const Timings &timings() const { return m_t; }
     // The clock of the stamps (tests pin it).
@@ -132,6 +139,7 @@ public:
     static QString noUnitsText();
     static QString noImageText();
     static QString closeRefusalText();
+    static QString abortedBeforeText();
     // Stamps and versions as the summary writes them.
     static QString dateStamp(const QDateTime &t);
     static QString timeStamp(const QDateTime &t);
@@ -165,6 +173,8 @@ private:
     bool refreshIdentity(ScopedOperation &operation, Outcome &outcome, const QString &ip);
     void complete(ScopedOperation &operation, Outcome &outcome);
     void endTurn(ScopedOperation &operation);
+    // The units chosen for the run that it never reached, as outcomes and summary lines.
+    void reportNotReached(const QStringList &chosen);
 
     udppack *unitOf(const ScopedOperation &operation) const;
     void add(const QString &line);
@@ -180,6 +190,8 @@ private:
     bool m_dontReboot = false;
     Speed m_speed = Speed::FullThrottle;
     bool m_fitnessChecked = false;
+    QHash<QString, QStringList> m_prechecked;
+    bool m_unitDontReboot = false; // this unit's command leaves it running its old program
     std::function<bool(BootLoaderChoice &)> m_chooseBootLoader;
     BootLoaderChoice m_choice;
     Timings m_t;
@@ -191,6 +203,8 @@ private:
     QElapsedTimer m_startClock;
     qint64 m_bytesSent = 0;
     int m_acknowledged = 0;
+    QString m_lineFailure;     // why the line in flight failed, naming it
+    QStringList m_abortedSelection; // the units still to come when the abort came
     QString m_expectedVersion; // from the image's build block; empty when it has none
     QStringList m_summary;
     QList<Row> m_rows;

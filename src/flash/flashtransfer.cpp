@@ -92,6 +92,7 @@ void FlashRun::flashUnit(ScopedOperation &operation, Outcome &outcome, std::uint
                                                                   + QString::number(m_t.eraseAckSeconds) + QStringLiteral(" s")
                                                             : ConnectionManager::lostText();
         outcome.reason = QStringLiteral("Vork Unit ") + ip + QLatin1Char(' ') + why;
+        addTimed(QLatin1Char(' ') + outcome.reason);
         op.log(outcome.reason);
         setPhase(ip, Phase::None);
         op.setBusy(false);
@@ -116,6 +117,7 @@ bool FlashRun::transfer(ScopedOperation &operation, Outcome &outcome)
     const QString ip = outcome.ip;
     m_bytesSent = 0;
     m_acknowledged = 0;
+    m_lineFailure.clear();
     const int total = int(m_lines.size());
     bool failed = false;
 
@@ -131,6 +133,7 @@ bool FlashRun::transfer(ScopedOperation &operation, Outcome &outcome)
         op.log(QStringLiteral("Failed to connect to Vork - Flash Aborted"));
         op.log(QStringLiteral("Flash Unit ") + ip + QStringLiteral("Disconnected"));
         failed = true;
+        outcome.reason = QStringLiteral("Failed to connect to Vork - Flash Aborted");
     } else {
         QTimer ticks;
         int seconds = 0;
@@ -148,6 +151,7 @@ bool FlashRun::transfer(ScopedOperation &operation, Outcome &outcome)
                 op.log(QStringLiteral("sendaline tag"));
                 add(timeStamp(now()) + QStringLiteral(" Flash Aborted by user for Vork Unit ") + ip);
                 op.log(QStringLiteral("Flash Aborted by user Vork ") + ip);
+                m_lineFailure = QStringLiteral("Flash Aborted by user before line ") + QString::number(m_acknowledged + 1);
                 failed = true;
                 break;
             }
@@ -166,13 +170,17 @@ bool FlashRun::transfer(ScopedOperation &operation, Outcome &outcome)
     }
     outcome.linesAcknowledged = m_acknowledged;
 
+    if (failed && outcome.reason.isEmpty()) {
+        // The line named is the one that failed, not the last one acknowledged.
+        const QString line = QString::number(m_acknowledged + 1);
+        addTimed(QStringLiteral(" Flashing Failed at Line ") + line);
+        op.log(QStringLiteral("Flashing Failed at Line ") + line);
+        outcome.reason = m_lineFailure.isEmpty() ? QStringLiteral("Flashing Failed at Line ") + line + QStringLiteral(" of ")
+                                                       + QString::number(total)
+                                                 : m_lineFailure;
+    }
     if (failed) {
-        addTimed(QStringLiteral(" Flashing Failed at Line ") + QString::number(m_acknowledged));
-        op.log(QStringLiteral("Flashing Failed at Line ") + QString::number(m_acknowledged));
         setStatus(flashstatus::transferFailed(m_rows.last().status));
-        if (outcome.reason.isEmpty())
-            outcome.reason = QStringLiteral("Flashing Failed at Line ") + QString::number(m_acknowledged) + QStringLiteral(" of ")
-                             + QString::number(total);
     } else {
         addTimed(QStringLiteral(" Hex File Transfer Completed Successfully"));
         op.log(QStringLiteral("Hex File Transfer Completed Successfully"));
@@ -185,13 +193,13 @@ bool FlashRun::transfer(ScopedOperation &operation, Outcome &outcome)
         u = unitOf(operation);
         if (u && connections.isOpen(u))
             connections.WaitForAck(connections.socket(*u), m_t.abortAckSeconds, Command::FlashAbort);
-    } else if (!m_dontReboot && !failed) {
+    } else if (!m_unitDontReboot && !failed) {
         setPhase(ip, Phase::Rebooting);
     }
     op.breathe();
 
     // A failed transfer cannot pass, so there is no reboot to wait for.
-    if (!m_dontReboot && !failed && !rebootWait(operation, ip)) {
+    if (!m_unitDontReboot && !failed && !rebootWait(operation, ip)) {
         if (outcome.reason.isEmpty())
             outcome.reason = QStringLiteral("Flashed Vork Unit did not reboot");
         failed = true;
@@ -210,11 +218,16 @@ FlashRun::LineResult FlashRun::sendLine(ScopedOperation &operation, QTcpSocket *
     m_bytesSent += padded.size();
     Q_EMIT bytesSent(ip, m_bytesSent);
 
-    const auto fail = [&](const QString &summaryText, const QString &logText) {
+    const QString lineNo = QString::number(m_acknowledged + 1);
+    // why names the failure for the operator; the summary and the outcome carry it.
+    const auto fail = [&](const QString &summaryText, const QString &logText, const QString &why) {
         if (!summaryText.isEmpty())
             add(timeStamp(now()) + summaryText);
         if (!logText.isEmpty())
             op.log(logText);
+        m_lineFailure = why;
+        if (summaryText.isEmpty())
+            add(timeStamp(now()) + QLatin1Char(' ') + why);
         add(timeStamp(now()) + QStringLiteral(" Flash Failed Vork Unit ") + ip);
         op.log(QStringLiteral("Flash Failed Vork ") + ip);
         return LineResult::Failed;
@@ -222,11 +235,16 @@ FlashRun::LineResult FlashRun::sendLine(ScopedOperation &operation, QTcpSocket *
     const auto aborted = [&] {
         add(timeStamp(now()) + QStringLiteral(" Flash Aborted by user for Vork Unit ") + ip);
         op.log(QStringLiteral("Flash Aborted by user Vork ") + ip);
+        m_lineFailure = QStringLiteral("Flash Aborted by user at line ") + lineNo;
         return LineResult::Aborted;
+    };
+    const auto lost = [&] {
+        return fail({}, QStringLiteral("Vork Unit ") + ip + QStringLiteral(": ") + ConnectionManager::lostText(),
+                    ConnectionManager::lostText() + QStringLiteral(" at line ") + lineNo);
     };
 
     if (!socket || socket->state() != QAbstractSocket::ConnectedState)
-        return fail({}, QStringLiteral("Vork Unit ") + ip + QStringLiteral(": ") + ConnectionManager::lostText());
+        return lost();
     // A byte that came after the last answer answers no line of ours: it must not pass for this one's.
     if (const qint64 stray = socket->bytesAvailable(); stray > 0) {
         socket->read(stray);
@@ -276,32 +294,37 @@ FlashRun::LineResult FlashRun::sendLine(ScopedOperation &operation, QTcpSocket *
                 op.log(QStringLiteral("Line nacked by Vork Unit ") + ip);
                 if (m_abort)
                     return aborted();
-                // The tenth refusal ends it: no copy goes out whose answer nobody reads.
-                if (naks >= maxNaks)
-                    return fail({}, {});
+                // Ten refusals get ten copies; the eleventh ends it, and no copy goes out
+                // whose answer nobody reads.
+                if (naks > maxResends)
+                    return fail({}, {}, QStringLiteral("Line ") + lineNo + QStringLiteral(" nacked ") + QString::number(naks)
+                                            + QStringLiteral(" times"));
                 if (!socket || socket->state() != QAbstractSocket::ConnectedState)
-                    return fail({}, QStringLiteral("Vork Unit ") + ip + QStringLiteral(": ") + ConnectionManager::lostText());
+                    return lost();
                 socket->write(padded);
                 continue;
             case cancelByte:
                 return fail(QStringLiteral(" Flash canceled by Vork Unit ") + ip,
-                            QStringLiteral("Flash canceled by Vork Unit ") + ip);
+                            QStringLiteral("Flash canceled by Vork Unit ") + ip,
+                            QStringLiteral("Flash canceled by Vork Unit at line ") + lineNo);
             case verifyFaultByte:
                 return fail(QStringLiteral(" Vork Unit ") + ip + QStringLiteral(" verify fault"),
-                            QStringLiteral("Vork Unit ") + ip + QStringLiteral(" verify fault"));
+                            QStringLiteral("Vork Unit ") + ip + QStringLiteral(" verify fault"),
+                            QStringLiteral("verify fault at line ") + lineNo);
             default:
                 break;
             }
             if (*answer >= '0' && *answer <= '9') {
                 const QString digit = QString(QChar(char16_t(*answer)));
                 return fail(QStringLiteral(" Vork Unit ") + ip + QStringLiteral(" sent error code ") + digit,
-                            QStringLiteral("Vork Unit ") + ip + QStringLiteral(" sent error code ") + digit);
+                            QStringLiteral("Vork Unit ") + ip + QStringLiteral(" sent error code ") + digit,
+                            QStringLiteral("sent error code ") + digit + QStringLiteral(" at line ") + lineNo);
             }
             const QString text = QStringLiteral("Received char but not ack ") + QString::number(*answer);
-            return fail(text, text);
+            return fail(text, text, text + QStringLiteral(" at line ") + lineNo);
         }
         if (closed)
-            return fail({}, QStringLiteral("Vork Unit ") + ip + QStringLiteral(": ") + ConnectionManager::lostText());
+            return lost();
         if (m_abort && !graceStarted && !deadline.hasExpired()) {
             // The line in flight gets a short while for its answer, then the abort goes on.
             graceStarted = true;
@@ -311,7 +334,8 @@ FlashRun::LineResult FlashRun::sendLine(ScopedOperation &operation, QTcpSocket *
         }
         if (m_abort)
             return aborted();
-        return fail({}, QStringLiteral("Flash warning No Ack received for line sent"));
+        return fail({}, QStringLiteral("Flash warning No Ack received for line sent"),
+                    QStringLiteral("No Ack received for line ") + lineNo);
     }
 }
 
@@ -393,7 +417,7 @@ bool FlashRun::refreshIdentity(ScopedOperation &operation, Outcome &outcome, con
 
     // A rebooted program must be the image's: a unit back on its old firmware failed.
     const std::uint16_t status = m_rows.last().status;
-    if (m_mode == FlashMode::Program && !m_dontReboot && !m_expectedVersion.isEmpty()
+    if (m_mode == FlashMode::Program && !m_unitDontReboot && !m_expectedVersion.isEmpty()
         && flashstatus::successful(status, false)) {
         const QString now = answered && u ? versionDateText(*u).section(QStringLiteral(" - "), 0, 0) : QString();
         if (!answered || !u) {

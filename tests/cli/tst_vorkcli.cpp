@@ -3,10 +3,8 @@
 #include "cli/safetext.h"
 #include "core/address.h"
 #include "core/boundedwait.h"
-#include "flash/heximage.h"
 #include "setup/setuprecord.h"
 #include "simfleet.h"
-#include "../flash/hexfixture.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -161,13 +159,6 @@ private Q_SLOTS:
     void eventsDecode();
     void eventsDecodeJson();
 
-    // vork hex info and vork flash
-    void hexInfo_data();
-    void hexInfo();
-    void flashUnits_data();
-    void flashUnits();
-    void flashRefusesUnfitUnits();
-    void flashBadChecksumDeclined();
 };
 
 void TestVorkCli::discoverListsTheTargets()
@@ -1509,149 +1500,6 @@ void TestVorkCli::clockZoneGoesIntoTheSetup()
     QCOMPARE(int(std::count_if(f.fleet.server(0).tcp().commands().begin(), f.fleet.server(0).tcp().commands().end(),
                                [](const auto &c) { return c.byte == std::uint8_t('D'); })),
              downloads);
-}
-
-// ---- vork hex info and vork flash ----
-
-namespace {
-
-QString writeImage(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
-{
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly))
-        f.write(bytes);
-    return path;
-}
-
-sim::SimUnit cliFlashUnit(int i)
-{
-    sim::SimUnit u = sim::demoUnit(0, QHostAddress(QStringLiteral("127.0.23.%1").arg(i + 2)));
-    u.version = {3, 0, 0};
-    u.model = 0;
-    u.readers = 1;
-    u.restartSilenceMs = 300;
-    u.flash.eraseMs = 20;
-    return u;
-}
-
-} // namespace
-
-void TestVorkCli::hexInfo_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("out");
-    const QStringList good = hexfixture::programImage(600, 2);
-    QTest::newRow("good") << hexfixture::fileBytes(good) << 0
-                          << "build: SVRK.502s.123.01052019\nlines: 602\nvalid: yes\n";
-    QStringList badSum = good;
-    const bool endsInZeros = badSum.at(3).endsWith(QLatin1String("00"));
-    badSum[3].chop(2);
-    badSum[3] += endsInZeros ? QStringLiteral("01") : QStringLiteral("00");
-    const QString sumReason = checkHexRecord(badSum.at(3)).reason;
-    QTest::newRow("bad checksum") << hexfixture::fileBytes(badSum) << 5
-                                  << QStringLiteral("build: SVRK.502s.123.01052019\nlines: 602\nvalid: no (line 4: bad ") + sumReason
-                                         + QStringLiteral(")\n");
-    QStringList noEnd = good;
-    noEnd.removeLast();
-    QTest::newRow("no end record") << hexfixture::fileBytes(noEnd) << 5
-                                   << "build: SVRK.502s.123.01052019\nlines: 601\nvalid: no (line 601: no end-of-file "
-                                      "record (the file may be cut short))\n";
-}
-
-void TestVorkCli::hexInfo()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(int, status);
-    QFETCH(QString, out);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const Run r = runVork({QStringLiteral("hex"), QStringLiteral("info"), writeImage(dir, QStringLiteral("a.hex"), bytes)});
-    QVERIFY2(r.status == status, qPrintable(printable(r)));
-    QCOMPARE(r.out, out);
-}
-
-void TestVorkCli::flashUnits_data()
-{
-    QTest::addColumn<bool>("badSecond");
-    QTest::addColumn<bool>("reboot");
-    QTest::newRow("both pass, don't reboot") << false << false;
-    QTest::newRow("both pass, reboot") << false << true;
-    QTest::newRow("second refuses a line") << true << false;
-}
-
-void TestVorkCli::flashUnits()
-{
-    QFETCH(bool, badSecond);
-    QFETCH(bool, reboot);
-    sim::SimUnit second = cliFlashUnit(1);
-    if (badSecond)
-        second.flash.nakLine = 2;
-    Fleet f({cliFlashUnit(0), second});
-    QVERIFY(f.started);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = writeImage(dir, QStringLiteral("image.hex"), hexfixture::fileBytes(hexfixture::programImage(600, 2)));
-    QStringList args{QStringLiteral("flash"), QStringLiteral("--no-ping"), path, QStringLiteral("127.0.23.2"),
-                     QStringLiteral("127.0.23.3")};
-    if (!reboot)
-        args << QStringLiteral("--dont-reboot");
-    const Run r = runVork(args, 60000);
-    QVERIFY2(r.status == (badSecond ? 1 : 0), qPrintable(printable(r)));
-    QVERIFY2(r.out.startsWith(QStringLiteral("Image ") + path + QStringLiteral(": 602 lines, build SVRK.502s.123.01052019\n")),
-             qPrintable(r.out));
-    const QString version = reboot ? QStringLiteral(" Version 5.0.2 Build Date 05-JAN-2019 ***")
-                                   : QStringLiteral(" Version 3.0.0 Build Date 07-MAR-2019 ***");
-    QVERIFY2(r.out.contains(QStringLiteral("*** Flash Completed Successfully for 127.0.23.2") + version), qPrintable(r.out));
-    QCOMPARE(r.out.contains(QStringLiteral("*** Flash Completed Successfully for 127.0.23.3") + version), !badSecond);
-    QCOMPARE(r.out.contains(QStringLiteral(" *** Flash Failed for 127.0.23.3 ***")), badSecond);
-    // stderr is no terminal: no progress bar, only the failure's reason.
-    QVERIFY(!r.err.contains(QLatin1Char('#')));
-    QCOMPARE(r.err, badSecond ? QStringLiteral("vork flash: Vork Unit 127.0.23.3 failed: Flashing Failed at Line 1 of 602\n")
-                              : QString());
-    QCOMPARE(f.fleet.server(0).tcp().received().count(QByteArray("*")) > 0, true);
-}
-
-void TestVorkCli::flashRefusesUnfitUnits()
-{
-    Fleet f({cliFlashUnit(0), cliFlashUnit(1)});
-    QVERIFY(f.started);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = writeImage(dir, QStringLiteral("boot.hex"), hexfixture::fileBytes(hexfixture::programImage(100, 0)));
-    const Run r = runVork({QStringLiteral("flash"), QStringLiteral("--no-ping"), QStringLiteral("--boot-loader"),
-                           QStringLiteral("b"), path, QStringLiteral("127.0.23.2"), QStringLiteral("127.0.23.3")});
-    QVERIFY2(r.status == 1, qPrintable(printable(r)));
-    const QString reason = QStringLiteral(" refused: The boot loader program is created for a specific unit and cannot be "
-                                          "flashed to multiple units.");
-    QVERIFY2(r.err.contains(QStringLiteral("vork flash: Vork Unit 127.0.23.2") + reason), qPrintable(r.err));
-    QVERIFY2(r.err.contains(QStringLiteral("vork flash: Vork Unit 127.0.23.3") + reason), qPrintable(r.err));
-    // Nothing went to either unit.
-    QVERIFY(f.fleet.server(0).tcp().received().isEmpty());
-    QVERIFY(f.fleet.server(1).tcp().received().isEmpty());
-}
-
-void TestVorkCli::flashBadChecksumDeclined()
-{
-    Fleet f({cliFlashUnit(0)});
-    QVERIFY(f.started);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    QStringList lines = hexfixture::programImage(600, 2);
-    lines[1] = QStringLiteral(":0300300002337A1F");
-    const QString path = writeImage(dir, QStringLiteral("bad.hex"), hexfixture::fileBytes(lines));
-    const Run r = runVork({QStringLiteral("flash"), QStringLiteral("--no-ping"), path, QStringLiteral("127.0.23.2")});
-    QVERIFY2(r.status == 4, qPrintable(printable(r)));
-    QVERIFY2(r.err.contains(QStringLiteral("Line 2 of ") + path + QStringLiteral(" has a bad checksum")), qPrintable(r.err));
-    QVERIFY(f.fleet.server(0).tcp().received().isEmpty());
-    // A record that is no record at all is refused without a question.
-    lines[1] = QStringLiteral(":03003000023X7A1E");
-    const QString worse = writeImage(dir, QStringLiteral("worse.hex"), hexfixture::fileBytes(lines));
-    const Run r2 = runVork({QStringLiteral("flash"), QStringLiteral("--no-ping"), worse, QStringLiteral("127.0.23.2")});
-    QVERIFY2(r2.status == 5, qPrintable(printable(r2)));
-    QVERIFY2(r2.err.contains(QStringLiteral("Line 2 of ") + worse + QStringLiteral(" is not a valid Intel HEX record")),
-             qPrintable(r2.err));
 }
 
 void TestVorkCli::datagramCommands()

@@ -6,6 +6,7 @@
 #include "core/boundedwait.h"
 #include "core/pinger.h"
 #include "discovery/broadcast.h"
+#include "flash/flashfitness.h"
 #include "flash/flashpagecontroller.h"
 #include "flash/flashrun.h"
 #include "flash/heximage.h"
@@ -161,6 +162,8 @@ private Q_SLOTS:
     void oldVersionAfterRebootFails();
     void abortSendsXAfterTheLine();
     void oneBadUnitInTheMiddle();
+    void offsetRecordIsOneUnitsOwn_data();
+    void offsetRecordIsOneUnitsOwn();
     void bootLoaderCommandBytes_data();
     void bootLoaderCommandBytes();
     void doubledAnswerIsNotTakenForTheNextLine();
@@ -233,7 +236,8 @@ void TestFlashRun::naks_data()
     QTest::addColumn<int>("times");
     QTest::addColumn<bool>("passes");
     QTest::newRow("nine then ACK") << 9 << true;
-    QTest::newRow("ten fail") << 10 << false;
+    QTest::newRow("ten then ACK") << 10 << true;
+    QTest::newRow("eleven fail") << 11 << false;
     QTest::newRow("always") << 0 << false;
 }
 
@@ -250,19 +254,21 @@ void TestFlashRun::naks()
     rig.setImage(lines);
     rig.run.setDontReboot(true);
     QVERIFY(rig.run.run());
-    // Ten copies of line 4 either way: the tenth NAK ends it without an eleventh.
+    // Each refusal gets one more copy, up to ten; the eleventh refusal ends it without a twelfth copy.
+    const int naks = passes ? times : 11;
     const QByteArray line4 = paddedFlashLine(lines.at(3));
-    QCOMPARE(rig.tcp(0).received().count(line4), qsizetype(10));
     const QStringList got = outcomeLines(rig.run.summary());
-    QCOMPARE(got.count(QStringLiteral(" Line nacked by Vork Unit 127.0.65.2")), passes ? 9 : 10);
+    QCOMPARE(got.count(QStringLiteral(" Line nacked by Vork Unit 127.0.65.2")), naks);
     QCOMPARE(rig.run.allPassed(), passes);
     if (!passes) {
         QVERIFY(got.contains(QStringLiteral(" Flash Failed Vork Unit 127.0.65.2")));
-        QVERIFY(got.contains(QStringLiteral(" Flashing Failed at Line 3")));
+        QVERIFY(got.contains(QStringLiteral(" Line 4 nacked 11 times")));
+        QVERIFY(got.contains(QStringLiteral(" Flashing Failed at Line 4")));
         QVERIFY(got.contains(QStringLiteral(" *** Flash Failed for 127.0.65.2 ***")));
-        QCOMPARE(rig.tcp(0).received(), QByteArray(QByteArray("L") + wire(lines.mid(0, 3)) + line4.repeated(10) + QByteArray("C")));
+        QCOMPARE(rig.run.outcomes().first().reason, QStringLiteral("Line 4 nacked 11 times"));
+        QCOMPARE(rig.tcp(0).received(), QByteArray(QByteArray("L") + wire(lines.mid(0, 3)) + line4.repeated(11) + QByteArray("C")));
     } else {
-        QCOMPARE(rig.tcp(0).received(), QByteArray(QByteArray("L") + wire(lines.mid(0, 3)) + line4.repeated(9)
+        QCOMPARE(rig.tcp(0).received(), QByteArray(QByteArray("L") + wire(lines.mid(0, 3)) + line4.repeated(naks)
                                                         + wire(lines.mid(3)) + QByteArray("C")));
     }
 }
@@ -297,7 +303,9 @@ void TestFlashRun::answerBytes()
     const int at = int(got.indexOf(summaryLine));
     QVERIFY2(at > 0, qPrintable(got.join(QLatin1Char('\n'))));
     QCOMPARE(got.at(at + 1), QStringLiteral(" Flash Failed Vork Unit 127.0.65.2"));
-    QCOMPARE(got.at(at + 2), QStringLiteral(" Flashing Failed at Line 6"));
+    QCOMPARE(got.at(at + 2), QStringLiteral(" Flashing Failed at Line 7"));
+    QVERIFY2(rig.run.outcomes().first().reason.endsWith(QStringLiteral(" at line 7")),
+             qPrintable(rig.run.outcomes().first().reason));
     QVERIFY(rig.op.logged(logLine));
     QVERIFY(got.contains(QStringLiteral(" *** Flash Failed for 127.0.65.2 ***")));
     QVERIFY(!got.contains(QStringLiteral(" Waiting for Reboot")));
@@ -317,10 +325,13 @@ void TestFlashRun::silentLineFailsWithinTheBound()
     QVERIFY2(t.elapsed() < 5000, qPrintable(QString::number(t.elapsed())));
     QVERIFY(!rig.run.allPassed());
     QVERIFY(rig.op.logged(QStringLiteral("Flash warning No Ack received for line sent")));
+    // The reason is in the summary too, naming the line that got no answer.
     const QStringList got = outcomeLines(rig.run.summary());
-    QVERIFY(got.contains(QStringLiteral(" Flashing Failed at Line 4")));
+    QVERIFY2(got.contains(QStringLiteral(" No Ack received for line 5")), qPrintable(got.join(QLatin1Char('\n'))));
+    QVERIFY(got.contains(QStringLiteral(" Flashing Failed at Line 5")));
     QVERIFY(got.contains(QStringLiteral(" *** Flash Failed for 127.0.65.2 ***")));
     QCOMPARE(rig.run.outcomes().first().linesAcknowledged, 4);
+    QCOMPARE(rig.run.outcomes().first().reason, QStringLiteral("No Ack received for line 5"));
 }
 
 void TestFlashRun::droppedLinkFails()
@@ -337,7 +348,9 @@ void TestFlashRun::droppedLinkFails()
     QVERIFY(!rig.run.allPassed());
     QVERIFY(rig.op.logged(QStringLiteral("Vork Unit 127.0.65.2: connection lost")));
     const QStringList got = outcomeLines(rig.run.summary());
-    QVERIFY(got.contains(QStringLiteral(" Flashing Failed at Line 8")));
+    QVERIFY2(got.contains(QStringLiteral(" connection lost at line 9")), qPrintable(got.join(QLatin1Char('\n'))));
+    QVERIFY(got.contains(QStringLiteral(" Flashing Failed at Line 9")));
+    QCOMPARE(rig.run.outcomes().first().reason, QStringLiteral("connection lost at line 9"));
     QVERIFY(got.contains(QStringLiteral(" *** Flash Failed for 127.0.65.2 ***")));
     QVERIFY(!rig.op.logged(QStringLiteral("Flash warning No Ack received for line sent")));
 }
@@ -356,6 +369,7 @@ void TestFlashRun::refusedErase()
     QVERIFY(got.contains(QStringLiteral(" *** Flash Failed for 127.0.65.2 ***")));
     QVERIFY(!got.contains(QStringLiteral(" Erase Complete")));
     QCOMPARE(rig.run.outcomes().first().reason, QStringLiteral("Vork Unit 127.0.65.2 refused the flash command (NAK)"));
+    QVERIFY(got.contains(QStringLiteral(" Vork Unit 127.0.65.2 refused the flash command (NAK)")));
 }
 
 void TestFlashRun::oldVersionAfterRebootFails()
@@ -377,7 +391,7 @@ void TestFlashRun::oldVersionAfterRebootFails()
 
 void TestFlashRun::abortSendsXAfterTheLine()
 {
-    Rig rig({flashUnit(0), flashUnit(1)});
+    Rig rig({flashUnit(0), flashUnit(1), flashUnit(2)});
     QVERIFY(rig.started);
     const QStringList lines = hexfixture::programImage(600, 2);
     rig.setImage(lines);
@@ -392,10 +406,20 @@ void TestFlashRun::abortSendsXAfterTheLine()
     QVERIFY(rig.op.logged(QStringLiteral("Sending x command - flash abort")));
     const QStringList got = outcomeLines(rig.run.summary());
     QVERIFY(got.contains(QStringLiteral(" Flash Aborted by user for Vork Unit 127.0.65.2")));
-    QVERIFY(got.contains(QStringLiteral(" Flashing Failed at Line 5")));
-    // The abort deselected every unit: the second is never touched.
-    QCOMPARE(rig.run.outcomes().size(), 1);
-    QVERIFY(rig.tcp(1).received().isEmpty());
+    QVERIFY(got.contains(QStringLiteral(" Flashing Failed at Line 6")));
+    // The abort deselected every unit: the others are never touched, and the run says so.
+    const auto &o = rig.run.outcomes();
+    QCOMPARE(o.size(), 3);
+    QCOMPARE(o.at(0).kind, FlashRun::Outcome::Failed);
+    for (int i = 1; i < 3; ++i) {
+        QCOMPARE(o.at(i).ip, unitIp(i));
+        QCOMPARE(o.at(i).kind, FlashRun::Outcome::NotReached);
+        QCOMPARE(o.at(i).reason, QStringLiteral("not flashed: run aborted"));
+        QVERIFY(rig.tcp(i).received().isEmpty());
+        QVERIFY2(got.contains(QStringLiteral(" Vork Unit ") + unitIp(i) + QStringLiteral(" not flashed: run aborted")),
+                 qPrintable(got.join(QLatin1Char('\n'))));
+    }
+    QVERIFY(!rig.run.allPassed());
 }
 
 void TestFlashRun::oneBadUnitInTheMiddle()
@@ -422,6 +446,50 @@ void TestFlashRun::oneBadUnitInTheMiddle()
     QCOMPARE(rig.run.rows().size(), 3);
 }
 
+void TestFlashRun::offsetRecordIsOneUnitsOwn_data()
+{
+    // Where the unit that needs the offset record stands among units that must not get it.
+    QTest::addColumn<int>("oldAt");
+    QTest::newRow("first") << 0;
+    QTest::newRow("middle") << 1;
+    QTest::newRow("last") << 2;
+}
+
+void TestFlashRun::offsetRecordIsOneUnitsOwn()
+{
+    QFETCH(int, oldAt);
+    // Three generations: 2.4.3 needs the record, 3.1.7 and 5.0.2 must not have it.
+    const QList<std::array<std::uint8_t, 3>> others{{3, 1, 7}, {5, 0, 2}};
+    QList<sim::SimUnit> units;
+    for (int i = 0, other = 0; i < 3; ++i) {
+        sim::SimUnit u = flashUnit(i);
+        u.version = i == oldAt ? std::array<std::uint8_t, 3>{2, 4, 3} : others.at(other++);
+        units << u;
+    }
+    Rig rig(units);
+    QVERIFY(rig.started);
+    QStringList lines = hexfixture::programImage(600, 2);
+    lines.insert(1, hexfixture::record(0, 0, QByteArray(64, '\x01')));
+    QVERIFY(lines.at(1).startsWith(QLatin1String(":40000000")));
+    rig.setImage(lines);
+    rig.op.answers = {Answer::Yes}; // add the offset
+    QVERIFY(rig.run.run());
+    QVERIFY2(rig.run.allPassed(), qPrintable(rig.run.summary().join(QLatin1Char('\n'))));
+    QCOMPARE(rig.op.questions, QStringList{fitnesstext::offsetMissing()});
+    QStringList withOffset = lines;
+    withOffset.insert(1, offsetRecord);
+    for (int i = 0; i < 3; ++i) {
+        QByteArray got = rig.tcp(i).received();
+        if (got.startsWith(authenticationText()))
+            got.remove(0, authenticationText().size());
+        const QByteArray expected = QByteArray("F") + wire(i == oldAt ? withOffset : lines);
+        QVERIFY2(got == expected, qPrintable(QStringLiteral("unit %1 got %2 bytes, expected %3")
+                                                 .arg(i).arg(got.size()).arg(expected.size())));
+    }
+    // The image a later run starts from is still the file as opened.
+    QCOMPARE(rig.run.image().lines, lines);
+}
+
 void TestFlashRun::bootLoaderCommandBytes_data()
 {
     QTest::addColumn<int>("major");
@@ -433,6 +501,8 @@ void TestFlashRun::bootLoaderCommandBytes_data()
     QTest::newRow("5.0.2, B primary: 0xEF") << 2 << int(BootLoaderChoice::Region::B) << true << false << char(0xEF);
     QTest::newRow("5.0.2, A: O") << 2 << int(BootLoaderChoice::Region::A) << false << false << 'O';
     QTest::newRow("5.0.2 manager, don't reboot: B") << 2 << int(BootLoaderChoice::Region::Manager) << false << true << 'B';
+    // A region restarts the unit whatever "Don't Reboot" says: the run waits for it.
+    QTest::newRow("5.0.2 B, don't reboot: o, reboots") << 2 << int(BootLoaderChoice::Region::B) << false << true << 'o';
 }
 
 void TestFlashRun::bootLoaderCommandBytes()
@@ -466,7 +536,14 @@ void TestFlashRun::bootLoaderCommandBytes()
     got.remove(0, authenticationText().size());
     QVERIFY(got.startsWith(QByteArray(QByteArray(1, byte) + wire(lines))));
     QVERIFY2(rig.run.allPassed(), qPrintable(rig.run.summary().join(QLatin1Char('\n'))));
-    QVERIFY(outcomeLines(rig.run.summary()).contains(QStringLiteral(" Flashed Vork's New Bootloader Version is ")));
+    const QStringList said = outcomeLines(rig.run.summary());
+    QVERIFY(said.contains(QStringLiteral(" Flashed Vork's New Bootloader Version is ")));
+    const bool reboots = !dontReboot || byte == 'o';
+    QCOMPARE(said.contains(QStringLiteral(" Flashed Vork Unit rebooted successfully")), reboots);
+    QCOMPARE(rig.run.rows().first().status, std::uint16_t(reboots ? 0x001F : 0x0817));
+    // The completion line never shows empty version fields.
+    const QString done = said.filter(QStringLiteral("Flash Completed Successfully")).value(0);
+    QVERIFY2(done.contains(QStringLiteral(" Version 5.0.%1 Build Date ").arg(major)), qPrintable(done));
 }
 
 void TestFlashRun::doubledAnswerIsNotTakenForTheNextLine()

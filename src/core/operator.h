@@ -23,6 +23,10 @@ enum class MessageKind { Information, Warning, Error };
 
 enum class Answer { Yes, No, Cancel };
 
+// The buttons of a question that is not Yes/No/Cancel: OK answers Yes, Cancel and
+// Abort answer Cancel.
+enum class Choices { YesNoCancel, OkCancel, OkAbort };
+
 // The status bar's panels.
 enum class Panel : int {
     Status = 0,         // counts, progress, "Info Received"
@@ -47,6 +51,12 @@ public:
     virtual void message(MessageKind kind, const QString &text) = 0;
     // Yes/No/Cancel question.
     virtual Answer ask(const QString &text) = 0;
+    // A question with other buttons; where a port has only one kind of question, that one.
+    virtual Answer askChoice(const QString &text, Choices choices)
+    {
+        Q_UNUSED(choices);
+        return ask(text);
+    }
     // Yes/No question with a "Don't ask again." box; dontAskAgain carries the box's state.
     virtual Answer askYesNo(const QString &title, const QString &text, bool &dontAskAgain)
     {

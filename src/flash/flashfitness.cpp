@@ -183,7 +183,7 @@ Fitness checkFitness(const udppack &unit, const FitnessInput &in, const FlashIma
 {
     lines = image.lines;
     const bool boot = in.mode == FlashMode::BootLoader;
-    if (boot && unit.flash_mfg == 0x59 && op.ask(fitnesstext::jumper()) != Answer::Yes)
+    if (boot && unit.flash_mfg == 0x59 && op.askChoice(fitnesstext::jumper(), Choices::OkCancel) != Answer::Yes)
         return {Fitness::Cancel, fitnesstext::jumper() + QStringLiteral(" (cancelled)")};
     if (boot && in.selectedCount > 1) {
         op.warning(fitnesstext::bootMultiple());
@@ -206,7 +206,7 @@ Fitness checkFitness(const udppack &unit, const FitnessInput &in, const FlashIma
             for (int i = 0; i < head; ++i)
                 present = present || image.lines.at(i).contains(offsetRecord);
             if (!present) {
-                if (op.ask(fitnesstext::offsetMissing()) != Answer::Yes)
+                if (op.askChoice(fitnesstext::offsetMissing(), Choices::OkAbort) != Answer::Yes)
                     return refuse(fitnesstext::offsetMissing() + QStringLiteral(" (aborted)"));
                 for (int i = 0; i < head; ++i) {
                     if (image.lines.at(i).contains(QLatin1String(":40000000"))) {

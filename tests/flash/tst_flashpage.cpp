@@ -354,9 +354,11 @@ void TestFlashPage::nakFailingUnitShowsFailure()
     rig.clickProgram();
     QVERIFY(!rig.run().allPassed());
     const QStringList got = withoutStamps(rig.pane());
-    QCOMPARE(got.count(QStringLiteral(" Line nacked by Vork Unit 127.0.63.2")), 10);
+    QCOMPARE(got.count(QStringLiteral(" Line nacked by Vork Unit 127.0.63.2")), 11);
     QVERIFY(got.contains(QStringLiteral(" Flash Failed Vork Unit 127.0.63.2")));
-    QVERIFY(got.contains(QStringLiteral(" Flashing Failed at Line 3")));
+    // The pane names the line that failed and why.
+    QVERIFY(got.contains(QStringLiteral(" Line 4 nacked 11 times")));
+    QVERIFY(got.contains(QStringLiteral(" Flashing Failed at Line 4")));
     QVERIFY(got.contains(QStringLiteral(" *** Flash Failed for 127.0.63.2 ***")));
     for (const QString &line : got)
         QVERIFY2(!line.contains(QStringLiteral("Successfully")), qPrintable(line));

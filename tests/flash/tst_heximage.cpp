@@ -519,6 +519,7 @@ void TestHexImage::offsetRecordNeeded()
     const Fitness f = checkFitness(unit, {FlashMode::Program, 1, {}}, image, unitLines, choice, op);
     QCOMPARE(f.verdict, Fitness::Allow);
     QCOMPARE(op.questions.last(), fitnesstext::offsetMissing());
+    QCOMPARE(op.questionChoices, QList<Choices>{Choices::OkAbort}); // OK and Abort, not Yes/No/Cancel
     QCOMPARE(unitLines.at(2), offsetRecord);
     QCOMPARE(unitLines.at(3), big);
     QCOMPARE(unitLines.size(), lines.size() + 1);

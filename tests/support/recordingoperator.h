@@ -27,6 +27,11 @@ public:
     void tone(Tone kind, bool force) override { tones.append(kind); forcedTones.append(force); }
     void message(MessageKind kind, const QString &text) override { messages.append({kind, text}); }
     Answer ask(const QString &text) override;
+    Answer askChoice(const QString &text, Choices choices) override
+    {
+        questionChoices.append(choices);
+        return ask(text);
+    }
     Answer askYesNo(const QString &title, const QString &text, bool &dontAskAgain) override
     {
         questionTitles.append(title);
@@ -53,6 +58,7 @@ public:
     QList<Message> messages;
     QStringList questions;
     QStringList questionTitles;
+    QList<Choices> questionChoices; // of the questions asked with other buttons
     bool tickDontAskAgain = false; // the operator ticks "Don't ask again." on the next Yes/No
     // While a question is open: this runs, then the event loop runs for questionOpenMs.
     std::function<void()> whileAsking;

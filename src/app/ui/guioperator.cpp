@@ -77,6 +77,20 @@ Answer GuiOperator::ask(const QString &text)
     return Answer::Cancel;
 }
 
+Answer GuiOperator::askChoice(const QString &text, Choices choices)
+{
+    if (choices == Choices::YesNoCancel)
+        return ask(text);
+    if (askQuestion)
+        return askQuestion(text);
+    const QString title = m_window ? m_window->windowTitle() : QString();
+    const QMessageBox::StandardButton other = choices == Choices::OkAbort ? QMessageBox::Abort : QMessageBox::Cancel;
+    QMessageBox box(QMessageBox::Warning, title, displayText(text), QMessageBox::Ok | other, m_window);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(other);
+    return box.exec() == QMessageBox::Ok ? Answer::Yes : Answer::Cancel;
+}
+
 Answer GuiOperator::askYesNo(const QString &title, const QString &text, bool &dontAskAgain)
 {
     if (askQuestion)

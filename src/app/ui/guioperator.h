@@ -29,6 +29,7 @@ public:
     void tone(Tone kind, bool force) override;
     void message(MessageKind kind, const QString &text) override;
     Answer ask(const QString &text) override;
+    Answer askChoice(const QString &text, Choices choices) override;
     Answer askYesNo(const QString &title, const QString &text, bool &dontAskAgain) override;
     bool input(const QString &caption, const QString &prompt, QString &value) override;
     using Operator::panel;

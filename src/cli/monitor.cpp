@@ -46,7 +46,7 @@ int monitor(const QStringList &args)
     p.addHelpOption();
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("One JSON object per record and line."));
     const QCommandLineOption count(QStringLiteral("count"), QStringLiteral("Stop after N records."), QStringLiteral("N"));
-    const QCommandLineOption seconds(QStringLiteral("seconds"), QStringLiteral("Stop after S seconds."),
+    const QCommandLineOption seconds(QStringLiteral("seconds"), QStringLiteral("Stop S seconds after the start (finding and switching on the units included)."),
                                      QStringLiteral("S"));
     const QCommandLineOption noPing(QStringLiteral("no-ping"),
                                     QStringLiteral("Skip the ICMP reachability check before connecting."));
@@ -143,6 +143,9 @@ int monitor(const QStringList &args)
     QObject scope; // what this command listens to ends with it
     qint64 printed = 0;
     QObject::connect(&session, &MonitorSession::recordArrived, &scope, [&](int) {
+        // Records still streaming while the units are being let go are not asked for.
+        if (maxRecords >= 0 && printed >= maxRecords)
+            return;
         const MonitorRow &row = session.rows().back();
         const int version = [&] {
             const int i = units.findByIP(row.ip);

@@ -256,10 +256,9 @@ void SimUnitServer::handle(const QByteArray &bytes, const QHostAddress &sender, 
         }
         break;
     case UdpRequest::FactoryReset:
-        if (bytes.mid(macOffset, 6) == QByteArray::fromHex(m_unit.mac.toLatin1())) {
+        // Like set-IP and reboot, the request gets no answer: the next discovery shows the unit.
+        if (bytes.mid(macOffset, 6) == QByteArray::fromHex(m_unit.mac.toLatin1()))
             setSetupRecord(defaultSetupRecord(m_unit));
-            answerQuery(QByteArray(QByteArray("SVRK?") + QByteArray(8, '\0')), sender, port);
-        }
         break;
     case UdpRequest::Ram:
     case UdpRequest::Archive:

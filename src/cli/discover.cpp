@@ -249,7 +249,7 @@ int discover(const QStringList &args)
             const udppack &u = units.unit(i);
             all.append(toJson(u, announcedIps.value(u.ip + QLatin1Char('|') + u.mac)));
         }
-        out << QJsonDocument(all).toJson(QJsonDocument::Indented);
+        out << jsonText(QJsonDocument(all), QJsonDocument::Indented);
     } else {
         if (p.isSet(header)) {
             QStringList h;

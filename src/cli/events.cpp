@@ -132,7 +132,7 @@ int events(const QStringList &args)
                 << " bytes); only the first " << DataPack::size << " are decoded\n";
         err.flush();
         if (p.isSet(json)) {
-            out << QJsonDocument(eventJson(pack, bytes.size(), version, reading)).toJson(QJsonDocument::Compact) << '\n';
+            out << jsonText(QJsonDocument(eventJson(pack, bytes.size(), version, reading))) << '\n';
         } else {
             out << eventKindWord(pack) << '\t' << pack.rdr << '\t' << dataPackTimeText(pack) << '\t' << eventFieldsText(pack)
                 << '\t' << escaped(dataPackValueText(pack, version, reading)) << '\n';

@@ -70,7 +70,7 @@ int hexInfo(const QStringList &args)
             if (check.line > 0)
                 o.insert(QStringLiteral("line"), check.line);
         }
-        out << QJsonDocument(o).toJson(QJsonDocument::Compact) << '\n';
+        out << jsonText(QJsonDocument(o)) << '\n';
     } else {
         out << "build: " << escaped(build.buildString) << '\n'
             << "lines: " << lines.size() << '\n'

@@ -76,7 +76,7 @@ int body(UnitSession &s, HistoryRetrieval &r, bool json)
                 QJsonObject o = eventJson(p, DataPack::size, version, AlarmDetailReading::Standard);
                 o.insert(QStringLiteral("unit"), unitIp);
                 o.insert(QStringLiteral("index"), i + 1);
-                out << QJsonDocument(o).toJson(QJsonDocument::Compact) << '\n';
+                out << jsonText(QJsonDocument(o)) << '\n';
             } else {
                 out << (i + 1) << '\t' << p.rdr << '\t' << eventKindWord(p) << '\t' << dataPackTimeText(p) << '\t'
                     << eventFieldsText(p) << '\t' << escaped(dataPackValueText(p, version)) << '\n';

@@ -46,7 +46,7 @@ int monitor(const QStringList &args)
     p.addHelpOption();
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("One JSON object per record and line."));
     const QCommandLineOption count(QStringLiteral("count"), QStringLiteral("Stop after N records."), QStringLiteral("N"));
-    const QCommandLineOption seconds(QStringLiteral("seconds"), QStringLiteral("Stop after S seconds."),
+    const QCommandLineOption seconds(QStringLiteral("seconds"), QStringLiteral("Stop S seconds after the start (finding and switching on the units included)."),
                                      QStringLiteral("S"));
     const QCommandLineOption noPing(QStringLiteral("no-ping"),
                                     QStringLiteral("Skip the ICMP reachability check before connecting."));
@@ -94,6 +94,13 @@ int monitor(const QStringList &args)
             return exitUsage;
         }
     }
+    // --seconds counts from here: finding and switching on the units is part of the run.
+    QElapsedTimer running;
+    running.start();
+    const auto timeUp = [&] { return maxSeconds >= 0 && running.elapsed() >= qint64(maxSeconds) * 1000; };
+    const auto timeLeftMs = [&](int atMost) {
+        return maxSeconds < 0 ? atMost : int(qBound<qint64>(0, qint64(maxSeconds) * 1000 - running.elapsed(), qint64(atMost)));
+    };
 
     ConsoleOperator op;
     op.verbose = p.isSet(verbose);
@@ -120,7 +127,7 @@ int monitor(const QStringList &args)
     op.quiet = true; // "none found" is said below, once
     if (!cycle.start())
         return exitUsage;
-    wait::until([&] { return !cycle.collecting(); }, waitMs + 5000);
+    wait::until([&] { return !cycle.collecting(); }, timeLeftMs(waitMs + 5000));
     op.quiet = false;
     UnitTable &units = services.units();
     for (const QString &a : addresses) {
@@ -136,6 +143,9 @@ int monitor(const QStringList &args)
     QObject scope; // what this command listens to ends with it
     qint64 printed = 0;
     QObject::connect(&session, &MonitorSession::recordArrived, &scope, [&](int) {
+        // Records still streaming while the units are being let go are not asked for.
+        if (maxRecords >= 0 && printed >= maxRecords)
+            return;
         const MonitorRow &row = session.rows().back();
         const int version = [&] {
             const int i = units.findByIP(row.ip);
@@ -146,7 +156,7 @@ int monitor(const QStringList &args)
             o.insert(QStringLiteral("unit"), row.ip);
             o.insert(QStringLiteral("mac"), row.mac);
             o.insert(QStringLiteral("counter"), qint64(row.counter));
-            out << QJsonDocument(o).toJson(QJsonDocument::Compact) << '\n';
+            out << jsonText(QJsonDocument(o)) << '\n';
         } else {
             out << escaped(row.ip) << '\t' << row.pack.rdr << '\t' << eventKindWord(row.pack) << '\t'
                 << dataPackTimeText(row.pack) << '\t' << eventFieldsText(row.pack) << '\t'
@@ -161,18 +171,21 @@ int monitor(const QStringList &args)
     QObject::connect(&interrupt, &CloseSignals::closeRequested, &scope, [&](int) { stop = true; });
     interrupt.arm();
 
+    session.stopStarting = [&] { return stop || timeUp(); };
     const int monitored = session.monitorOn();
+    if (session.notTried() > 0)
+        err << "vork monitor: " << (stop ? QStringLiteral("interrupted") : QStringLiteral("--seconds ran out"))
+            << " before " << session.notTried() << " of " << units.activeCount()
+            << " units were put into monitor mode\n";
     if (monitored == 0) {
         err << "vork monitor: no unit is in monitor mode\n";
         session.monitorOff(Page::Discover);
         return exitFailed;
     }
-    // Until interrupted, or the count or time is reached; each turn is short.
-    QElapsedTimer running;
-    running.start();
+    // Until interrupted, or the count or time is reached; each turn is short. A unit whose
+    // link drops is reported at once (by the session) and the others go on.
     bool dropped = false;
-    while (!stop && (maxRecords < 0 || printed < maxRecords)
-           && (maxSeconds < 0 || running.elapsed() < qint64(maxSeconds) * 1000)) {
+    while (!stop && (maxRecords < 0 || printed < maxRecords) && !timeUp()) {
         wait::delay(50);
         // Nothing left to listen to once every monitored unit dropped its connection.
         bool anyOpen = false;
@@ -188,7 +201,8 @@ int monitor(const QStringList &args)
     // The current unit stays open after a single unit's quit: it is closed with 'C'.
     if (udppack *current = units.current(); current && current->connected)
         services.connections().Exit_socket(current);
-    return monitored == addresses.size() && !dropped ? exitOk : exitFailed;
+    const bool allKept = monitored == addresses.size() && !dropped && session.linksDropped() == 0;
+    return allKept ? exitOk : exitFailed;
 }
 
 } // namespace vork::cli

@@ -1,6 +1,7 @@
 // vork photoeyes and vork force-read: a unit in monitor mode, its photo eyes
 // read once or watched, or one of its readers made to read a label.
 #include "cli/cliargs.h"
+#include "cli/safetext.h"
 #include "cli/commands.h"
 #include "cli/unitsession.h"
 
@@ -52,7 +53,7 @@ QByteArray eyesJson(const PhotoEyes &eyes, const QString &address, int readers)
                                 {QStringLiteral("c"), l.c}});
     }
     const QJsonObject o{{QStringLiteral("unit"), address}, {QStringLiteral("readers"), list}};
-    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+    return jsonText(QJsonDocument(o));
 }
 
 // Monitor mode on; live records that come meanwhile are passed over whole.

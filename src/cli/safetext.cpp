@@ -39,6 +39,33 @@ QString escape(const QString &text, bool keepLines)
 
 } // namespace
 
+QByteArray jsonText(const QJsonDocument &document, QJsonDocument::JsonFormat format)
+{
+    // The bytes are UTF-8 and these characters only ever stand inside strings.
+    const QByteArray in = document.toJson(format);
+    QByteArray out;
+    out.reserve(in.size());
+    const auto code = [&out](unsigned value) {
+        out += "\\u" + QByteArray::number(value, 16).rightJustified(4, '0');
+    };
+    for (qsizetype i = 0; i < in.size(); ++i) {
+        const auto b = static_cast<unsigned char>(in.at(i));
+        const auto next = [&](qsizetype k) { return i + k < in.size() ? static_cast<unsigned char>(in.at(i + k)) : 0u; };
+        if (b == 0x7F) {
+            code(0x7F);
+        } else if (b == 0xC2 && next(1) >= 0x80 && next(1) <= 0x9F) {
+            code(next(1));
+            ++i;
+        } else if (b == 0xE2 && next(1) == 0x80 && (next(2) == 0xA8 || next(2) == 0xA9)) {
+            code(next(2) == 0xA8 ? 0x2028 : 0x2029);
+            i += 2;
+        } else {
+            out += char(b);
+        }
+    }
+    return out;
+}
+
 QString escaped(const QString &text)
 {
     return escape(text, false);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QJsonDocument>
 #include <QString>
 
 namespace vork::cli {
@@ -10,5 +12,8 @@ namespace vork::cli {
 QString escaped(const QString &text);
 // The same, but line breaks stay: for messages and log lines that span lines.
 QString escapedKeepingLines(const QString &text);
+// A JSON document as the tool prints it: what escaped() escapes beyond the C0 controls
+// (DEL, the C1 controls 0x80-0x9F, line and paragraph separators) as \u escapes too.
+QByteArray jsonText(const QJsonDocument &document, QJsonDocument::JsonFormat format = QJsonDocument::Compact);
 
 } // namespace vork::cli

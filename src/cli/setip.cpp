@@ -173,8 +173,8 @@ int factoryReset(const QStringList &args)
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral(
         "Restores a unit's factory defaults: by ADDRESS over its TCP command port (setup mode, erase the setup,\n"
-        "reboot), or with --mac by datagram to the limited broadcast (or --to), waiting for the unit's answer.\n"
-        "Asks unless --yes."));
+        "reboot), or with --mac by datagram to the limited broadcast (or --to), then a discovery there for that\n"
+        "MAC: exit 0 once the unit answers it. Asks unless --yes."));
     p.addHelpOption();
     p.addPositionalArgument(QStringLiteral("ADDRESS"), QStringLiteral("the unit's address (TCP path)"));
     const QCommandLineOption mac(QStringLiteral("mac"), QStringLiteral("The unit's MAC, 12 hex digits (UDP path)."),
@@ -226,7 +226,10 @@ int factoryReset(const QStringList &args)
     if (p.isSet(common.noPing))
         reset.ping = [](const QString &, int) { return true; };
     if (!p.isSet(mac)) {
-        switch (reset.resetByAddress(target)) {
+        op.quiet = true; // the result goes to stdout below, once
+        const FactoryReset::Result result = reset.resetByAddress(target);
+        op.quiet = false;
+        switch (result) {
         case FactoryReset::Result::Restored:
             out << FactoryReset::restoredText(target) << '\n';
             return exitOk;
@@ -259,7 +262,18 @@ int factoryReset(const QStringList &args)
         err << "vork factory-reset: cannot send: " << services.transport().sendError() << '\n';
         return exitLocal;
     }
-    wait::until([&] { return !services.cycle().factoryResetPending(); }, window);
+    // The unit does not answer the request itself: a discovery for its MAC shows it took it.
+    DiscoveryCycle &cycle = services.cycle();
+    cycle.setQuietWhenEmpty(true); // the failure is said below, once
+    if (!targets.isEmpty()) {
+        cycle.setUseList(true);
+        cycle.sendToTargets = [&](const QByteArray &query) {
+            services.transport().setBroadCastIP(targets.first());
+            services.transport().SendBroadCast(query);
+        };
+    }
+    if (cycle.start())
+        wait::until([&] { return answered || !cycle.collecting(); }, window + 5000);
     if (answered) {
         out << "Factory Reset Successful for " << target << '\n';
         return exitOk;

@@ -125,7 +125,7 @@ int body(UnitSession &s, bool json, const QString &outFile)
     }
     QTextStream out(stdout);
     if (json) {
-        out << QJsonDocument(setupJson(record, length, version)).toJson(QJsonDocument::Indented);
+        out << jsonText(QJsonDocument(setupJson(record, length, version)), QJsonDocument::Indented);
     } else {
         for (const SetupField &f : setupFields())
             if (setupFieldHeld(f, length, version))

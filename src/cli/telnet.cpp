@@ -10,11 +10,15 @@
 #include "tools/telnetlogin.h"
 #include "tools/telnetsession.h"
 
+#include <QAbstractSocket>
 #include <QCommandLineParser>
 #include <QEventLoop>
+#include <QFile>
 #include <QSocketNotifier>
 #include <QTextStream>
 
+#include <cstdio>
+#include <termios.h>
 #include <unistd.h>
 
 namespace vork::cli {
@@ -22,17 +26,97 @@ namespace vork::cli {
 namespace {
 
 constexpr int maxTimeoutMs = 600000;
+// What a unit may send before its login is done, and as the answer to one command:
+// a unit that floods is cut off, never buffered without end.
+constexpr qsizetype loginLimit = 64 * 1024;
+constexpr qsizetype answerLimit = 4 * 1024 * 1024;
+// A password file's first line; anything longer is no password.
+constexpr qint64 passwordFileLimit = 4096;
 
-// Everything the unit said since the last clear, and whether it hung up.
+// Everything the unit said since the last clear (up to limit), and whether it hung up.
 struct Transcript
 {
     QByteArray text;
     bool closed = false;
+    qsizetype limit = loginLimit;
+    bool overflow = false;
+
+    void add(const QByteArray &more)
+    {
+        if (overflow)
+            return;
+        if (text.size() + more.size() > limit) {
+            overflow = true;
+            return;
+        }
+        text += more;
+    }
+    void clear(qsizetype newLimit)
+    {
+        text.clear();
+        limit = newLimit;
+        overflow = false;
+    }
 };
 
 bool waitFor(Transcript &t, const std::function<bool()> &done, int ms)
 {
-    return wait::until([&] { return done() || t.closed; }, ms) && done();
+    return wait::until([&] { return done() || t.closed || t.overflow; }, ms) && done();
+}
+
+// A command, user name or password must stay one line of plain text: a control
+// character inside it (a carriage return above all) would type a second command.
+bool oneLine(const QString &text)
+{
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u == 0x7F || (u >= 0x80 && u < 0xA0) || u > 0xFF)
+            return false;
+    }
+    return true;
+}
+
+// The first line of a file, without its line end.
+bool readPasswordFile(const QString &path, QString &password, QString &problem)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        problem = QStringLiteral("cannot read the password file ") + escaped(path) + QStringLiteral(": ")
+                  + f.errorString();
+        return false;
+    }
+    QByteArray line = f.readLine(passwordFileLimit);
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    password = QString::fromLatin1(line);
+    return true;
+}
+
+// Asks on the terminal with the echo off.
+bool promptPassword(QString &password)
+{
+    if (::isatty(STDIN_FILENO) != 1)
+        return false;
+    QTextStream(stderr) << "Password: " << Qt::flush;
+    termios saved{};
+    const bool quiet = ::tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (quiet) {
+        termios silent = saved;
+        silent.c_lflag &= ~tcflag_t(ECHO);
+        ::tcsetattr(STDIN_FILENO, TCSANOW, &silent);
+    }
+    char buf[256] = {};
+    const bool got = std::fgets(buf, sizeof buf, stdin) != nullptr;
+    if (quiet)
+        ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+    QTextStream(stderr) << '\n' << Qt::flush;
+    if (!got)
+        return false;
+    QByteArray line(buf);
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    password = QString::fromLocal8Bit(line);
+    return true;
 }
 
 // The unit's answer to one command: what came after the echoed command line,
@@ -68,15 +152,20 @@ int telnet(const QStringList &args)
     p.setApplicationDescription(QStringLiteral(
         "Logs in to a unit's telnet console and runs each COMMAND, printing the unit's answer.\n"
         "Without COMMAND and with a terminal on stdin: an interactive console (each line typed is\n"
-        "sent; end with exit or end of input). Default credentials: the built-in maintenance login."));
+        "sent; end with exit or end of input). Without --user, --password-file and --ask-password:\n"
+        "the built-in maintenance login. The password is never taken from the command line."));
     p.addHelpOption();
     p.addPositionalArgument(QStringLiteral("ADDRESS"), QStringLiteral("Dotted IPv4 address of the unit."));
     p.addPositionalArgument(QStringLiteral("COMMAND"), QStringLiteral("Console commands to run, in order."),
                             QStringLiteral("[COMMAND...]"));
-    const QCommandLineOption user(QStringLiteral("user"), QStringLiteral("User name (default kivo)."),
-                                  QStringLiteral("U"), TelnetLogin::builtInUser());
-    const QCommandLineOption password(QStringLiteral("password"), QStringLiteral("Password (default dulm)."),
-                                      QStringLiteral("P"), TelnetLogin::builtInPassword());
+    const QCommandLineOption user(QStringLiteral("user"),
+                                  QStringLiteral("User name (default: the built-in maintenance user)."),
+                                  QStringLiteral("U"));
+    const QCommandLineOption passwordFile(QStringLiteral("password-file"),
+                                          QStringLiteral("Read the password from the first line of FILE."),
+                                          QStringLiteral("FILE"));
+    const QCommandLineOption askPassword(QStringLiteral("ask-password"),
+                                         QStringLiteral("Ask for the password on the terminal (not echoed)."));
     const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("Telnet port (default 23)."),
                                   QStringLiteral("N"), QString::number(telnetPort));
     const QCommandLineOption timeout(QStringLiteral("timeout"),
@@ -84,7 +173,7 @@ int telnet(const QStringList &args)
                                                     "ms (default 5000)."),
                                      QStringLiteral("MS"), QStringLiteral("5000"));
     const QCommandLineOption verbose(QStringLiteral("verbose"), QStringLiteral("Print log lines to stderr."));
-    p.addOptions({user, password, port, timeout, verbose});
+    p.addOptions({user, passwordFile, askPassword, port, timeout, verbose});
 
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -116,10 +205,40 @@ int telnet(const QStringList &args)
         err << "vork telnet: --timeout must be 1.." << maxTimeoutMs << " ms\n";
         return exitUsage;
     }
-    const QString userName = p.value(user);
-    const QString pass = p.value(password);
-    if (userName.isEmpty() || pass.isEmpty()) {
+    for (const QString &command : commands) {
+        if (!oneLine(command)) {
+            err << "vork telnet: the command \"" << escaped(command)
+                << "\" holds a control character; give each command as an argument of its own\n";
+            return exitUsage;
+        }
+    }
+    if (p.isSet(passwordFile) && p.isSet(askPassword)) {
+        err << "vork telnet: give --password-file or --ask-password, not both\n";
+        return exitUsage;
+    }
+    const QString userName = p.isSet(user) ? p.value(user) : TelnetLogin::builtInUser();
+    if (userName.isEmpty()) {
         err << "Invalid User Name or Password\n";
+        return exitUsage;
+    }
+    // The built-in password goes only with the built-in user; another user is asked for theirs.
+    QString pass = TelnetLogin::builtInPassword();
+    if (p.isSet(passwordFile)) {
+        QString problem;
+        if (!readPasswordFile(p.value(passwordFile), pass, problem)) {
+            err << "vork telnet: " << problem << '\n';
+            return exitLocal;
+        }
+    } else if ((p.isSet(askPassword) || p.isSet(user)) && !promptPassword(pass)) {
+        err << "vork telnet: no password: give --password-file FILE, or --ask-password at a terminal\n";
+        return exitUsage;
+    }
+    if (pass.isEmpty()) {
+        err << "Invalid User Name or Password\n";
+        return exitUsage;
+    }
+    if (!oneLine(userName) || !oneLine(pass)) {
+        err << "vork telnet: the user name or password holds a control character\n";
         return exitUsage;
     }
     const bool interactive = commands.isEmpty();
@@ -134,10 +253,13 @@ int telnet(const QStringList &args)
     Transcript t;
     int socketError = -1;
     QObject::connect(&session, &TelnetSession::dataReceived, &session, [&t](const QByteArray &text) {
-        t.text += text;
+        t.add(text);
     });
     QObject::connect(&session, &TelnetSession::disconnected, &session, [&t] { t.closed = true; });
     QObject::connect(&session, &TelnetSession::errorOccurred, &session, [&](int code) {
+        // The unit hanging up (after "exit", say) is its way of ending the session, no error.
+        if (code == QAbstractSocket::RemoteHostClosedError)
+            return;
         socketError = code;
         op.log(QStringLiteral("Socket Error ") + QString::number(code));
     });
@@ -155,22 +277,33 @@ int telnet(const QStringList &args)
     }
 
     const auto has = [&t](const QString &s) { return t.text.contains(s.toLatin1()); };
+    const auto flooded = [&](const char *before) {
+        err << "vork telnet: " << where << " sent more than " << t.limit << " bytes " << before << '\n';
+        session.abort();
+        return exitFailed;
+    };
     // The login: each prompt answered as the page does it, a character at a time.
     if (!waitFor(t, [&] { return has(TelnetLogin::loginPrompt()); }, ms)) {
+        if (t.overflow)
+            return flooded("without a \"Login :\" prompt");
         err << "vork telnet: " << where << " gave no \"" << TelnetLogin::loginPrompt().trimmed() << "\" prompt\n";
         session.abort();
         return exitFailed;
     }
-    t.text.clear();
+    t.clear(loginLimit);
     if (!typeTelnetCommand(session, userName, TelnetLogin::charPauseMs)
         || !waitFor(t, [&] { return has(TelnetLogin::passwordPrompt()); }, ms)) {
+        if (t.overflow)
+            return flooded("without a \"Password:\" prompt");
         err << "vork telnet: " << where << " gave no \"" << TelnetLogin::passwordPrompt() << "\" prompt\n";
         session.abort();
         return exitFailed;
     }
-    t.text.clear();
+    t.clear(loginLimit);
     typeTelnetCommand(session, pass, TelnetLogin::charPauseMs);
     waitFor(t, [&] { return has(TelnetLogin::commandPrompt()) || has(TelnetLogin::loginIncorrect()); }, ms);
+    if (t.overflow)
+        return flooded("without a command prompt after the login");
     if (has(TelnetLogin::loginIncorrect())) {
         err << "vork telnet: " << where << " refused the login (\"" << TelnetLogin::loginIncorrect() << "\")\n";
         session.abort();
@@ -218,7 +351,7 @@ int telnet(const QStringList &args)
     }
 
     for (const QString &command : commands) {
-        t.text.clear();
+        t.clear(answerLimit);
         if (t.closed || !typeTelnetCommand(session, command, TelnetLogin::charPauseMs)) {
             err << "vork telnet: " << where << " closed the connection before \"" << escaped(command) << "\"\n";
             return exitFailed;
@@ -227,6 +360,12 @@ int telnet(const QStringList &args)
             const qsizetype lf = t.text.indexOf('\n');
             return lf >= 0 && t.text.indexOf(TelnetLogin::commandPrompt().toLatin1(), lf) >= 0;
         }, ms);
+        if (t.overflow) {
+            err << "vork telnet: " << where << " sent more than " << t.limit << " bytes in answer to \""
+                << escaped(command) << "\"\n";
+            session.abort();
+            return exitFailed;
+        }
         const QString answer = answerText(t.text);
         if (!answer.isEmpty()) {
             out << escapedKeepingLines(answer) << '\n';

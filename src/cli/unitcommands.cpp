@@ -14,6 +14,7 @@
 #include "setup/setupdownload.h"
 #include "setup/timezones.h"
 #include "unit/announcement.h"
+#include "unit/unitrules.h"
 
 #include <QTcpSocket>
 
@@ -454,6 +455,12 @@ int archive(const QStringList &args)
             return UnicastCommands::archiveQuestion(letterFor(words.first(), archiveWords), address);
         }};
     return runOnUnit(args, command, [](UnitSession &s, const QCommandLineParser &, const QStringList &words) {
+        // Older firmware has no archive: nothing is sent that it could misread.
+        if (versionNumber(s.unit().ver) < UnicastCommands::archiveFirstVersion) {
+            s.op.error(QStringLiteral("Vork Unit ") + s.address + QStringLiteral(" runs firmware ")
+                       + escaped(s.unit().vnumber) + QStringLiteral(": the setup archive needs 5.0.2 or later"));
+            return exitFailed;
+        }
         const auto unicast = unicastOf(s);
         return unicastStatus(s, unicast->archiveRequest(s.address, letterFor(words.first(), archiveWords)));
     });

@@ -52,6 +52,8 @@ public:
     static constexpr int ramTurns = 20;
     static constexpr int ramTurnMs = 20;
     static constexpr int archiveWaitMs = 2000;
+    // Firmware before 5.0.2 keeps no setup archive.
+    static constexpr int archiveFirstVersion = 502;
 
     UnicastCommands(Operator &op, TBroadcast &transport, DiscoveryCycle &cycle, UnitTable &units,
                     QObject *parent = nullptr);

@@ -26,6 +26,37 @@ MonitorSession::MonitorSession(UnitServices &services, QObject *parent)
     : QObject(parent), m_services(services),
       m_registration(services.connections().replies().add(ReplyType::LiveRecord, *this))
 {
+    connect(&services.connections(), &ConnectionManager::disconnected, this, &MonitorSession::unitDisconnected);
+}
+
+QString MonitorSession::droppedText(const QString &ip)
+{
+    return QStringLiteral("Vork Unit ") + ip + QStringLiteral(" is no longer monitored: ")
+           + ConnectionManager::lostText();
+}
+
+void MonitorSession::unitDisconnected(int index)
+{
+    UnitTable &units = m_services.units();
+    if (!m_on || index < 0 || index >= units.count())
+        return;
+    udppack &unit = units.unit(index);
+    if (!unit.Monitor)
+        return;
+    // Nothing more comes from it: neither its mark nor its values may pretend otherwise.
+    unit.Monitor = false;
+    for (std::size_t r = 0; r < DataPack::readerSlots; ++r) {
+        unit.LastRead[r] = unit.LastReadtime[r] = none;
+        unit.LastErr[r] = unit.LastErrtime[r] = none;
+        unit.LastDiag[r] = unit.LastDiagtime[r] = none;
+    }
+    ++m_dropped;
+    const quint64 link = unit.link;
+    const QString text = droppedText(unit.ip);
+    Q_EMIT linkDropped(link);
+    Q_EMIT monitoringChanged();
+    m_services.op().log(text);
+    m_services.op().warning(text);
 }
 
 QString MonitorSession::titlePrefix(int readers)
@@ -55,7 +86,10 @@ int MonitorSession::monitorOn()
     Q_EMIT rowsCleared();
     m_unitChoice.clear();
     m_monitored = 0;
+    m_notTried = 0;
+    m_dropped = 0;
     m_capLogged = false;
+    m_on = true;
 
     // Units are found again by address after every wait: the list may change under a wait.
     QStringList addresses;
@@ -63,6 +97,10 @@ int MonitorSession::monitorOn()
         if (const udppack *u = units.active(i))
             addresses << u->ip;
     for (int n = 0; n < addresses.size(); ++n) {
+        if (stopStarting && stopStarting()) {
+            m_notTried = int(addresses.size()) - n;
+            break;
+        }
         const int index = units.findByIP(addresses.at(n));
         if (index < 0)
             continue;
@@ -127,6 +165,7 @@ void MonitorSession::monitorOff(Page to)
     ConnectionManager &connections = m_services.connections();
     UnitTable &units = m_services.units();
     const int monitored = m_monitored;
+    m_on = false; // from here on a closing link is ours
 
     QList<quint64> links;
     for (int i = 0; i < units.activeCount(); ++i)

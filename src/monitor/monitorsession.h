@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
 
 namespace vork {
 
@@ -59,11 +60,17 @@ public:
     explicit MonitorSession(UnitServices &services, QObject *parent = nullptr);
 
     // Connects each unit of the active list and puts it into monitor mode; the number monitored.
+    // Once stopStarting() holds, the units not yet tried are left out (notTried() counts them).
     int monitorOn();
+    std::function<bool()> stopStarting;
+    int notTried() const { return m_notTried; }
     // The quit to each monitored unit, then every unit but the current one closed.
     void monitorOff(Page to);
 
     int monitoredCount() const { return m_monitored; }
+    // Units whose connection went while they were monitored, since monitor on.
+    int linksDropped() const { return m_dropped; }
+    static QString droppedText(const QString &ip);
     quint32 rowCounter() const { return m_counter; }
     const std::deque<MonitorRow> &rows() const { return m_rows; }
     // The IP addresses of the units monitor mode was tried on, in list order.
@@ -100,9 +107,12 @@ Q_SIGNALS:
     // Monitor on went through the active list: the views are built anew.
     void monitorStarted();
     void monitoringChanged();
+    // A monitored unit's connection went: it is monitored no more, its last values are gone.
+    void linkDropped(quint64 link);
 
 private:
     bool switchOn(udppack &unit, bool first);
+    void unitDisconnected(int index);
 
     UnitServices &m_services;
     ReplyRegistration m_registration;
@@ -110,6 +120,9 @@ private:
     QStringList m_unitChoice;
     quint32 m_counter = 0;
     int m_monitored = 0;
+    int m_notTried = 0;
+    int m_dropped = 0;
+    bool m_on = false; // between monitor on and monitor off: a closing link is a drop
     bool m_capLogged = false;
     bool m_readerAddress = true;
     bool m_unitDescription = false;

@@ -118,8 +118,7 @@ void TelnetConsole::receive(const QByteArray &chunk)
         for (const char ch : chunk) {
             const auto c = static_cast<unsigned char>(ch);
             if (c == '\n') {
-                m_lines.append(QString());
-                m_current = int(m_lines.size()) - 1;
+                newLine();
                 Q_EMIT textChanged();
             } else if (c == '\r') {
                 if (chunk.size() > 1)
@@ -140,6 +139,14 @@ void TelnetConsole::receive(const QByteArray &chunk)
     setPanel(LinesPanel, QStringLiteral("Lines: ") + QString::number(m_lines.size()));
 }
 
+void TelnetConsole::newLine()
+{
+    m_lines.append(QString());
+    while (m_lines.size() > maxLines)
+        m_lines.removeFirst();
+    m_current = int(m_lines.size()) - 1;
+}
+
 void TelnetConsole::moveQueued()
 {
     const QString text = m_ring.take();
@@ -151,6 +158,12 @@ void TelnetConsole::moveQueued()
         line = text;
     else
         line += text;
+    while (m_lines[m_current].size() > maxLineLength) {
+        const QString rest = m_lines[m_current].mid(maxLineLength);
+        m_lines[m_current].truncate(maxLineLength);
+        newLine();
+        m_lines[m_current] = rest;
+    }
     Q_EMIT textChanged();
     if (text.size() > 1)
         setBusy(false);

@@ -51,6 +51,10 @@ public:
     enum PanelIndex { LinesPanel = 0, StatusPanel = 1, ReceivedPanel = 2, QueuePanel = 3, PasswordPanel = 4 };
     static constexpr int panelCount = 5;
     static constexpr int logoutChecks = 3;
+    // What the window keeps of a unit that never stops talking: the newest lines, each
+    // at most this long (a longer one goes on in the next line).
+    static constexpr int maxLines = 5000;
+    static constexpr int maxLineLength = 4096;
 
     static QString caption(const QString &ip) { return QStringLiteral("Telnet ") + ip; }
     static QString overflowText() { return QStringLiteral("OverFlow"); }
@@ -94,6 +98,7 @@ Q_SIGNALS:
 private:
     void setPanel(int index, const QString &text);
     void moveQueued();
+    void newLine();
     void eraseOne();
     void updatePasswordMode();
     void gracefulLogout(bool sendExit);

@@ -62,6 +62,8 @@ private Q_SLOTS:
     void setIpBadArguments_data();
     void setIpBadArguments();
     void factoryResetByMac();
+    void factoryResetByMacUnitGone();
+    void factoryResetByAddressSaysItOnce();
     void factoryResetDeclined();
     void factoryResetBadArguments_data();
     void factoryResetBadArguments();
@@ -156,8 +158,39 @@ void TestCliSetIp::factoryResetByMac()
                            QStringLiteral("--local-ip"), QStringLiteral("127.0.0.1")});
     QVERIFY2(r.status == 0, qPrintable(printable(r)));
     QCOMPARE(r.out, QStringLiteral("Factory Reset Successful for 0050C24A6E01\n"));
-    QCOMPARE(fleet.server(0).received().size(), 1);
+    // The reset, which the unit does not answer, then the discovery it answers.
+    QCOMPARE(fleet.server(0).received().size(), 2);
     QCOMPARE(fleet.server(0).received().at(0).bytes, QByteArray("SVRK^") + QByteArray::fromHex("0050C24A6E01"));
+    QVERIFY(fleet.server(0).received().at(1).bytes.startsWith("SVRK?"));
+}
+
+void TestCliSetIp::factoryResetByMacUnitGone()
+{
+    // Nobody at the address: the reset went out, no discovery answer confirms it.
+    const Run r = runVork({QStringLiteral("factory-reset"), QStringLiteral("--yes"), QStringLiteral("--mac"),
+                           QStringLiteral("0050C24A6E02"), QStringLiteral("--to"), QStringLiteral("127.0.74.120"),
+                           QStringLiteral("--wait"), QStringLiteral("400"), QStringLiteral("--local-ip"),
+                           QStringLiteral("127.0.0.1")});
+    QVERIFY2(r.status == 1, qPrintable(printable(r)));
+    QVERIFY(r.out.isEmpty());
+    QVERIFY2(r.err.contains(QStringLiteral("no answer from the unit with MAC 0050C24A6E02")), qPrintable(r.err));
+}
+
+void TestCliSetIp::factoryResetByAddressSaysItOnce()
+{
+    sim::SimFleet fleet;
+    sim::SimUnit u = unitAt("127.0.74.113", "0050C24A7101");
+    u.version = {2, 9, 0}; // the reset sends no login: a unit from before logins
+    u.model = 2;
+    fleet.add(u);
+    QString error;
+    QVERIFY2(fleet.start({}, &error), qPrintable(error));
+    const Run r = runVork({QStringLiteral("factory-reset"), QStringLiteral("--yes"), QStringLiteral("--no-ping"),
+                           QStringLiteral("127.0.74.113"), QStringLiteral("--local-ip"), QStringLiteral("127.0.0.1")});
+    QVERIFY2(r.status == 0, qPrintable(printable(r)));
+    const QString text = QStringLiteral("Factory defaults restored for unit 127.0.74.113");
+    QCOMPARE(r.out, text + QLatin1Char('\n'));
+    QCOMPARE(QString(r.out + r.err).count(text), 1);
 }
 
 void TestCliSetIp::factoryResetDeclined()

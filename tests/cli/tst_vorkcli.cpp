@@ -1505,7 +1505,9 @@ void TestVorkCli::clockZoneGoesIntoTheSetup()
 void TestVorkCli::datagramCommands()
 {
     const QString address = QStringLiteral("127.0.33.6");
-    Fleet f({sim::demoUnit(0, QHostAddress(address))});
+    sim::SimUnit unit = sim::demoUnit(0, QHostAddress(address));
+    unit.version = {5, 0, 2}; // the first firmware with a setup archive
+    Fleet f({unit});
     QVERIFY(f.started);
     const auto heard = [&](const char *head) {
         int n = 0;

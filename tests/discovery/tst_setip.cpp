@@ -625,6 +625,12 @@ void TestSetIp::factoryResetUdp()
     QCOMPARE(reset.resetByMac(QStringLiteral("0050c24a0b01")), FactoryReset::Result::Requested);
     QVERIFY(rig.op.logged(QStringLiteral("Attempting to factory reset 0050c24a0b01")));
     QCOMPARE(rig.services.transport().BroadCastIP(), QStringLiteral("255.255.255.255"));
+    // The unit takes the request without a word; the next discovery's answer ends the wait.
+    wait::delay(300);
+    QVERIFY(rig.services.cycle().factoryResetPending());
+    QVERIFY(rig.op.messageTexts(MessageKind::Information).isEmpty());
+    rig.targets = {QStringLiteral("127.0.74.11")};
+    QVERIFY(rig.services.cycle().start());
     QTRY_VERIFY_WITH_TIMEOUT(!rig.services.cycle().factoryResetPending(), 3000);
     QCOMPARE(rig.heard(0, "SVRK^"), QList<QByteArray>{QByteArray("SVRK^") + QByteArray::fromHex("0050C24A0B01")});
     QCOMPARE(rig.op.messageTexts(MessageKind::Information),

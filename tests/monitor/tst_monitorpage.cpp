@@ -20,6 +20,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -101,6 +102,7 @@ private Q_SLOTS:
     void identifiers_data();
     void identifiers();
     void recordsReachAllThreeViews();
+    void droppedUnitIsMarkedNotMonitored();
     void storedChoicesAndTheirButtons();
     void headerClicksChangeOnlyNewRows();
     void scrollViewFollowsTheCap();
@@ -238,6 +240,53 @@ void TestMonitorPage::recordsReachAllThreeViews()
     QCOMPARE(model->index(last, 2).data().toString(), QStringLiteral("Error"));
     QCOMPARE(model->index(last - 1, 3).data().toString(), QStringLiteral("12345"));
     QCOMPARE(model->index(last, 0).data().toString(), QString::number(rig.session.rowCounter()));
+    rig.session.monitorOff(Page::Discover);
+}
+
+void TestMonitorPage::droppedUnitIsMarkedNotMonitored()
+{
+    PageRig rig;
+    sim::SimUnit dropping = monitorUnit(0, 2, net);
+    dropping.commandFaults.dropAfterBytes = 3000; // the ACK of 'M' and some records, then the link goes
+    QVERIFY(rig.start({dropping, monitorUnit(1, 1, net)}));
+    QSignalSpy dropped(&rig.session, &MonitorSession::linkDropped);
+    QCOMPARE(rig.session.monitorOn(), 2);
+    udppack &gone = rig.unit(QStringLiteral("127.0.18.2"));
+    udppack &kept = rig.unit(QStringLiteral("127.0.18.3"));
+    MonitorUnitView *list = rig.page.listView();
+    MonitorUnitView *tree = rig.page.treeView();
+    for (MonitorUnitView *view : {list, tree}) {
+        QVERIFY(MonitorUnitView::showsMonitoring(view->unitItem(gone.link)));
+        QVERIFY(MonitorUnitView::showsMonitoring(view->unitItem(kept.link)));
+    }
+    // What arrived before the drop is shown; then the link goes, with a refresh still pending.
+    QVERIFY(wait::until([&] {
+        rig.page.refreshViews();
+        return list->readerItem(gone.link, 0)->text(2) != QLatin1String("***") || !dropped.isEmpty();
+    }, 5000));
+    QVERIFY(dropped.isEmpty());
+    QVERIFY(wait::until([&] { return !dropped.isEmpty(); }, 5000));
+    rig.page.refreshViews();
+    const QString why = QStringLiteral("Vork Unit 127.0.18.2 is no longer monitored: connection lost");
+    QCOMPARE(rig.op.messageTexts(MessageKind::Warning), QStringList{why});
+    for (MonitorUnitView *view : {list, tree}) {
+        QTreeWidgetItem *entry = view->unitItem(gone.link);
+        QVERIFY(!MonitorUnitView::showsMonitoring(entry));
+        QCOMPARE(entry->toolTip(0), why);
+        QVERIFY(MonitorUnitView::showsMonitoring(view->unitItem(kept.link)));
+    }
+    for (int r = 0; r < 2; ++r) {
+        for (int column = 2; column <= 4; ++column)
+            QCOMPARE(list->readerItem(gone.link, r)->text(column), QStringLiteral("***"));
+        QTreeWidgetItem *node = tree->readerItem(gone.link, r);
+        QCOMPARE(node->child(0)->text(0), QStringLiteral("Last Read            *** ***"));
+        QCOMPARE(node->child(1)->text(0), QStringLiteral("Last Error             *** ***"));
+        QCOMPARE(node->child(2)->text(0), QStringLiteral("Last Diagnostic    *** ***"));
+    }
+    // The unit that stayed keeps showing its records.
+    QVERIFY(wait::until([&] { return kept.LastRead[0] != QLatin1String("***"); }, 5000));
+    rig.page.refreshViews();
+    QVERIFY(list->readerItem(kept.link, 0)->text(2).startsWith(kept.LastRead[0]));
     rig.session.monitorOff(Page::Discover);
 }
 

@@ -5,6 +5,7 @@
 #include "core/boundedwait.h"
 #include "monitorrig.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace vork;
@@ -21,6 +22,8 @@ private Q_SLOTS:
     void splitAndGarbledRecordsAreAllTaken();
     void readersBeyondEightIndexNothing();
     void rowsAreCapped();
+    void droppedLinkEndsThatUnitsMonitoring();
+    void startStopsWhenAsked();
 };
 
 void TestMonitorSession::recordsFromEveryMonitoredUnit()
@@ -108,6 +111,57 @@ void TestMonitorSession::offQuitsEachAndClosesAllButTheCurrent()
     QCOMPARE(rig.services.connections().isOpen(current), currentStays);
     const int other = order.first() == QLatin1String("127.0.17.2") ? 0 : 1;
     QVERIFY(wait::until([&] { return !rig.fleet.server(other).tcp().hasClient(); }, 2000));
+}
+
+void TestMonitorSession::droppedLinkEndsThatUnitsMonitoring()
+{
+    Rig rig;
+    sim::SimUnit dropping = monitorUnit(0, 2);
+    dropping.commandFaults.dropAfterBytes = 400; // the ACK of 'M' and some records, then the link goes
+    QVERIFY(rig.start({dropping, monitorUnit(1, 1)}));
+    QSignalSpy dropped(&rig.session, &MonitorSession::linkDropped);
+    QCOMPARE(rig.session.monitorOn(), 2);
+    const QString ip = QStringLiteral("127.0.17.2");
+    QVERIFY(wait::until([&] { return !dropped.isEmpty(); }, 5000));
+    const udppack &gone = rig.unit(ip);
+    QCOMPARE(dropped.size(), 1);
+    QCOMPARE(dropped.at(0).at(0).toULongLong(), gone.link);
+    QVERIFY(!gone.Monitor);
+    QCOMPARE(rig.session.linksDropped(), 1);
+    for (int r = 0; r < 2; ++r) {
+        QCOMPARE(gone.LastRead[r], QStringLiteral("***"));
+        QCOMPARE(gone.LastErr[r], QStringLiteral("***"));
+        QCOMPARE(gone.LastDiag[r], QStringLiteral("***"));
+    }
+    const QString text = QStringLiteral("Vork Unit 127.0.17.2 is no longer monitored: connection lost");
+    QCOMPARE(rig.op.messageTexts(MessageKind::Warning), QStringList{text});
+    QVERIFY(rig.op.logged(text));
+
+    // The other unit goes on; leaving the page closes links on purpose, which is no drop.
+    const std::size_t rows = rig.session.rows().size();
+    QVERIFY(wait::until([&] { return rig.session.rows().size() > rows + 5; }, 5000));
+    QVERIFY(rig.unit(QStringLiteral("127.0.17.3")).Monitor);
+    rig.session.monitorOff(Page::Discover);
+    wait::delay(100);
+    QCOMPARE(dropped.size(), 1);
+    QCOMPARE(rig.op.messageTexts(MessageKind::Warning).size(), 1);
+}
+
+void TestMonitorSession::startStopsWhenAsked()
+{
+    Rig rig;
+    QVERIFY(rig.start({monitorUnit(0, 1), monitorUnit(1, 1), monitorUnit(2, 1)}));
+    int asked = 0;
+    rig.session.stopStarting = [&] { return ++asked > 1; }; // after the first unit
+    QCOMPARE(rig.session.monitorOn(), 1);
+    QCOMPARE(rig.session.notTried(), 2);
+    const QStringList order = rig.activeOrder();
+    QVERIFY(rig.unit(order.at(0)).Monitor);
+    for (int i = 0; i < 3; ++i) {
+        const bool first = rig.fleet.server(i).unit().address.toString() == order.at(0);
+        QCOMPARE(rig.fleet.server(i).tcp().received().isEmpty(), !first);
+    }
+    rig.session.monitorOff(Page::Discover);
 }
 
 void TestMonitorSession::splitAndGarbledRecordsAreAllTaken()

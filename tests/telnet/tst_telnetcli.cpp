@@ -5,8 +5,10 @@
 #include "core/boundedwait.h"
 #include "simfleet.h"
 #include "simunitserver.h"
+#include "tools/telnetlogin.h"
 
 #include <QFile>
+#include <QTemporaryDir>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -45,6 +47,12 @@ Result runVork(const QStringList &args, int limitMs = 30000)
     return r;
 }
 
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
 sim::SimUnitServer::Options simOptions()
 {
     sim::SimUnitServer::Options o;
@@ -69,6 +77,10 @@ private Q_SLOTS:
     void badArguments();
     void helpNamesTelnet();
     void interactiveConsole();
+    void passwordFromFile();
+    void hangUpAfterExitIsNoError();
+    void floodBeforeTheLogin_data();
+    void floodBeforeTheLogin();
 };
 
 void TstTelnetCli::commands_data()
@@ -115,8 +127,11 @@ void TstTelnetCli::refusedLogin()
     fleet.add(unit);
     QString why;
     QVERIFY2(fleet.start(simOptions(), &why), qPrintable(why));
-    const Result r = runVork(texts({"telnet", "127.0.71.20", "--port", "2323", "--user", "op", "--password", "x",
-                                   "version"}));
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("pw"));
+    QVERIFY(writeFile(file, "x\n"));
+    const Result r = runVork(texts({"telnet", "127.0.71.20", "--port", "2323", "--user", "op", "--password-file"})
+                             + QStringList{file, QStringLiteral("version")});
     QCOMPARE(r.code, 1);
     QCOMPARE(r.err, QByteArray("vork telnet: 127.0.71.20:2323 refused the login (\"Login Incorrect\")\n"));
     QCOMPARE(r.out, QByteArray());
@@ -180,6 +195,30 @@ void TstTelnetCli::badArguments_data()
     QTest::newRow("no command, no terminal")
         << texts({"telnet", "127.0.71.20"}) << 2
         << QByteArray("vork telnet: no COMMAND given and stdin is not a terminal; give the commands to run\n");
+    // One argument is one command: a line end inside it would type a second one.
+    QTest::newRow("carriage return in a command")
+        << texts({"telnet", "127.0.71.20", "--port", "2323", "version", "ver\rrestart"}) << 2
+        << QByteArray("vork telnet: the command \"ver\\x0drestart\" holds a control character; give each "
+                      "command as an argument of its own\n");
+    QTest::newRow("line feed in a command")
+        << texts({"telnet", "127.0.71.20", "--port", "2323", "ver\nrestart"}) << 2
+        << QByteArray("vork telnet: the command \"ver\\x0arestart\" holds a control character; give each "
+                      "command as an argument of its own\n");
+    QTest::newRow("C1 control in a command")
+        << QStringList{QStringLiteral("telnet"), QStringLiteral("127.0.71.20"), QStringLiteral("ver") + QChar(0x85)}
+        << 2
+        << QByteArray("vork telnet: the command \"ver\\x85\" holds a control character; give each "
+                      "command as an argument of its own\n");
+    // Another user's password never defaults to the built-in one.
+    QTest::newRow("user without a password")
+        << texts({"telnet", "127.0.71.20", "--user", "op", "version"}) << 2
+        << QByteArray("vork telnet: no password: give --password-file FILE, or --ask-password at a terminal\n");
+    QTest::newRow("password prompt without a terminal")
+        << texts({"telnet", "127.0.71.20", "--ask-password", "version"}) << 2
+        << QByteArray("vork telnet: no password: give --password-file FILE, or --ask-password at a terminal\n");
+    QTest::newRow("password file missing")
+        << texts({"telnet", "127.0.71.20", "--password-file", "/nonexistent/pw", "version"}) << 3
+        << QByteArray("vork telnet: cannot read the password file /nonexistent/pw: No such file or directory\n");
     QTest::newRow("nothing listens") << texts({"telnet", "127.0.71.29", "--port", "2323", "version"}) << 1
                                      << QByteArray("vork telnet: cannot connect to 127.0.71.29:2323 (socket error 0)\n");
 }
@@ -202,8 +241,11 @@ void TstTelnetCli::helpNamesTelnet()
     QVERIFY(r.out.contains("  telnet ADDRESS [COMMAND...]"));
     const Result h = runVork(texts({"telnet", "--help"}));
     QCOMPARE(h.code, 0);
-    QVERIFY(h.out.contains("--password"));
+    QVERIFY(h.out.contains("--password-file"));
+    QVERIFY(h.out.contains("--ask-password"));
     QVERIFY(h.out.contains("Exit status:"));
+    // The built-in password is the unit's secret, not help text.
+    QVERIFY2(!h.out.contains(TelnetLogin::builtInPassword().toLatin1()), h.out.constData());
 }
 
 void TstTelnetCli::interactiveConsole()
@@ -236,6 +278,87 @@ void TstTelnetCli::interactiveConsole()
     }
     QCOMPARE(p.exitCode(), 0);
     QCOMPARE(fleet.server(0).telnet().commands(), (QList<QByteArray>{"version", "exit"}));
+}
+
+void TstTelnetCli::passwordFromFile()
+{
+    sim::SimUnit unit = sim::demoUnit(0, QHostAddress(unitIp));
+    unit.telnet.user = "op";
+    unit.telnet.password = "s3cret";
+    sim::SimFleet fleet;
+    fleet.add(unit);
+    QString why;
+    QVERIFY2(fleet.start(simOptions(), &why), qPrintable(why));
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("pw"));
+    QVERIFY(writeFile(file, "s3cret\r\nnot this line\n"));
+    const Result r = runVork(texts({"telnet", "127.0.71.20", "--port", "2323", "--user", "op", "--password-file"})
+                             + QStringList{file, QStringLiteral("version")});
+    QCOMPARE(r.err, QByteArray());
+    QCOMPARE(r.code, 0);
+    QCOMPARE(r.out, QByteArray("Vork firmware 5.0.1\n"));
+    QCOMPARE(fleet.server(0).telnet().users(), QList<QByteArray>{"op"});
+}
+
+void TstTelnetCli::hangUpAfterExitIsNoError()
+{
+    // The unit closing the link after "exit" ends the session the normal way.
+    sim::SimFleet fleet;
+    fleet.add(sim::demoUnit(0, QHostAddress(unitIp)));
+    QString why;
+    QVERIFY2(fleet.start(simOptions(), &why), qPrintable(why));
+    for (const QStringList &commands : {texts({"exit"}), texts({"version"})}) {
+        const Result r = runVork(texts({"telnet", "127.0.71.20", "--port", "2323", "--verbose"}) + commands);
+        QCOMPARE(r.code, 0);
+        QVERIFY2(r.err.contains("Telnet Connection to 127.0.71.20"), r.err.constData());
+        QVERIFY2(!r.err.contains("Socket Error"), r.err.constData());
+    }
+}
+
+void TstTelnetCli::floodBeforeTheLogin_data()
+{
+    QTest::addColumn<int>("floodBytes");
+    QTest::addColumn<QByteArray>("err");
+    QTest::newRow("a banner") << 2000 << QByteArray();
+    QTest::newRow("a flood") << 8 * 1024 * 1024
+                             << QByteArray("vork telnet: 127.0.71.22:2323 sent more than 65536 bytes without a "
+                                           "\"Login :\" prompt\n");
+}
+
+void TstTelnetCli::floodBeforeTheLogin()
+{
+    QFETCH(int, floodBytes);
+    QFETCH(QByteArray, err);
+    // A peer that talks before its login prompt, then logs in and answers like a unit.
+    QTcpServer peer;
+    QVERIFY(peer.listen(QHostAddress(QStringLiteral("127.0.71.22")), port));
+    QByteArray got;
+    QTcpSocket *client = nullptr;
+    connect(&peer, &QTcpServer::newConnection, this, [&] {
+        client = peer.nextPendingConnection();
+        QByteArray line(78, 'x');
+        line += "\r\n";
+        QByteArray banner;
+        while (banner.size() < floodBytes)
+            banner += line;
+        client->write(banner);
+        client->write("\r\nLogin : ");
+        connect(client, &QTcpSocket::readyRead, this, [&] {
+            got += client->readAll();
+            if (got.endsWith("kivo\r"))
+                client->write("\r\nPassword:");
+            else if (got.endsWith("dulm\r"))
+                client->write("\r\n[BRIVELLa]>");
+            else if (got.endsWith("version\r"))
+                client->write("version\r\nVork firmware 9.9.9\r\n[BRIVELLa]>");
+        });
+    });
+    const Result r = runVork(texts({"telnet", "127.0.71.22", "--port", "2323", "version"}));
+    QCOMPARE(r.err, err);
+    QCOMPARE(r.code, err.isEmpty() ? 0 : 1);
+    QCOMPARE(r.out, err.isEmpty() ? QByteArray("Vork firmware 9.9.9\n") : QByteArray());
+    if (!err.isEmpty())
+        QVERIFY(!got.contains("dulm")); // nothing typed to a unit that would not stop
 }
 
 QTEST_GUILESS_MAIN(TstTelnetCli)

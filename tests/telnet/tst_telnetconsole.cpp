@@ -56,6 +56,7 @@ private Q_SLOTS:
     void receive_data();
     void receive();
     void overflow();
+    void floodKeepsTheNewestLines();
     void backspace_data();
     void backspace();
     void panels();
@@ -188,6 +189,32 @@ void TstTelnetConsole::overflow()
     QCOMPARE(c.ring().in(), 2100 % TelnetRing::size);
     QCOMPARE(c.ring().out(), c.ring().in());
     QCOMPARE(c.panel(TelnetConsole::QueuePanel), QStringLiteral("Queue IN: 52 OUT: 52"));
+}
+
+void TstTelnetConsole::floodKeepsTheNewestLines()
+{
+    RecordingOperator op;
+    TelnetConsole c(op);
+    // Far more lines than the window keeps, then one line far longer than a line may be,
+    // in chunks the size the unit's writes come in.
+    QByteArray lines;
+    for (int i = 0; i < TelnetConsole::maxLines + 1000; ++i)
+        lines += "line " + QByteArray::number(i) + "\r\n";
+    for (qsizetype at = 0; at < lines.size(); at += 1000)
+        c.receive(lines.mid(at, 1000));
+    const QByteArray longLine = QByteArray(3 * TelnetConsole::maxLineLength, 'a') + "end";
+    for (qsizetype at = 0; at < longLine.size(); at += 1000)
+        c.receive(longLine.mid(at, 1000));
+    QCOMPARE(c.lines().size(), qsizetype(TelnetConsole::maxLines));
+    QCOMPARE(c.currentLine(), TelnetConsole::maxLines - 1);
+    for (const QString &line : c.lines())
+        QVERIFY(line.size() <= TelnetConsole::maxLineLength);
+    // The newest text is all there: the last numbered line, then the long one, wrapped.
+    const qsizetype last = c.lines().size() - 1;
+    QCOMPARE(c.lines().at(last - 4), QStringLiteral("line %1").arg(TelnetConsole::maxLines + 999));
+    QCOMPARE(c.lines().at(last - 3), QString(TelnetConsole::maxLineLength, QLatin1Char('a')));
+    QCOMPARE(c.lines().at(last), QStringLiteral("end"));
+    QCOMPARE(c.panel(TelnetConsole::LinesPanel), QStringLiteral("Lines: ") + QString::number(TelnetConsole::maxLines));
 }
 
 void TstTelnetConsole::backspace_data()

@@ -4,6 +4,7 @@
 #include "core/ui/colors.h"
 #include "discovery/ui/discoverygriddelegate.h"
 #include "discovery/ui/discoverygridmodel.h"
+#include "discovery/unicast.h"
 #include "discovery/unitcolumns.h"
 #include "unit/unitrules.h"
 #include "unit/unittable.h"
@@ -317,7 +318,7 @@ void DiscoveryGrid::openMenu(const QPoint &pos, const QPoint &globalPos)
     const udppack *unit = m_model.unitAt(rowAt(pos.y()));
     m_menuIP = unit ? unit->ip : QString();
     if (unit)
-        m_configFileMenu->menuAction()->setVisible(versionNumber(unit->ver) >= 502);
+        m_configFileMenu->menuAction()->setVisible(versionNumber(unit->ver) >= UnicastCommands::archiveFirstVersion);
     if (m_model.units().count() > 0)
         m_menu->popup(globalPos + menuOffset);
 }

@@ -70,6 +70,18 @@ MonitorPage::MonitorPage(UnitServices &services, MonitorPageController &controll
             m_refresh.start();
     });
     connect(&session, &MonitorSession::monitorStarted, this, &MonitorPage::buildViews);
+    connect(&session, &MonitorSession::linkDropped, this, [this](quint64 link) {
+        UnitTable &units = m_services.units();
+        const int index = units.findByLink(link);
+        if (index < 0)
+            return;
+        // A refresh still pending would write the values back.
+        m_changed.remove(link);
+        const udppack &unit = units.unit(index);
+        const QString why = MonitorSession::droppedText(unit.ip);
+        m_list->markNotMonitored(unit, why);
+        m_tree->markNotMonitored(unit, why);
+    });
     connect(m_list, &MonitorUnitView::detailsRequested, this, &MonitorPage::showDetails);
     connect(m_tree, &MonitorUnitView::detailsRequested, this, &MonitorPage::showDetails);
     connect(m_parameters, &ViewParameters::chosen, this, &MonitorPage::choiceMade);

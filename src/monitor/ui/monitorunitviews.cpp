@@ -16,10 +16,18 @@ constexpr int buttonStrip = 19;
 
 enum ListColumn { TitleColumn = 0, ReaderColumn, ReadColumn, ErrorColumn, DiagnosticColumn, ListColumns };
 
-QIcon unitIcon(const QWidget *w, bool monitoring)
+constexpr int monitoringRole = Qt::UserRole + 1;
+
+void setUnitMark(QTreeWidgetItem *item, int column, const QWidget *w, bool monitoring)
 {
-    return w->style()->standardIcon(monitoring ? QStyle::SP_DialogApplyButton : QStyle::SP_DialogCancelButton);
+    item->setIcon(column, w->style()->standardIcon(monitoring ? QStyle::SP_DialogApplyButton
+                                                              : QStyle::SP_DialogCancelButton));
+    item->setData(column, monitoringRole, monitoring);
 }
+
+const QString treeRead = QStringLiteral("Last Read            *** ***");
+const QString treeError = QStringLiteral("Last Error             *** ***");
+const QString treeDiagnostic = QStringLiteral("Last Diagnostic    *** ***");
 
 QString joined(const QString &value, const QString &time, const char *gap)
 {
@@ -98,21 +106,21 @@ void MonitorUnitView::build()
             for (int r = 0; r < readers; ++r) {
                 auto *row = new QTreeWidgetItem(this, {QString(), QString(), none, none, none});
                 if (r == 0) {
-                    row->setIcon(TitleColumn, unitIcon(this, unit->Monitor));
+                    setUnitMark(row, TitleColumn, this, unit->Monitor);
                     m_unitItems.insert(row, unit->link);
                 }
                 entries << row;
             }
         } else {
             auto *root = new QTreeWidgetItem(this, {QStringLiteral("Unit")});
-            root->setIcon(0, unitIcon(this, unit->Monitor));
+            setUnitMark(root, 0, this, unit->Monitor);
             m_unitItems.insert(root, unit->link);
             for (int r = 0; r < readers; ++r) {
                 auto *node = new QTreeWidgetItem(root, {QStringLiteral("Reader ")});
                 node->setIcon(0, style()->standardIcon(QStyle::SP_DriveNetIcon));
-                new QTreeWidgetItem(node, {QStringLiteral("Last Read            *** ***")});
-                new QTreeWidgetItem(node, {QStringLiteral("Last Error             *** ***")});
-                new QTreeWidgetItem(node, {QStringLiteral("Last Diagnostic    *** ***")});
+                new QTreeWidgetItem(node, {treeRead});
+                new QTreeWidgetItem(node, {treeError});
+                new QTreeWidgetItem(node, {treeDiagnostic});
                 node->child(0)->setIcon(0, style()->standardIcon(QStyle::SP_FileIcon));
                 node->child(1)->setIcon(0, style()->standardIcon(QStyle::SP_MessageBoxWarning));
                 node->child(2)->setIcon(0, style()->standardIcon(QStyle::SP_MessageBoxInformation));
@@ -174,6 +182,32 @@ void MonitorUnitView::refresh(const udppack &unit)
                                            + QStringLiteral("    ") + unit.LastDiagtime[i]);
         }
     }
+}
+
+void MonitorUnitView::markNotMonitored(const udppack &unit, const QString &why)
+{
+    const auto it = m_readers.constFind(unit.link);
+    if (it == m_readers.constEnd())
+        return;
+    if (QTreeWidgetItem *entry = unitItem(unit.link)) {
+        setUnitMark(entry, m_shape == Shape::List ? TitleColumn : 0, this, false);
+        entry->setToolTip(m_shape == Shape::List ? TitleColumn : 0, why);
+    }
+    for (QTreeWidgetItem *item : it.value()) {
+        if (m_shape == Shape::List) {
+            for (int column : {ReadColumn, ErrorColumn, DiagnosticColumn})
+                item->setText(column, none);
+        } else if (item->childCount() > 2) {
+            item->child(0)->setText(0, treeRead);
+            item->child(1)->setText(0, treeError);
+            item->child(2)->setText(0, treeDiagnostic);
+        }
+    }
+}
+
+bool MonitorUnitView::showsMonitoring(const QTreeWidgetItem *unitEntry)
+{
+    return unitEntry && unitEntry->data(0, monitoringRole).toBool();
 }
 
 QTreeWidgetItem *MonitorUnitView::readerItem(quint64 link, int reader) const

@@ -27,6 +27,10 @@ public:
     void applyIdentifiers(UnitIdentifier unit, ReaderIdentifier reader);
     // A unit's read, error and diagnostic texts from its last values.
     void refresh(const udppack &unit);
+    // A unit whose link dropped: the not-monitored mark and empty values, with the reason.
+    void markNotMonitored(const udppack &unit, const QString &why);
+    // Whether a unit's entry (unitItem) carries the monitoring mark.
+    static bool showsMonitoring(const QTreeWidgetItem *unitEntry);
     // The entry of a unit's reader: the list row or the tree's reader node; null for none.
     QTreeWidgetItem *readerItem(quint64 link, int reader) const;
     // The item a click opens the details of: the list's reader-0 row, the tree's unit node.

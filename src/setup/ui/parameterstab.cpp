@@ -339,11 +339,11 @@ void ParametersTab::changePassword()
     Q_EMIT edited();
 }
 
-bool ParametersTab::editAllowed()
+bool ParametersTab::editAllowed(const setuppack &unitRecord)
 {
-    if (!m_form.received().pwp())
+    if (!unitRecord.pwp())
         return true;
-    PasswordWindow window(m_op, m_form.received(), PasswordWindow::Mode::Ask, false, true, this);
+    PasswordWindow window(m_op, unitRecord, PasswordWindow::Mode::Ask, false, true, this);
     return runDialog(window) == QDialog::Accepted;
 }
 

@@ -80,6 +80,7 @@ private:
     QStackedWidget *m_networkStack = nullptr;
     QPushButton *m_changePassword = nullptr;
     QPushButton *m_advanced = nullptr;
+    QWidget *m_advancedSlot = nullptr; // where the hidden button will appear
     QPushButton *m_defaults = nullptr;
     Qt::KeyboardModifiers m_pressModifiers;
     bool m_mirroring = false;

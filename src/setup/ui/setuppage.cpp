@@ -62,7 +62,7 @@ SetupPage::SetupPage(UnitServices &services, SetupPageController &controller, Se
         return area;
     };
     m_tabs->addTab(scrolled(m_parameters), QStringLiteral("PARAMETERS"));
-    m_tabs->addTab(scrolled(m_time), QStringLiteral("TIME & TIMEZONE"));
+    m_tabs->addTab(scrolled(m_time), QStringLiteral("TIME && TIMEZONE")); // "&&": a plain ampersand, no mnemonic
     m_upload = button("   Upload", "Read Config File from Vork unit", this);
     m_download = button(" Download", "Write Config File to Vork Unit", this);
     m_save = button(" Save File", "Save Configuration File", this);
@@ -140,7 +140,10 @@ SetupPage::SetupPage(UnitServices &services, SetupPageController &controller, Se
     connect(m_time, &TimeZoneTab::zoneUploadRequested, this, &SetupPage::upload);
     connect(m_time, &TimeZoneTab::zoneDownloadRequested, this, &SetupPage::zoneDownload);
     connect(m_tabs, &QTabWidget::currentChanged, this, [this](int index) {
-        if (index == TimeTabIndex && m_inSetupMode && connectedUnit())
+        if (index != TimeTabIndex || !connectedUnit())
+            return;
+        m_time->refreshZoneDisplay();
+        if (m_inSetupMode)
             m_time->readClock();
     });
     connect(&controller.reply(), &SetupReply::received, this, &SetupPage::showRecord);

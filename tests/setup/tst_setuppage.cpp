@@ -433,6 +433,9 @@ void TestSetupPage::openFailureKeepsTheRecord_data()
     QTest::addColumn<QString>("error");
     QTest::newRow("missing") << "absent.vork" << QByteArray() << "File %1 Not found in current directory";
     QTest::newRow("bad hex") << "dump.txt" << QByteArray(",000000: 01 zz 03\r\n") << "";
+    QTest::newRow("10 bytes") << "short.vork" << QByteArray(10, '\1')
+                              << "%1: 10 bytes is not the length of a configuration file (221, 222, 225, 229, 231, "
+                                 "232, 234, 236, 238, 239, 243 bytes)";
 }
 
 void TestSetupPage::openFailureKeepsTheRecord()

@@ -45,6 +45,9 @@ const FaultSwitch table[] = {
      [](SimUnit &u, const FaultValue &v) { u.faults.ignoreSetIp = v.on; }},
     {"old-firmware", nullptr, S::Unit, "oldFirmware", "Answer with the first 109 bytes of the announcement only.",
      K::Switch, 0, 0, false, [](SimUnit &u, const FaultValue &v) { u.oldFirmware = v.on; }},
+    {"setup-length", "n", S::Unit, "setupLength",
+     "Send the first n bytes of the setup record after U (default: the length of the unit's version)", K::Number, 1,
+     243, true, [](SimUnit &u, const FaultValue &v) { u.setupLength = int(v.number); }},
 
     {"nak", "commands", S::Command, "nak", "TCP fault: answer these command bytes with NAK (e.g. \"S\").",
      K::Commands, 0, 0, false, [](SimUnit &u, const FaultValue &v) { u.commandFaults.nakCommands = v.bytes; },

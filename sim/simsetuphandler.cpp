@@ -11,6 +11,8 @@ namespace vork::sim {
 QByteArray sentSetupRecord(const SimUnit &unit, const QByteArray &record)
 {
     // Older firmware has a shorter record; the unit sends only what it has.
+    if (unit.setupLength > 0)
+        return record.left(unit.setupLength);
     const int version = unit.version[0] * 100 + unit.version[1] * 10 + unit.version[2];
     return record.left(setupTransferSize(version));
 }

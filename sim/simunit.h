@@ -141,6 +141,7 @@ struct SimUnit
 
     // TCP command port.
     QByteArray setupRecord;      // 243 bytes; empty: defaultSetupRecord()
+    int setupLength = 0;         // bytes of it sent after 'U'; 0: the length its version sends
     SimChecksum checksum;
     int restartSilenceMs = 1500; // how long a reboot keeps the unit off the network
     SimCommandFaults commandFaults;

@@ -35,17 +35,12 @@ int hexInfo(const QStringList &args)
         err << "usage: vork hex info [options] FILE (vork hex info --help)\n";
         return exitUsage;
     }
-    QFile file(pos.first());
-    if (!file.open(QIODevice::ReadOnly)) {
-        err << "vork hex info: cannot open " << escaped(pos.first()) << ": " << file.errorString() << '\n';
+    const HexFileRead read = readHexFile(pos.first());
+    if (!read.ok) {
+        err << "vork hex info: " << escaped(read.error) << '\n';
         return exitBadImage;
     }
-    const QByteArray bytes = file.read(maxHexFileBytes + 1);
-    if (bytes.size() > maxHexFileBytes) {
-        err << "vork hex info: " << escaped(pos.first()) << " is larger than " << maxHexFileBytes / (1024 * 1024)
-            << " MB\n";
-        return exitBadImage;
-    }
+    const QByteArray &bytes = read.bytes;
     QStringList lines = hexLines(bytes);
     const HexFileCheck check = checkHexLines(lines);
     while (!lines.isEmpty() && lines.last().trimmed().isEmpty())

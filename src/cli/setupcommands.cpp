@@ -4,8 +4,10 @@
 #include "cli/commands.h"
 #include "cli/safetext.h"
 #include "cli/setupfetch.h"
+#include "cli/unitpassword.h"
 #include "cli/unitsession.h"
 
+#include "setup/setupchecks.h"
 #include "setup/setupdownload.h"
 #include "setup/setupfiles.h"
 #include "setup/setuprecord.h"
@@ -21,6 +23,9 @@ namespace {
 
 // Files keep the record in the program's own layout, the one a 5.0.0 unit has.
 constexpr int fileLayoutVersion = 500;
+// setup diff answers as diff(1) does.
+constexpr int diffDiffer = 1;
+constexpr int diffTrouble = 2;
 
 int usage(const QString &line)
 {
@@ -59,7 +64,10 @@ int changeUnit(const QString &name, const QCommandLineParser &p, const QString &
     if (status == exitOk) {
         const setuppack received(bytes);
         setuppack outgoing = received;
-        status = change(outgoing, length);
+        // The unit's own record decides whether its password is needed, whatever goes over it.
+        status = unitPasswordAllowed(s, p, received);
+        if (status == exitOk)
+            status = change(outgoing, length, versionNumber(s.unit().ver));
         if (status == exitOk) {
             SetupDownload download(s.services);
             download.setReceived(received);
@@ -128,6 +136,7 @@ int setupPut(const QStringList &args)
         "second acknowledgement confirms it. Asks first unless --yes."));
     p.addHelpOption();
     UnitSession::addOptions(p, true);
+    addPasswordFileOption(p);
     p.addPositionalArgument(QStringLiteral("ADDRESS"), QStringLiteral("The unit's IPv4 address."));
     p.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The configuration file."));
     if (const int status = parseCommand(p, name, args); status >= 0)
@@ -144,7 +153,7 @@ int setupPut(const QStringList &args)
     }
     return changeUnit(name, p, pos.first(),
                       QStringLiteral("Download ") + path + QStringLiteral(" to Vork Unit ") + pos.first() + QLatin1Char('?'),
-                      [&](setuppack &outgoing, int) {
+                      [&](setuppack &outgoing, int, int) {
                           const setupfiles::ReadResult r = setupfiles::read(path, outgoing);
                           if (!r.ok) {
                               QTextStream(stderr) << "vork setup put: " << r.error << '\n';
@@ -164,6 +173,7 @@ int setupSet(const QStringList &args)
         "the record after the editor's checks. Asks first unless --yes."));
     p.addHelpOption();
     UnitSession::addOptions(p, true);
+    addPasswordFileOption(p);
     p.addPositionalArgument(QStringLiteral("ADDRESS"), QStringLiteral("The unit's IPv4 address."));
     p.addPositionalArgument(QStringLiteral("FIELD=VALUE"), QStringLiteral("One or more fields."), QStringLiteral("FIELD=VALUE..."));
     if (const int status = parseCommand(p, name, args); status >= 0)
@@ -181,14 +191,31 @@ int setupSet(const QStringList &args)
             QTextStream(stderr) << "vork setup set: " << (eq > 0 ? a.left(eq) : a) << " is not a setup field\n";
             return exitUsage;
         }
-        const QString value = a.mid(eq + 1);
+        QString value = a.mid(eq + 1);
+        const QString fieldName = field->fieldName();
+        if (field->kind == SetupFieldKind::Text || field->kind == SetupFieldKind::IpText) {
+            // Nothing is cut or changed on the way into the record.
+            if (fieldName == QLatin1String("pw") && value.size() > field->width - 1) {
+                QTextStream(stderr) << "vork setup set: Maximum password length is 8 characters.\n";
+                return exitUsage;
+            }
+            if (const auto bad = setupchecks::badText(*field, value)) {
+                QTextStream(stderr) << "vork setup set: " << *bad << '\n';
+                return exitUsage;
+            }
+        }
+        if (fieldName == QLatin1String("ntsuf") && value == QLatin1String("0"))
+            value = QStringLiteral("1"); // the editor turns 0 into the least frequency
         setuppack probe;
         if (!probe.setValueText(*field, value)) {
             QTextStream(stderr) << "vork setup set: " << value << " does not fit " << field->name << '\n';
             return exitUsage;
         }
+        // Addresses and the retry count depend on other fields: the editor's checks see them in the record.
+        const bool inContext = fieldName == QLatin1String("caddr") || fieldName == QLatin1String("naddr")
+                               || fieldName == QLatin1String("nkar");
         const QVariant v = probe.value(*field);
-        if (v.typeId() == QMetaType::UInt && !setupValueAllowed(*field, v.toUInt())) {
+        if (!inContext && v.typeId() == QMetaType::UInt && !setupValueAllowed(*field, v.toUInt())) {
             QTextStream(stderr) << "vork setup set: " << value << " is not a value of " << field->name << '\n';
             return exitUsage;
         }
@@ -197,14 +224,19 @@ int setupSet(const QStringList &args)
     return changeUnit(name, p, pos.first(),
                       QStringLiteral("Change ") + QString::number(changes.size())
                           + QStringLiteral(" field(s) of Vork Unit ") + pos.first() + QLatin1Char('?'),
-                      [&](setuppack &outgoing, int length) {
+                      [&](setuppack &outgoing, int length, int version) {
                           for (const auto &[field, value] : std::as_const(changes)) {
-                              if (!field->presentAt(length)) {
+                              if (!setupFieldHeld(*field, length, version)) {
                                   QTextStream(stderr) << "vork setup set: this unit's record has no "
                                                       << field->name << '\n';
                                   return exitUsage;
                               }
                               outgoing.setValueText(*field, value);
+                          }
+                          if (outgoing.pwp() && outgoing.pw().isEmpty()) {
+                              QTextStream(stderr)
+                                  << "vork setup set: To password protect, you must enter a password.\n";
+                              return exitUsage;
                           }
                           return exitOk;
                       });
@@ -216,32 +248,63 @@ int setupDiff(const QStringList &args)
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral(
         "Compares two setup records field by field and prints each field that differs as\n"
-        "\"name: A -> B\". Each side is a unit's address or a configuration file."));
+        "\"name: A -> B\", and the fields a shorter side lacks. Each side is a unit's address or a\n"
+        "configuration file. Exit status as diff(1): 0 equal, 1 different, 2 trouble."));
     p.addHelpOption();
     UnitSession::addOptions(p, false);
+    addShowPasswordOption(p);
     p.addPositionalArgument(QStringLiteral("A"), QStringLiteral("An address or a .vork file."));
     p.addPositionalArgument(QStringLiteral("B"), QStringLiteral("An address or a .vork file."));
     if (const int status = parseCommand(p, name, args); status >= 0)
-        return status;
+        return status == exitOk ? exitOk : diffTrouble;
     const QStringList pos = p.positionalArguments();
-    if (pos.size() != 2)
-        return usage(QStringLiteral("vork setup diff [options] A B (vork setup diff --help)"));
+    if (pos.size() != 2) {
+        usage(QStringLiteral("vork setup diff [options] A B (vork setup diff --help)"));
+        return diffTrouble;
+    }
     Side a;
     Side b;
-    if (const int status = readSide(pos.at(0), p, a); status != exitOk)
-        return status;
-    if (const int status = readSide(pos.at(1), p, b); status != exitOk)
-        return status;
+    if (readSide(pos.at(0), p, a) != exitOk || readSide(pos.at(1), p, b) != exitOk)
+        return diffTrouble;
+    const bool show = showPassword(p);
     QTextStream out(stdout);
+    bool differ = false;
+    QStringList onlyA;
+    QStringList onlyB;
     for (const SetupField &f : setupFields()) {
-        if (f.passThrough || !setupFieldHeld(f, a.length, a.version) || !setupFieldHeld(f, b.length, b.version))
+        if (f.passThrough)
             continue;
-        const QString left = a.record.valueText(f);
-        const QString right = b.record.valueText(f);
-        if (left != right)
-            out << f.name << ": " << escaped(left) << " -> " << escaped(right) << '\n';
+        const bool inA = setupFieldHeld(f, a.length, a.version);
+        const bool inB = setupFieldHeld(f, b.length, b.version);
+        // Files never keep the PLC address: its absence there is no difference.
+        const bool plc = f.kind == SetupFieldKind::PlcAddress;
+        if (inA != inB && !plc) {
+            (inA ? onlyA : onlyB).append(f.fieldName());
+            continue;
+        }
+        if (!inA || !inB)
+            continue;
+        QString left = a.record.valueText(f);
+        QString right = b.record.valueText(f);
+        if (left == right)
+            continue;
+        if (f.offset == setupField(u"pw")->offset) {
+            left = shownPassword(left, show);
+            right = shownPassword(right, show);
+        }
+        out << f.name << ": " << escaped(left) << " -> " << escaped(right) << '\n';
+        differ = true;
     }
-    return exitOk;
+    // A shorter side is no match: say what it lacks.
+    if (!onlyA.isEmpty()) {
+        out << "B lacks (" << b.length << " bytes): " << onlyA.join(QStringLiteral(", ")) << '\n';
+        differ = true;
+    }
+    if (!onlyB.isEmpty()) {
+        out << "A lacks (" << a.length << " bytes): " << onlyB.join(QStringLiteral(", ")) << '\n';
+        differ = true;
+    }
+    return differ ? diffDiffer : exitOk;
 }
 
 } // namespace vork::cli

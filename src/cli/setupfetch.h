@@ -17,7 +17,8 @@ class UnitSession;
 int fetchSetup(UnitSession &s, QByteArray &bytes, int &length, bool &entered);
 // Takes the unit out of setup mode; a failure there counts only when status is exitOk.
 int leaveSetup(UnitSession &s, int status);
-// The fields a record of this length from a unit of this version holds, and length.
-QJsonObject setupJson(const setuppack &record, int length, int version);
+// The fields a record of this length from a unit of this version holds, and length;
+// pw masked unless showPw.
+QJsonObject setupJson(const setuppack &record, int length, int version, bool showPw);
 
 } // namespace vork::cli

@@ -7,6 +7,7 @@
 #include "connection/connectionmanager.h"
 #include "connection/unitcommands.h"
 #include "cli/setupfetch.h"
+#include "cli/unitpassword.h"
 #include "setup/setupfiles.h"
 #include "setup/setuprecord.h"
 #include "setup/setupreply.h"
@@ -25,8 +26,15 @@ namespace {
 
 const QString name = QStringLiteral("setup get");
 
-QJsonValue jsonValue(const setuppack &record, const SetupField &f)
+bool isPassword(const SetupField &f)
 {
+    return f.offset == setupField(u"pw")->offset;
+}
+
+QJsonValue jsonValue(const setuppack &record, const SetupField &f, bool showPw)
+{
+    if (isPassword(f))
+        return shownPassword(record.pw(), showPw);
     const QVariant v = record.value(f);
     switch (f.kind) {
     case SetupFieldKind::Boolean: return v.toBool();
@@ -91,19 +99,19 @@ int leaveSetup(UnitSession &s, int status)
     return status;
 }
 
-QJsonObject setupJson(const setuppack &record, int length, int version)
+QJsonObject setupJson(const setuppack &record, int length, int version, bool showPw)
 {
     QJsonObject o;
     for (const SetupField &f : setupFields())
         if (setupFieldHeld(f, length, version))
-            o.insert(f.fieldName(), jsonValue(record, f));
+            o.insert(f.fieldName(), jsonValue(record, f, showPw));
     o.insert(QStringLiteral("length"), length);
     return o;
 }
 
 namespace {
 
-int body(UnitSession &s, bool json, const QString &outFile)
+int body(UnitSession &s, bool json, bool showPw, const QString &outFile)
 {
     QByteArray bytes;
     int length = 0;
@@ -125,11 +133,12 @@ int body(UnitSession &s, bool json, const QString &outFile)
     }
     QTextStream out(stdout);
     if (json) {
-        out << jsonText(QJsonDocument(setupJson(record, length, version)), QJsonDocument::Indented);
+        out << jsonText(QJsonDocument(setupJson(record, length, version, showPw)), QJsonDocument::Indented);
     } else {
         for (const SetupField &f : setupFields())
             if (setupFieldHeld(f, length, version))
-                out << f.name << ": " << escaped(record.valueText(f)) << '\n';
+                out << f.name << ": "
+                    << escaped(isPassword(f) ? shownPassword(record.pw(), showPw) : record.valueText(f)) << '\n';
     }
     return exitOk;
 }
@@ -152,6 +161,7 @@ int setupGet(const QStringList &args)
                                      QStringLiteral("FILE"));
     p.addOption(outFile);
     UnitSession::addOptions(p, false);
+    addShowPasswordOption(p);
     p.addPositionalArgument(QStringLiteral("ADDRESS"), QStringLiteral("The unit's IPv4 address."));
     if (const int status = parseCommand(p, name, args); status >= 0)
         return status;
@@ -167,7 +177,7 @@ int setupGet(const QStringList &args)
         return status;
     if (const int status = s.connectUnit(); status != exitOk)
         return status;
-    const int status = body(s, p.isSet(json), p.value(outFile));
+    const int status = body(s, p.isSet(json), showPassword(p), p.value(outFile));
     s.closeUnit();
     return status;
 }

@@ -2,6 +2,7 @@
 #include "cli/cliargs.h"
 #include "cli/safetext.h"
 #include "cli/setupfetch.h"
+#include "cli/unitpassword.h"
 #include "cli/unitsession.h"
 
 #include "connection/commandreplies.h"
@@ -202,7 +203,12 @@ int clock(const QStringList &args)
         QStringLiteral("clock"),
         QStringLiteral("Reads (and with --set, sets) a unit's clock. --zone, --custom and --dst change the unit's\n"
                        "time zone in its setup record first (downloaded after the editor's checks)."),
-        0, true, [&](QCommandLineParser &p) { p.addOptions({set, zone, custom, dst, listZones}); }, {}, {}};
+        0, true,
+        [&](QCommandLineParser &p) {
+            p.addOptions({set, zone, custom, dst, listZones});
+            addPasswordFileOption(p);
+        },
+        {}, {}};
     return runOnUnit(args, command, [&](UnitSession &s, const QCommandLineParser &p, const QStringList &) {
         const bool zoneChange = p.isSet(zone) || p.isSet(custom) || p.isSet(dst);
         const QStringList zoneNames = {zone.names().first(), custom.names().first(), dst.names().first()};
@@ -218,7 +224,9 @@ int clock(const QStringList &args)
             if (status == exitOk) {
                 const setuppack received(bytes);
                 setuppack outgoing = received;
-                if (!applyZone(p, zoneNames, outgoing)) {
+                if (const int allowed = unitPasswordAllowed(s, p, received); allowed != exitOk) {
+                    status = allowed;
+                } else if (!applyZone(p, zoneNames, outgoing)) {
                     status = exitUsage;
                 } else if (outgoing == received) {
                     s.op.log(QStringLiteral("Timezone data not sent - no changes made since last save"));

@@ -11,7 +11,67 @@ int ReplyAssembler::remainingMs() const
 {
     if (!inBlock())
         return 0;
-    return static_cast<int>(qMax<qint64>(0, m_deadline.remainingTime()));
+    qint64 left = m_deadline.remainingTime();
+    if (complete() && !m_quiet.isForever())
+        left = qMin(left, m_quiet.remainingTime());
+    return static_cast<int>(qMax<qint64>(0, left));
+}
+
+ReplyAssembler::Step ReplyAssembler::finish()
+{
+    Step s;
+    if (!complete())
+        return s;
+    s.kind = Step::Block;
+    s.type = m_type;
+    s.bytes = m_bytes.left(m_extended > m_need ? m_extended : m_need);
+    reset();
+    return s;
+}
+
+// Walks bytes as acknowledgements and fixed-size blocks: false when a byte fits neither.
+bool ReplyAssembler::plausibleStream(const QByteArray &bytes, const udppack &unit) const
+{
+    qsizetype i = 0;
+    while (i < bytes.size()) {
+        const auto b = static_cast<std::uint8_t>(bytes.at(i));
+        if (b == ACK || b == NAK) {
+            ++i;
+            continue;
+        }
+        const ReplySink *sink = m_router.sink(b);
+        if (!sink)
+            return false;
+        const int size = sink->blockSize(unit, {});
+        if (size <= 0)
+            return true; // its size depends on its bytes: cannot tell
+        i += 1 + size;
+    }
+    return true;
+}
+
+// The shorter size is in and bytes follow: are they the rest of a longer block or what comes next?
+ReplyAssembler::RunOn ReplyAssembler::runOn(QIODevice &in, const ReplySink &sink, const udppack &unit) const
+{
+    if (in.bytesAvailable() <= 0)
+        return RunOn::Wait;
+    const int rest = m_extended - static_cast<int>(m_bytes.size());
+    const QByteArray ahead = in.peek(rest + 64);
+    if (ahead.isEmpty())
+        return RunOn::Wait;
+    const auto first = static_cast<std::uint8_t>(ahead.at(0));
+    const ReplySink *next = m_router.sink(first);
+    if (first != ACK && first != NAK && !next)
+        return RunOn::Read; // nothing else could start here
+    // The byte could start an answer as well: only a whole tail followed by a sane stream runs on.
+    if (ahead.size() < rest || !plausibleStream(ahead.mid(rest), unit))
+        return RunOn::Stop;
+    const int nextSize = next ? next->blockSize(unit, {}) : 0;
+    const bool wholeBlockNext = nextSize > 0 && ahead.size() > nextSize && plausibleStream(ahead, unit);
+    if (!wholeBlockNext)
+        return RunOn::Read;
+    // Both readings hold: the field the longer block would continue with decides.
+    return sink.mayContinue(unit, static_cast<int>(m_bytes.size()), first) ? RunOn::Read : RunOn::Stop;
 }
 
 void ReplyAssembler::reset()
@@ -19,6 +79,9 @@ void ReplyAssembler::reset()
     m_type = 0;
     m_need = 0;
     m_sizeKnown = false;
+    m_extended = 0;
+    m_runningOn = false;
+    m_quiet = QDeadlineTimer(QDeadlineTimer::Forever);
     m_bytes.clear();
 }
 
@@ -44,6 +107,7 @@ ReplyAssembler::Step ReplyAssembler::step(QIODevice &in, const udppack &unit)
         m_bytes.clear();
         m_need = sink->blockSize(unit, m_bytes);
         m_sizeKnown = m_need > 0;
+        m_extended = qMin(sink->extendedBlockSize(unit), sink->maxBlockSize());
         // The limit runs from the type byte; nothing that arrives later restarts it.
         m_deadline = QDeadlineTimer(blockLimitMs, Qt::PreciseTimer);
     }
@@ -63,8 +127,34 @@ ReplyAssembler::Step ReplyAssembler::step(QIODevice &in, const udppack &unit)
             reset();
             return s;
         }
-        if (m_sizeKnown && m_bytes.size() >= m_need)
-            break;
+        if (m_sizeKnown && m_bytes.size() >= m_need) {
+            if (m_extended <= m_bytes.size())
+                break;
+            if (!m_runningOn) {
+                const RunOn r = runOn(in, *sink, unit);
+                if (r == RunOn::Stop)
+                    break;
+                if (r == RunOn::Wait) {
+                    if (m_quiet.isForever())
+                        m_quiet = QDeadlineTimer(quietMs, Qt::PreciseTimer);
+                    if (m_quiet.hasExpired())
+                        break;
+                    return s;
+                }
+                m_runningOn = true;
+            }
+            const QByteArray got = in.read(m_extended - m_bytes.size());
+            if (got.isEmpty()) {
+                if (m_quiet.isForever())
+                    m_quiet = QDeadlineTimer(quietMs, Qt::PreciseTimer);
+                if (m_quiet.hasExpired())
+                    break;
+                return s;
+            }
+            m_bytes += got;
+            m_quiet = QDeadlineTimer(quietMs, Qt::PreciseTimer);
+            continue;
+        }
         // Without a size yet, one byte at a time until the sink can tell.
         const qint64 want = m_sizeKnown ? m_need - m_bytes.size() : 1;
         const QByteArray got = in.read(want);
@@ -78,7 +168,7 @@ ReplyAssembler::Step ReplyAssembler::step(QIODevice &in, const udppack &unit)
     }
     s.kind = Step::Block;
     s.type = m_type;
-    s.bytes = m_bytes.left(m_need);
+    s.bytes = m_bytes.left(qMax(m_need, m_extended));
     reset();
     return s;
 }

@@ -10,6 +10,7 @@ class QIODevice;
 namespace vork {
 
 class ReplyRouter;
+class ReplySink;
 struct udppack;
 
 // One unit's byte stream cut into acknowledgements and complete reply blocks.
@@ -19,6 +20,8 @@ class ReplyAssembler
 {
 public:
     static constexpr int blockLimitMs = 1000;
+    // How long a block that may run on waits for the rest once its shorter size is in.
+    static constexpr int quietMs = 150;
 
     struct Step
     {
@@ -48,16 +51,27 @@ public:
     // Milliseconds left for the block in progress (0 when none or expired).
     int remainingMs() const;
     bool expired() const { return inBlock() && m_deadline.hasExpired(); }
+    // The block holds its shorter size and waits only for what may run on.
+    bool complete() const { return inBlock() && m_sizeKnown && m_bytes.size() >= m_need; }
+    // Ends a complete block with what came so far.
+    Step finish();
     // Forgets any block in progress.
     void reset();
 
 private:
+    enum class RunOn { Stop, Read, Wait };
+    RunOn runOn(QIODevice &in, const ReplySink &sink, const udppack &unit) const;
+    bool plausibleStream(const QByteArray &bytes, const udppack &unit) const;
+
     const ReplyRouter &m_router;
     std::uint8_t m_type = 0;
     int m_need = 0;
     bool m_sizeKnown = false;
     QByteArray m_bytes;
+    int m_extended = 0;       // the size a block may run on to; 0 none
+    bool m_runningOn = false; // bytes past the shorter size are being read
     QDeadlineTimer m_deadline;
+    QDeadlineTimer m_quiet;   // running once the shorter size is in
 };
 
 } // namespace vork

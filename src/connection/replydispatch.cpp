@@ -98,8 +98,9 @@ void ConnectionManager::logOversized(const udppack &unit, std::uint8_t type, int
 void ConnectionManager::armBlockTimer(UnitClient *client)
 {
     QTimer *t = m_blockTimers.value(client->link());
-    if (t && !t->isActive())
-        t->start(qMax(1, client->assembler().remainingMs()));
+    const int ms = qMax(1, client->assembler().remainingMs());
+    if (t && (!t->isActive() || t->remainingTime() > ms))
+        t->start(ms);
 }
 
 void ConnectionManager::blockTimedOut(UnitClient *client)
@@ -107,6 +108,16 @@ void ConnectionManager::blockTimedOut(UnitClient *client)
     ReplyAssembler &a = client->assembler();
     if (!a.inBlock())
         return;
+    if (a.complete() && (a.expired() || a.remainingMs() == 0)) {
+        // Nothing ran on within the quiet time: the shorter block is the whole block.
+        const ReplyAssembler::Step s = a.finish();
+        const int i = m_units.findByLink(client->link());
+        if (m_waitingForAck || m_readsHeld > 0)
+            m_deferred.append({client->link(), s.type, s.bytes});
+        else if (i >= 0)
+            deliver(client, m_units.unit(i), s.type, s.bytes);
+        return;
+    }
     if (!a.expired()) {
         armBlockTimer(client);
         return;

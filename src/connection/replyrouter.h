@@ -31,6 +31,16 @@ public:
     virtual int blockSize(const udppack &unit, const QByteArray &soFar) const = 0;
     // The largest size blockSize may give; a larger one is refused as hostile.
     virtual int maxBlockSize() const { return 4096; }
+    // A block that may run on past blockSize up to this size, when the rest follows at
+    // once or within a short quiet time (0: never).
+    virtual int extendedBlockSize(const udppack &) const { return 0; }
+    // Whether byte, found at offset right after the shorter block, may continue it.
+    virtual bool mayContinue(const udppack &, int offset, std::uint8_t byte) const
+    {
+        (void)offset;
+        (void)byte;
+        return true;
+    }
     virtual void receive(udppack &unit, const ReplySource &from, const QByteArray &block) = 0;
 };
 

@@ -1,5 +1,8 @@
 #include "flash/heximage.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 namespace vork {
 
 namespace {
@@ -72,19 +75,56 @@ HexRecordCheck checkHexRecord(const QString &line)
 QStringList hexLines(const QByteArray &bytes)
 {
     QStringList lines;
-    qsizetype start = 0;
+    qsizetype start = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
     while (start < bytes.size()) {
-        qsizetype end = bytes.indexOf('\n', start);
-        const bool last = end < 0;
-        if (last)
-            end = bytes.size();
-        qsizetype stop = end;
-        if (stop > start && bytes.at(stop - 1) == '\r')
-            --stop;
-        lines.append(QString::fromLatin1(bytes.constData() + start, stop - start));
+        qsizetype end = start;
+        while (end < bytes.size() && bytes.at(end) != '\n' && bytes.at(end) != '\r')
+            ++end;
+        lines.append(QString::fromLatin1(bytes.constData() + start, end - start));
+        if (end < bytes.size() && bytes.at(end) == '\r' && end + 1 < bytes.size() && bytes.at(end + 1) == '\n')
+            ++end;
         start = end + 1;
     }
     return lines;
+}
+
+HexFileRead readHexFile(const QString &path)
+{
+    HexFileRead r;
+    const QFileInfo info(path);
+    const QString cannot = QStringLiteral("Cannot load ") + path + QStringLiteral(": ");
+    const QString tooLarge = cannot + QStringLiteral("larger than ") + QString::number(maxHexFileBytes / (1024 * 1024))
+                             + QStringLiteral(" MB, not a Vork image");
+    if (!info.exists()) {
+        r.error = cannot + QStringLiteral("no such file");
+        return r;
+    }
+    if (!info.isFile()) {
+        r.error = cannot + QStringLiteral("not a regular file");
+        return r;
+    }
+    if (info.size() > maxHexFileBytes) {
+        r.error = tooLarge;
+        return r;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        r.error = cannot + file.errorString();
+        return r;
+    }
+    r.bytes = file.read(maxHexFileBytes + 1);
+    if (file.error() != QFileDevice::NoError) {
+        r.error = cannot + file.errorString();
+        r.bytes.clear();
+        return r;
+    }
+    if (r.bytes.size() > maxHexFileBytes) { // grew since it was measured
+        r.error = tooLarge;
+        r.bytes.clear();
+        return r;
+    }
+    r.ok = true;
+    return r;
 }
 
 HexFileCheck checkHexLines(const QStringList &lines)

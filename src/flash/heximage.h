@@ -34,8 +34,8 @@ struct HexFileCheck
     bool good() const { return kind == HexRecordCheck::Good; }
 };
 
-// Splits a file's bytes into lines as written (CR LF or LF ends; the empty remainder
-// after the last line end is no line).
+// Splits a file's bytes into lines as written (CR LF, LF or CR alone ends a line; the
+// empty remainder after the last line end is no line). A UTF-8 byte-order mark is skipped.
 QStringList hexLines(const QByteArray &bytes);
 
 // A syntax problem anywhere wins over a checksum mismatch, so the operator is only asked
@@ -49,6 +49,16 @@ QString hexChecksumQuestion(const QString &path, const HexFileCheck &check);
 
 // The largest file taken: far beyond any unit's flash, small enough to hold twice.
 constexpr qint64 maxHexFileBytes = 32 * 1024 * 1024;
+
+// A HEX file's bytes, or why there are none: only a regular file (a pipe or a device
+// would be read for ever) of at most maxHexFileBytes, named in the reason.
+struct HexFileRead
+{
+    bool ok = false;
+    QByteArray bytes;
+    QString error; // "Cannot load <path>: ..."
+};
+HexFileRead readHexFile(const QString &path);
 
 // The length a line is padded to before it goes out: a record of 64 data bytes.
 constexpr int flashLineLength = 139;

@@ -123,6 +123,77 @@ std::optional<SetupCheckFailure> beforeDownload(const setuppack &record)
     return std::nullopt;
 }
 
+namespace {
+bool printable(char16_t c) { return c >= 0x20 && c < 0x7F; }
+
+QString holds(const SetupField &f, const QString &what)
+{
+    return f.fieldName() + QStringLiteral(" holds ") + what;
+}
+} // namespace
+
+std::optional<QString> badText(const SetupField &f, const QString &text)
+{
+    const int most = f.width - 1;
+    if (text.size() > most)
+        return f.fieldName() + QStringLiteral(" takes at most ") + QString::number(most)
+               + QStringLiteral(" characters; ") + QString::number(text.size()) + QStringLiteral(" given");
+    for (const QChar c : text)
+        if (!printable(c.unicode()))
+            return f.fieldName() + QStringLiteral(" takes printable ASCII characters only");
+    return std::nullopt;
+}
+
+std::optional<QString> badField(const setuppack &record, int length)
+{
+    const QByteArray &bytes = record.bytes();
+    for (const SetupField &f : setupFields()) {
+        if (f.passThrough || !f.presentAt(length))
+            continue;
+        switch (f.kind) {
+        case SetupFieldKind::Text:
+        case SetupFieldKind::IpText: {
+            const QByteArray field = bytes.mid(f.offset, f.width);
+            const qsizetype end = field.indexOf('\0');
+            if (end < 0)
+                return holds(f, QStringLiteral("no terminator within its ") + QString::number(f.width)
+                                    + QStringLiteral(" bytes"));
+            for (qsizetype i = 0; i < end; ++i)
+                if (!printable(std::uint8_t(field.at(i))))
+                    return holds(f, QStringLiteral("the byte 0x") + QString::number(std::uint8_t(field.at(i)), 16)
+                                        + QStringLiteral(", not a character it can hold"));
+            continue;
+        }
+        case SetupFieldKind::Bytes:
+            if (f.offset == setupField(u"tzo")->offset && record.utzo() && !customZoneValid(record.tzo()))
+                return holds(f, QStringLiteral("an invalid custom time zone"));
+            continue;
+        case SetupFieldKind::PlcAddress:
+            continue;
+        default:
+            break;
+        }
+        const std::int64_t v = record.value(f).toLongLong();
+        const QString name = f.fieldName();
+        if (name == QLatin1String("nkar") && record.nka() == 0)
+            continue;
+        if (name == QLatin1String("ntsuf") && v == 0)
+            continue;
+        bool ok = setupValueAllowed(f, v);
+        if (name == QLatin1String("caddr"))
+            ok = v <= setupAddressMax(record.cpro());
+        else if (name == QLatin1String("naddr"))
+            ok = v <= setupAddressMax(record.npro());
+        if (f.kind == SetupFieldKind::Boolean)
+            ok = std::uint8_t(bytes.at(f.offset)) <= 1;
+        if (!ok) {
+            const std::int64_t raw = f.kind == SetupFieldKind::Boolean ? std::uint8_t(bytes.at(f.offset)) : v;
+            return holds(f, QString::number(raw) + QStringLiteral(", not one of its values"));
+        }
+    }
+    return std::nullopt;
+}
+
 bool advancedChanged(const setuppack &outgoing, const setuppack &received)
 {
     return outgoing.logRA() != received.logRA() || outgoing.minB1() != received.minB1()

@@ -29,6 +29,15 @@ bool customZoneValid(QByteArrayView tzo);
 // first failure, or nothing. The unit's password and the advanced-settings
 // question are asked by the download itself.
 std::optional<SetupCheckFailure> beforeDownload(const setuppack &record);
+// The first field of the first length bytes whose bytes are not a value it can
+// take, as "cbaud holds 109, not one of its values"; nothing when all are. The
+// retry count counts only with a keep-alive interval, an update frequency of 0
+// stands for 1, and addresses go by their port's protocol, as the editor has it.
+std::optional<QString> badField(const setuppack &record, int length);
+// A text for a text field: at most width-1 characters the record can hold
+// (printable ASCII). The reason, naming the field, or nothing.
+std::optional<QString> badText(const SetupField &field, const QString &text);
+
 // Whether any advanced setting differs between two records.
 bool advancedChanged(const setuppack &outgoing, const setuppack &received);
 

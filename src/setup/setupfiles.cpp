@@ -1,5 +1,6 @@
 #include "setup/setupfiles.h"
 
+#include "setup/setupchecks.h"
 #include "unit/records.h"
 #include "unit/unitrules.h"
 
@@ -15,6 +16,26 @@ constexpr int lineData = 47;       // 16 bytes as "xx xx ... xx"
 constexpr int maxFileLength = 239; // the PLC address (239-242) stays out of files
 constexpr int plcOffset = 239;
 constexpr int bytesPerLine = 16;
+constexpr int shortestRecord = 221;
+constexpr qint64 maxTextFile = 64 * 1024; // a dump is a few kilobytes at most
+// The lengths a configuration file may have: one per firmware generation, and a whole record.
+constexpr int fileLengths[] = {221, 222, 225, 229, 231, 232, 234, 236, 238, 239, 243};
+
+bool knownFileLength(qint64 n)
+{
+    for (const int l : fileLengths)
+        if (n == l)
+            return true;
+    return false;
+}
+
+QString lengthList()
+{
+    QString out;
+    for (const int l : fileLengths)
+        out += (out.isEmpty() ? QString() : QStringLiteral(", ")) + QString::number(l);
+    return out;
+}
 
 int hexDigit(char c)
 {
@@ -79,7 +100,11 @@ ReadResult importText(const QByteArray &text)
 {
     ReadResult result;
     QByteArray bytes;
-    const QList<QByteArray> lines = text.split('\n');
+    // A byte-order mark is not text; lines may end in CR LF, LF or CR alone.
+    QByteArray body = text.startsWith("\xEF\xBB\xBF") ? text.mid(3) : text;
+    body.replace("\r\n", "\n");
+    body.replace('\r', '\n');
+    const QList<QByteArray> lines = body.split('\n');
     const bool ownBlock = !lines.isEmpty() && lines.first().trimmed() == configurationTitle().toLatin1();
     for (int n = 0; n < lines.size() && bytes.size() < setuppack::size; ++n) {
         QByteArray line = lines.at(n);
@@ -138,33 +163,69 @@ ReadResult read(const QString &path, const setuppack &current)
         result.error = QStringLiteral("File ") + path + QStringLiteral(" Not found in current directory");
         return result;
     }
+    // A pipe or a device would be read for ever, a folder not at all.
+    if (!info.isFile()) {
+        result.error = path + QStringLiteral(" is not a regular file");
+        return result;
+    }
+    const bool dump = info.fileName().contains(QLatin1String(".txt"), Qt::CaseInsensitive);
+    const qint64 size = info.size();
+    if (dump ? size > maxTextFile : !knownFileLength(size)) {
+        result.error = path + QStringLiteral(": ") + QString::number(size) + QStringLiteral(" bytes is not ")
+                       + (dump ? QStringLiteral("a setup dump (at most ") + QString::number(maxTextFile)
+                                     + QStringLiteral(" bytes)")
+                               : QStringLiteral("the length of a configuration file (") + lengthList()
+                                     + QStringLiteral(" bytes)"));
+        return result;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         result.error = file.errorString();
         return result;
     }
-    if (info.fileName().contains(QLatin1String(".txt"), Qt::CaseInsensitive)) {
-        // A dump is text: far more than a record's worth of lines is not one.
-        const QByteArray text = file.read(64 * 1024);
+    ReadResult got;
+    if (dump) {
+        const QByteArray text = file.read(maxTextFile + 1);
         if (file.error() != QFileDevice::NoError) {
             result.error = file.errorString();
             return result;
         }
-        ReadResult imported = importText(text);
-        if (!imported.ok)
-            imported.record = current;
-        return imported;
+        got = importText(text);
+        if (!got.ok) {
+            result.error = path + QStringLiteral(": ") + got.error;
+            return result;
+        }
+        if (got.length < shortestRecord) {
+            result.error = path + QStringLiteral(": the dump holds ") + QString::number(got.length)
+                           + QStringLiteral(" bytes, fewer than a setup record (") + QString::number(shortestRecord)
+                           + QStringLiteral(")");
+            return result;
+        }
+    } else {
+        const QByteArray bytes = file.read(setuppack::size + 1);
+        if (file.error() != QFileDevice::NoError) {
+            result.error = file.errorString();
+            return result;
+        }
+        if (!knownFileLength(bytes.size())) { // changed since it was measured
+            result.error = path + QStringLiteral(": ") + QString::number(bytes.size())
+                           + QStringLiteral(" bytes is not the length of a configuration file (") + lengthList()
+                           + QStringLiteral(" bytes)");
+            return result;
+        }
+        got.record = current;
+        for (qsizetype i = 0; i < bytes.size(); ++i)
+            got.record.setByteAt(int(i), std::uint8_t(bytes.at(i)));
+        got.length = int(bytes.size());
     }
-    const QByteArray bytes = file.read(setuppack::size);
-    if (file.error() != QFileDevice::NoError) {
-        result.error = file.errorString();
+    // What the file holds must be a record a unit can take.
+    if (const auto bad = setupchecks::badField(got.record, got.length)) {
+        result.error = path + QStringLiteral(": ") + *bad;
         return result;
     }
-    for (qsizetype i = 0; i < bytes.size(); ++i)
-        result.record.setByteAt(int(i), std::uint8_t(bytes.at(i)));
-    result.length = int(bytes.size());
-    result.ok = true;
-    return result;
+    got.ok = true;
+    got.error.clear();
+    return got;
 }
 
 bool write(const QString &path, const setuppack &record, int length, QString *error)
@@ -175,6 +236,8 @@ bool write(const QString &path, const setuppack &record, int length, QString *er
             *error = file.errorString();
         return false;
     }
+    // The record may hold the unit's password: the file is the owner's alone.
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     const QByteArray bytes = record.prefix(length);
     if (file.write(bytes) != bytes.size() || !file.commit()) {
         if (error)

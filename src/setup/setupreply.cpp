@@ -14,7 +14,26 @@ SetupReply::SetupReply(Operator &op, ReplyRouter &router, QObject *parent)
 
 int SetupReply::receivedLength(int versionNumber)
 {
-    return qMin(setupRecordSize, setupTransferSize(versionNumber));
+    return qMin(setupRecordSize, setupSize(versionNumber));
+}
+
+int SetupReply::extendedBlockSize(const udppack &) const
+{
+    return setupRecordSize;
+}
+
+bool SetupReply::mayContinue(const udppack &, int offset, std::uint8_t byte) const
+{
+    // The first byte past a shorter record, in the unit's own layout; fields that take any
+    // byte (24-bit numbers, addresses) cannot tell.
+    switch (offset) {
+    case 221: return byte <= 3;          // wdt
+    case 229: case 231: return byte <= 1; // tenths, logRA
+    case 232: return byte <= 30;         // minB1
+    case 234: return byte <= 4;          // ethp, or uats in the older layout
+    case 236: case 238: return byte <= 1; // eipDiags or firewall, ncp
+    default: return true;
+    }
 }
 
 int SetupReply::blockSize(const udppack &unit, const QByteArray &) const

@@ -9,21 +9,23 @@ namespace vork {
 
 class Operator;
 
-// The setup record a unit sends after 'U' (the 'S' reply block). A unit of
-// version 5.0.0 or later sends the full record; older firmware sends the length
-// its version gives and keeps its last fields elsewhere, so they are moved into
-// the common layout on the way in.
+// The setup record a unit sends after 'U' (the 'S' reply block). A unit sends
+// either the length its version gives or the full record, so the block runs on
+// to the full record when the rest follows. Older firmware keeps its last
+// fields elsewhere, so they are moved into the common layout on the way in.
 class SetupReply : public QObject, public ReplySink
 {
     Q_OBJECT
 public:
     SetupReply(Operator &op, ReplyRouter &router, QObject *parent = nullptr);
 
-    // Bytes a unit of this version number sends.
+    // Bytes a unit of this version number sends at least.
     static int receivedLength(int versionNumber);
 
     int blockSize(const udppack &unit, const QByteArray &soFar) const override;
     int maxBlockSize() const override;
+    int extendedBlockSize(const udppack &unit) const override;
+    bool mayContinue(const udppack &unit, int offset, std::uint8_t byte) const override;
     void receive(udppack &unit, const ReplySource &from, const QByteArray &block) override;
 
 Q_SIGNALS:

@@ -27,7 +27,11 @@ struct SimRig
         services.setPinger(std::make_unique<ScriptedPinger>([] { return true; }));
         QObject::connect(&services.replies(), &CommandReplies::clockReceived, &setup,
                          [this](const QDateTime &t) { clock = t; });
-        QObject::connect(&setup, &SetupReply::received, &setup, [this](const QByteArray &, int n) { setupLength = n; });
+        QObject::connect(&setup, &SetupReply::received, &setup, [this](const QByteArray &r, int n) {
+            setupLength = n;
+            setupRecord = r;
+            ++setupCount;
+        });
     }
     bool start()
     {
@@ -58,6 +62,8 @@ struct SimRig
     sim::SimFleet fleet;
     QDateTime clock;
     int setupLength = 0;
+    int setupCount = 0;
+    QByteArray setupRecord;
 };
 
 // A reply whose size comes from its first byte, as history packets do: a count of 19-byte records.
@@ -83,6 +89,8 @@ private Q_SLOTS:
     void aClosedLinkEndsAReplyWaitAtOnce();
     void aTrickledBlockIsDroppedAtItsLimit();
     void anOlderUnitsShortRecordLeavesTheNextBlockAlone();
+    void aRecordIsReadAtEitherLength_data();
+    void aRecordIsReadAtEitherLength();
     void eraseSetupReadsTheRecordBeforeTheNextAnswer();
     void aRefusedConnectIsLoggedByName();
     void aCountFromTheStreamIsBounded();
@@ -150,6 +158,71 @@ void TestUnitFaults::anOlderUnitsShortRecordLeavesTheNextBlockAlone()
     QVERIFY(rig.waitLogged(QStringLiteral("Config File Received ( 221 Bytes ) for 127.0.14.5")));
     QVERIFY(wait::until([&] { return rig.clock.isValid(); }, 2000));
     QCOMPARE(rig.setupLength, 221);
+    QCOMPARE(rig.services.connections().undefinedBytes(), 0u);
+}
+
+void TestUnitFaults::aRecordIsReadAtEitherLength_data()
+{
+    QTest::addColumn<QList<int>>("version");
+    QTest::addColumn<int>("model");
+    QTest::addColumn<int>("length");
+    QTest::addColumn<bool>("clockBehind");
+    struct Generation
+    {
+        const char *name;
+        QList<int> version;
+        int model;
+        int length;
+    };
+    const Generation generations[] = {
+        {"2.5.5", {2, 5, 5}, 8, 221}, {"2.9.5", {2, 9, 5}, 8, 234}, {"3.1.7", {3, 1, 7}, 8, 238},
+        {"4.9.9", {4, 9, 9}, 8, 238}, {"5.0.0", {5, 0, 0}, 8, 238}, {"5.0.1", {5, 0, 1}, 8, 238},
+        {"5.0.2", {5, 0, 2}, 8, 239}, {"5.1.0", {5, 1, 0}, 8, 239}, {"model 4", {2, 9, 3}, 4, 234},
+    };
+    for (const Generation &g : generations) {
+        for (const int length : {g.length, 243}) {
+            QTest::addRow("%s, %d bytes", g.name, length) << g.version << g.model << length << false;
+            QTest::addRow("%s, %d bytes, clock behind", g.name, length) << g.version << g.model << length << true;
+        }
+    }
+}
+
+void TestUnitFaults::aRecordIsReadAtEitherLength()
+{
+    QFETCH(QList<int>, version);
+    QFETCH(int, model);
+    QFETCH(int, length);
+    QFETCH(bool, clockBehind);
+    static int row = 0;
+    const QString address = QStringLiteral("127.0.15.") + QString::number(2 + row++);
+    SimRig rig(address, {std::uint8_t(version[0]), std::uint8_t(version[1]), std::uint8_t(version[2])});
+    rig.unit.model = std::uint8_t(model);
+    rig.unit.setupLength = length;
+    QByteArray record = sim::defaultSetupRecord(rig.unit);
+    record[239] = char(10); // PLC address x.x.x.10: a byte that could start nothing
+    record[240] = char(1);
+    rig.unit.setupRecord = record;
+    QVERIFY(rig.start());
+    if (clockBehind) {
+        // The record and a clock block right behind it, in one write.
+        rig.tcp().pushBytes(QByteArray(1, 'S') + record.left(length)
+                            + block('T', clockBytes(5, 4, 13, 9, 4, 12, 26, 20)));
+        QVERIFY(wait::until([&] { return rig.clock.isValid(); }, 2000));
+    } else {
+        QVERIFY(rig.services.commands().enterSetupMode());
+        QVERIFY(rig.services.commands().uploadSetup());
+    }
+    QVERIFY(wait::until([&] { return rig.setupCount > 0; }, 2000));
+    QCOMPARE(rig.setupLength, length);
+    QCOMPARE(rig.setupCount, 1);
+    QVERIFY(rig.op.logged(QStringLiteral("Config File Received ( ") + QString::number(length)
+                          + QStringLiteral(" Bytes ) for ") + address));
+    // Nothing of the record was lost (older units' last fields are moved on the way in).
+    const int common = qMin(length, 234);
+    QCOMPARE(rig.setupRecord.left(common), record.left(common));
+    if (length == 243 && version[0] >= 5)
+        QCOMPARE(rig.setupRecord, record);
+    QVERIFY(rig.op.logs.filter(QStringLiteral("Incomplete")).isEmpty());
     QCOMPARE(rig.services.connections().undefinedBytes(), 0u);
 }
 

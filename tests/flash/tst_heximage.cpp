@@ -16,6 +16,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace vork;
 using hexfixture::record;
 
@@ -67,6 +69,7 @@ private Q_SLOTS:
     void recordCheck();
     void fileCheck_data();
     void fileCheck();
+    void readerTakesOnlyRegularFiles();
     void openRefusesOrAsks_data();
     void openRefusesOrAsks();
     void blockPositions_data();
@@ -145,6 +148,9 @@ void TestHexImage::fileCheck_data()
     using K = HexRecordCheck::Kind;
     QTest::newRow("good LF") << QByteArray(":0300300002337A1E\n:00000001FF\n") << K::Good << 0 << 2;
     QTest::newRow("good CRLF") << QByteArray(":0300300002337A1E\r\n:00000001FF\r\n") << K::Good << 0 << 2;
+    QTest::newRow("good CR alone") << QByteArray(":0300300002337A1E\r:00000001FF\r") << K::Good << 0 << 2;
+    QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF:0300300002337A1E\r\n:00000001FF\r\n") << K::Good << 0
+                                     << 2;
     QTest::newRow("no final line end") << QByteArray(":0300300002337A1E\n:00000001FF") << K::Good << 0 << 2;
     QTest::newRow("blank after end") << QByteArray(":0300300002337A1E\n:00000001FF\n\n\n") << K::Good << 0 << 4;
     QTest::newRow("checksum line 2") << QByteArray(":020000040001F9\n:0300300002337A1F\n:00000001FF\n") << K::Checksum << 2 << 3;
@@ -170,6 +176,40 @@ void TestHexImage::fileCheck()
     const HexFileCheck c = checkHexLines(split);
     QCOMPARE(c.kind, kind);
     QCOMPARE(c.line, line);
+}
+
+void TestHexImage::readerTakesOnlyRegularFiles()
+{
+    QTemporaryDir dir;
+    const QString good = dir.filePath(QStringLiteral("good.hex"));
+    QFile f(good);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(":00000001FF\r\n");
+    f.close();
+    HexFileRead r = readHexFile(good);
+    QVERIFY2(r.ok, qPrintable(r.error));
+    QCOMPARE(r.bytes, QByteArray(":00000001FF\r\n"));
+
+    // A pipe would block the reader for ever.
+    const QString pipe = dir.filePath(QStringLiteral("pipe.hex"));
+    QVERIFY(mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+    r = readHexFile(pipe);
+    QVERIFY(!r.ok);
+    QCOMPARE(r.error, QStringLiteral("Cannot load ") + pipe + QStringLiteral(": not a regular file"));
+    r = readHexFile(dir.path());
+    QVERIFY(!r.ok && r.error.contains(QStringLiteral("not a regular file")));
+
+    // Beyond the format's size: refused by name, without reading it.
+    const QString big = dir.filePath(QStringLiteral("big.hex"));
+    QFile b(big);
+    QVERIFY(b.open(QIODevice::WriteOnly) && b.resize(maxHexFileBytes + 1));
+    b.close();
+    r = readHexFile(big);
+    QVERIFY(!r.ok);
+    QCOMPARE(r.error, QStringLiteral("Cannot load ") + big + QStringLiteral(": larger than 32 MB, not a Vork image"));
+    QVERIFY(r.bytes.isEmpty());
+    r = readHexFile(dir.filePath(QStringLiteral("none.hex")));
+    QVERIFY(!r.ok && r.error.contains(QStringLiteral("none.hex")));
 }
 
 void TestHexImage::openRefusesOrAsks_data()

@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     const QByteArray bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
     const QStringList lines = hexLines(bytes);
-    check(lines.size() <= bytes.count('\n') + 1, "no more lines than line ends allow");
+    check(lines.size() <= bytes.count('\n') + bytes.count('\r') + 1, "no more lines than line ends allow");
     const HexFileCheck file = checkHexLines(lines);
     check(file.good() == (file.line == 0), "a problem names its line");
     check(file.line <= qMax<qsizetype>(1, lines.size()), "the line is in the file");

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace vork;
 
 namespace {
@@ -16,6 +18,25 @@ setuppack patterned()
     setuppack r;
     for (int i = 0; i < setuppack::size; ++i)
         r.setByteAt(i, std::uint8_t((i * 7 + 3) & 0xFF));
+    return r;
+}
+
+// A record every field of which is one of its values.
+setuppack valid()
+{
+    setuppack r;
+    r.setNa(true);
+    r.setNrip(QStringLiteral("10.0.0.7"));
+    r.setDesc(QStringLiteral("Dock 7"));
+    r.setByteAt(95, 4);   // cbaud 9600
+    r.setByteAt(109, 3);  // nkar
+    r.setByteAt(182, 3);  // lsc
+    r.setByteAt(185, 12); // lsf
+    r.setByteAt(221, 1);  // wdt
+    r.setByteAt(232, 5);  // minB1
+    r.setByteAt(233, 10); // minB2
+    r.setByteAt(234, 4);  // ethp
+    r.setByteAt(238, 1);  // ncp
     return r;
 }
 
@@ -53,6 +74,12 @@ private Q_SLOTS:
     void shortFileKeepsTheRest();
     void failuresChangeNothing_data();
     void failuresChangeNothing();
+    void onlyRecordsAUnitCanTake_data();
+    void onlyRecordsAUnitCanTake();
+    void aPipeIsRefusedAtOnce();
+    void markAndLineEndsOfDumps_data();
+    void markAndLineEndsOfDumps();
+    void savedFilesAreTheOwnersAlone();
     void configurationBlockText();
     void ownBlockImportsWhole();
     void otherDumpsAndShortOnes();
@@ -107,7 +134,8 @@ void TestSetupFiles::savedLengthByVersion()
     QFETCH(int, length);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("unit.vork"));
-    const setuppack record = patterned();
+    setuppack record = valid();
+    record.setDesc(QStringLiteral("Saved at its version's length"));
     QString why;
     QVERIFY(setupfiles::write(path, record, setupfiles::fileLength(version), &why));
     const QByteArray saved = fileBytes(path);
@@ -127,20 +155,134 @@ void TestSetupFiles::shortFileKeepsTheRest()
     // A 239-byte file keeps the PLC address the record had.
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("short.vork"));
-    QVERIFY(writeBytes(path, QByteArray(239, '\x11')));
+    setuppack inFile = valid();
+    inFile.setByteAt(238, 0); // ncp EIP
+    QVERIFY(writeBytes(path, inFile.prefix(239)));
     setuppack held;
     held.setEipPLCIP(QStringLiteral("10.1.2.3"));
+    held.setByteAt(238, 1);
     const setupfiles::ReadResult r = setupfiles::read(path, held);
     QVERIFY(r.ok);
     QCOMPARE(r.length, 239);
     QCOMPARE(r.record.eipPLCIP(), QStringLiteral("10.1.2.3"));
-    QCOMPARE(r.record.byteAt(238), std::uint8_t(0x11));
-    // A file longer than a record gives a record's worth.
-    QVERIFY(writeBytes(path, QByteArray(400, '\x22')));
-    QCOMPARE(setupfiles::read(path, held).length, setuppack::size);
+    QCOMPARE(r.record.byteAt(238), std::uint8_t(0));
     // With no unit, a save keeps the length the shown record had, at most 239.
     QCOMPARE(setupfiles::fileLengthWithoutUnit(229), 229);
     QCOMPARE(setupfiles::fileLengthWithoutUnit(243), 239);
+}
+
+void TestSetupFiles::onlyRecordsAUnitCanTake_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("error"); // empty: taken
+    const QByteArray good = valid().bytes();
+    const auto with = [&](int offset, char byte) {
+        QByteArray b = good.left(239);
+        b[offset] = byte;
+        return b;
+    };
+    QTest::newRow("empty") << "a.vork" << QByteArray() << "0 bytes is not the length of a configuration file";
+    QTest::newRow("10 bytes") << "a.vork" << good.left(10) << "10 bytes is not the length";
+    QTest::newRow("100 bytes") << "a.vork" << good.left(100) << "100 bytes is not the length";
+    QTest::newRow("237 bytes") << "a.vork" << good.left(237) << "237 bytes is not the length";
+    QTest::newRow("1 MB") << "a.vork" << QByteArray(1024 * 1024, '\0') << "1048576 bytes is not the length";
+    for (const int n : {221, 222, 225, 229, 231, 232, 234, 236, 238, 239, 243})
+        QTest::addRow("%d bytes", n) << "a.vork" << good.left(n) << QString();
+    QTest::newRow("baud index 109") << "a.vork" << with(95, 109) << "cbaud holds 109, not one of its values";
+    QTest::newRow("time zone 232") << "a.vork" << with(110, char(232)) << "tzi holds 232";
+    QTest::newRow("watchdog 73") << "a.vork" << with(221, 73) << "wdt holds 73";
+    QTest::newRow("Ethernet mode 109") << "a.vork" << with(234, 109) << "ethp holds 109";
+    QTest::newRow("boolean 2") << "a.vork" << with(0, 2) << "na holds 2";
+    QTest::newRow("a description without its end") << "a.vork"
+                                                    << (good.left(112) + QByteArray(64, 'x') + good.mid(176, 63))
+                                                    << "desc holds no terminator";
+    QTest::newRow("a control character") << "a.vork" << with(113, 7) << "desc holds the byte 0x7";
+    QTest::newRow("retry count 0 without an interval") << "a.vork" << with(109, 0) << QString();
+    QTest::newRow("retry count 0 with one") << "a.vork" << with(107, 30).replace(109, 1, "\0", 1)
+                                            << "nkar holds 0";
+    QTest::newRow("ASCII serial address 9000") << "a.vork" << with(96, char(0x28)).replace(97, 1, "\x23", 1)
+                                                << QString();
+    QTest::newRow("ASCII serial address 10000") << "a.vork" << with(96, char(0x10)).replace(97, 1, "\x27", 1)
+                                                 << "caddr holds 10000";
+    // 9000 is no Classic address.
+    QByteArray classic = with(96, char(0x28)).replace(97, 1, "\x23", 1);
+    classic[94] = 1;
+    QTest::newRow("Classic serial address 9000") << "a.vork" << classic << "caddr holds 9000";
+    QTest::newRow("a dump of 100 bytes") << "d.txt" << dumpLines(good.left(100)) << "holds 100 bytes, fewer than";
+    QTest::newRow("a dump of a record") << "d.txt" << dumpLines(good.left(239)) << QString();
+    QTest::newRow("a dump with a bad field") << "d.txt" << dumpLines(with(95, 109)) << "cbaud holds 109";
+    QTest::newRow("a dump of 1 MB") << "d.txt" << QByteArray(1024 * 1024, 'x') << "bytes is not a setup dump";
+}
+
+void TestSetupFiles::onlyRecordsAUnitCanTake()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, error);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(name);
+    QVERIFY(writeBytes(path, content));
+    const setuppack held = patterned();
+    const setupfiles::ReadResult r = setupfiles::read(path, held);
+    if (error.isEmpty()) {
+        QVERIFY2(r.ok, qPrintable(r.error));
+        return;
+    }
+    QVERIFY(!r.ok);
+    QVERIFY2(r.error.contains(error) && r.error.contains(path), qPrintable(r.error));
+    QCOMPARE(r.record, held);
+}
+
+void TestSetupFiles::aPipeIsRefusedAtOnce()
+{
+    QTemporaryDir dir;
+    for (const QString &name : {QStringLiteral("pipe.vork"), QStringLiteral("pipe.txt")}) {
+        const QString path = dir.filePath(name);
+        QVERIFY(mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+        const setupfiles::ReadResult r = setupfiles::read(path, setuppack());
+        QVERIFY(!r.ok);
+        QCOMPARE(r.error, path + QStringLiteral(" is not a regular file"));
+    }
+}
+
+void TestSetupFiles::markAndLineEndsOfDumps_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    const QByteArray lines = dumpLines(valid().prefix(239));
+    QByteArray lf = lines;
+    lf.replace("\r\n", "\n");
+    QByteArray cr = lines;
+    cr.replace("\r\n", "\r");
+    QTest::newRow("CR LF") << lines;
+    QTest::newRow("LF") << lf;
+    QTest::newRow("CR alone") << cr;
+    QTest::newRow("byte-order mark, CR LF") << QByteArray("\xEF\xBB\xBF") + lines;
+    QTest::newRow("byte-order mark, CR alone") << QByteArray("\xEF\xBB\xBF") + cr;
+}
+
+void TestSetupFiles::markAndLineEndsOfDumps()
+{
+    QFETCH(QByteArray, text);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("dump.txt"));
+    QVERIFY(writeBytes(path, text));
+    const setupfiles::ReadResult r = setupfiles::read(path, setuppack());
+    QVERIFY2(r.ok, qPrintable(r.error));
+    QCOMPARE(r.length, 239);
+    QCOMPARE(r.record.prefix(239), valid().prefix(239));
+}
+
+void TestSetupFiles::savedFilesAreTheOwnersAlone()
+{
+    // The record holds the unit's password.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("secret.vork"));
+    QVERIFY(setupfiles::write(path, valid(), 239, nullptr));
+    const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+                                            | QFileDevice::ReadOther | QFileDevice::WriteOther
+                                            | QFileDevice::ExeOther;
+    QCOMPARE(QFileInfo(path).permissions() & others, QFileDevice::Permissions());
 }
 
 void TestSetupFiles::failuresChangeNothing_data()

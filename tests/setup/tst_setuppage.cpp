@@ -12,6 +12,7 @@
 #include "services/pagecontroller.h"
 #include "services/unitservices.h"
 #include "setup/setupfiles.h"
+#include "setup/timezones.h"
 #include "setup/setuppage.h"
 #include "setup/ui/optionwindows.h"
 #include "setup/ui/parameterstab.h"
@@ -25,6 +26,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QTabWidget>
 #include <QTimer>
 #include <QLabel>
@@ -157,6 +159,10 @@ private Q_SLOTS:
     void openFailureKeepsTheRecord_data();
     void openFailureKeepsTheRecord();
     void passwordGuardsEraseSetup();
+    void theUnitsOwnPasswordGuardsAnOpenedFile();
+    void timeTabShowsTheListedZone();
+    void advancedPressOnEveryForm_data();
+    void advancedPressOnEveryForm();
     void hiddenEraseButtons();
     void watchdogWindowMarksChanged();
     void advancedWindowBits();
@@ -170,7 +176,10 @@ void TestSetupPage::tabsAndButtons()
 {
     Rig rig(2, {5, 0, 2});
     QCOMPARE(rig.page.tabs()->tabText(0), QStringLiteral("PARAMETERS"));
-    QCOMPARE(rig.page.tabs()->tabText(1), QStringLiteral("TIME & TIMEZONE"));
+    // Shown as written: the ampersand is no mnemonic.
+    const QString time = rig.page.tabs()->tabText(1);
+    QVERIFY2(QKeySequence::mnemonic(time).isEmpty(), qPrintable(time));
+    QCOMPARE(QString(time).replace(QStringLiteral("&&"), QStringLiteral("&")), QStringLiteral("TIME & TIMEZONE"));
     QCOMPARE(rig.page.uploadButton()->text(), QStringLiteral("   Upload"));
     QCOMPARE(rig.page.downloadButton()->text(), QStringLiteral(" Download"));
     QCOMPARE(rig.page.saveButton()->text(), QStringLiteral(" Save File"));
@@ -424,6 +433,9 @@ void TestSetupPage::openFailureKeepsTheRecord_data()
     QTest::addColumn<QString>("error");
     QTest::newRow("missing") << "absent.vork" << QByteArray() << "File %1 Not found in current directory";
     QTest::newRow("bad hex") << "dump.txt" << QByteArray(",000000: 01 zz 03\r\n") << "";
+    QTest::newRow("10 bytes") << "short.vork" << QByteArray(10, '\1')
+                              << "%1: 10 bytes is not the length of a configuration file (221, 222, 225, 229, 231, "
+                                 "232, 234, 236, 238, 239, 243 bytes)";
 }
 
 void TestSetupPage::openFailureKeepsTheRecord()
@@ -451,6 +463,96 @@ void TestSetupPage::openFailureKeepsTheRecord()
         QVERIFY2(errors.first().contains(QLatin1String("zz")), qPrintable(errors.first()));
     QCOMPARE(rig.page.form().received(), before);
     QCOMPARE(rig.control<QLineEdit>("edesc")->text(), before.desc());
+}
+
+void TestSetupPage::theUnitsOwnPasswordGuardsAnOpenedFile()
+{
+    Rig rig(38, {5, 0, 2});
+    setuppack protectedRecord(sim::defaultSetupRecord(rig.unit));
+    protectedRecord.setPwp(true);
+    protectedRecord.setPw(QStringLiteral("k3y"));
+    rig.unit.setupRecord = protectedRecord.bytes();
+    QVERIFY(rig.start());
+    QVERIFY(rig.upload());
+    // A file without protection is opened over the protected unit's record.
+    setuppack open = protectedRecord;
+    open.setPwp(false);
+    open.setPw(QString());
+    open.setDesc(QStringLiteral("Taken over"));
+    const QString path = rig.dir.filePath(QStringLiteral("open.vork"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(open.prefix(239));
+    f.close();
+    rig.page.openFileName = [&](const QString &, const QString &) { return path; };
+    rig.page.openButton()->click();
+    QVERIFY(!rig.page.form().received().pwp());
+    rig.type("edesc", QStringLiteral("Taken over!"));
+    // The unit still holds its password: Download asks for it; Cancel sends nothing.
+    rig.answerDialog = [](QDialog &) {};
+    rig.page.downloadButton()->click();
+    QCOMPARE(rig.dialogs, QStringList{QStringLiteral("Password Protect")});
+    QCOMPARE(rig.sent(Command::SetupDownload), 0);
+    QCOMPARE(rig.stored(), protectedRecord.bytes());
+    // The unit's password lets it go.
+    rig.answerDialog = [](QDialog &d) { enterPassword(d, QStringLiteral("k3y")); };
+    rig.page.downloadButton()->click();
+    QCOMPARE(rig.sent(Command::SetupDownload), 1);
+    QCOMPARE(setuppack(rig.stored()).desc(), QStringLiteral("Taken over!"));
+}
+
+void TestSetupPage::timeTabShowsTheListedZone()
+{
+    // A record whose stored rule is not its zone's: opening the tab shows the listed zone's rule.
+    Rig rig(39, {5, 0, 2});
+    setuppack record(sim::defaultSetupRecord(rig.unit));
+    record.setTzi(16);
+    record.setByteAt(205, 1); // a rule starting in January
+    record.setByteAt(206, 1);
+    record.setByteAt(207, 1);
+    record.setByteAt(211, 2);
+    record.setByteAt(212, 1);
+    record.setByteAt(213, 1);
+    rig.unit.setupRecord = record.bytes();
+    QVERIFY(rig.start());
+    QVERIFY(rig.upload());
+    rig.page.tabs()->setCurrentIndex(SetupPage::TimeTabIndex);
+    QCOMPARE(rig.page.form().text(n("Etzcode")), timezones::codeText(timezones::zoneRule(16)));
+    QVERIFY(!rig.page.form().changesPending());
+}
+
+void TestSetupPage::advancedPressOnEveryForm_data()
+{
+    QTest::addColumn<QList<int>>("version");
+    QTest::addColumn<int>("model");
+    QTest::newRow("2.5.5") << QList<int>{2, 5, 5} << 0;
+    QTest::newRow("3.1.7") << QList<int>{3, 1, 7} << 0;
+    QTest::newRow("5.0.2") << QList<int>{5, 0, 2} << 0;
+    QTest::newRow("5.0.2 EtherNet/IP") << QList<int>{5, 0, 2} << 1;
+    QTest::newRow("model 4") << QList<int>{2, 9, 3} << 4;
+}
+
+void TestSetupPage::advancedPressOnEveryForm()
+{
+    QFETCH(QList<int>, version);
+    QFETCH(int, model);
+    static int row = 0;
+    Rig rig(40 + row++, {std::uint8_t(version[0]), std::uint8_t(version[1]), std::uint8_t(version[2])});
+    rig.unit.model = std::uint8_t(model);
+    QVERIFY(rig.start());
+    rig.page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&rig.page));
+    QVERIFY(rig.upload());
+    QGroupBox *general = rig.page.parameters()->group(0);
+    QPushButton *advanced = rig.page.parameters()->advancedButton();
+    QVERIFY(!advanced->isVisible());
+    // Ctrl+Alt at the foot of the group, across its middle: where the button appears, whatever the form holds.
+    const QPoint foot(general->width() / 2, general->height() - 3);
+    QTest::mousePress(general, Qt::LeftButton, Qt::ControlModifier | Qt::AltModifier, foot);
+    QVERIFY2(advanced->isVisible(), qPrintable(QStringLiteral("%1,%2 %3x%4 in %5x%6").arg(advanced->x()).arg(advanced->y()).arg(advanced->width()).arg(advanced->height()).arg(general->width()).arg(general->height())));
+    const QRect shown = advanced->geometry();
+    QVERIFY2(shown.left() <= foot.x() && foot.x() <= shown.right() && shown.top() <= foot.y(),
+             qPrintable(QStringLiteral("%1,%2 %3x%4").arg(shown.x()).arg(shown.y()).arg(shown.width()).arg(shown.height())));
 }
 
 void TestSetupPage::hiddenEraseButtons()

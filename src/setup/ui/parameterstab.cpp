@@ -9,6 +9,7 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -145,9 +146,18 @@ void ParametersTab::build()
     }
 
     QFormLayout *general = forms.value(int(FormGroup::General));
-    m_advanced = new QPushButton(QStringLiteral("Advanced Settings"), m_groups.at(0));
+    // The button sits in a slot that keeps its place while it is hidden, so the press
+    // that shows it finds it where it will appear, whatever rows the form shows.
+    m_advancedSlot = new QWidget(m_groups.at(0));
+    auto *slotLayout = new QHBoxLayout(m_advancedSlot);
+    slotLayout->setContentsMargins(0, 0, 0, 0);
+    m_advanced = new QPushButton(QStringLiteral("Advanced Settings"), m_advancedSlot);
+    QSizePolicy keep = m_advanced->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    m_advanced->setSizePolicy(keep);
+    slotLayout->addWidget(m_advanced);
     m_advanced->setVisible(false);
-    general->addRow(m_advanced);
+    general->addRow(m_advancedSlot);
     m_groups.at(0)->installEventFilter(this);
     connect(m_advanced, &QPushButton::clicked, this, &ParametersTab::openAdvanced);
 
@@ -339,11 +349,11 @@ void ParametersTab::changePassword()
     Q_EMIT edited();
 }
 
-bool ParametersTab::editAllowed()
+bool ParametersTab::editAllowed(const setuppack &unitRecord)
 {
-    if (!m_form.received().pwp())
+    if (!unitRecord.pwp())
         return true;
-    PasswordWindow window(m_op, m_form.received(), PasswordWindow::Mode::Ask, false, true, this);
+    PasswordWindow window(m_op, unitRecord, PasswordWindow::Mode::Ask, false, true, this);
     return runDialog(window) == QDialog::Accepted;
 }
 
@@ -368,7 +378,7 @@ bool ParametersTab::eventFilter(QObject *watched, QEvent *event)
         // Ctrl+Alt inside the general group, under the hidden button, shows it.
         if (watched == m_groups.value(0) && (mouse->modifiers() & Qt::ControlModifier)
             && (mouse->modifiers() & Qt::AltModifier)) {
-            const QRect r = m_advanced->geometry();
+            const QRect r = m_advancedSlot->geometry();
             const QPoint p = mouse->position().toPoint();
             if (p.x() >= r.left() && p.x() <= r.right() && p.y() >= r.top())
                 m_advanced->setVisible(true);

@@ -16,6 +16,7 @@ namespace vork {
 
 class Operator;
 class SetupForm;
+class setuppack;
 
 // The "PARAMETERS" tab: one control per field in five groups, built from the
 // form's control table. It mirrors the form and hands every edit to it.
@@ -48,8 +49,9 @@ public:
 
     // The editor's actions that open windows, also used by the page.
     void openAdvanced();
-    // The unit-password prompt before a destructive action: true when allowed.
-    bool editAllowed();
+    // The unit-password prompt before a destructive action, against the unit's own
+    // record: true when allowed.
+    bool editAllowed(const setuppack &unitRecord);
 
 Q_SIGNALS:
     // Any edit reached the form: the page updates its buttons.
@@ -78,6 +80,7 @@ private:
     QStackedWidget *m_networkStack = nullptr;
     QPushButton *m_changePassword = nullptr;
     QPushButton *m_advanced = nullptr;
+    QWidget *m_advancedSlot = nullptr; // where the hidden button will appear
     QPushButton *m_defaults = nullptr;
     Qt::KeyboardModifiers m_pressModifiers;
     bool m_mirroring = false;

@@ -62,7 +62,7 @@ SetupPage::SetupPage(UnitServices &services, SetupPageController &controller, Se
         return area;
     };
     m_tabs->addTab(scrolled(m_parameters), QStringLiteral("PARAMETERS"));
-    m_tabs->addTab(scrolled(m_time), QStringLiteral("TIME & TIMEZONE"));
+    m_tabs->addTab(scrolled(m_time), QStringLiteral("TIME && TIMEZONE")); // "&&": a plain ampersand, no mnemonic
     m_upload = button("   Upload", "Read Config File from Vork unit", this);
     m_download = button(" Download", "Write Config File to Vork Unit", this);
     m_save = button(" Save File", "Save Configuration File", this);
@@ -140,7 +140,10 @@ SetupPage::SetupPage(UnitServices &services, SetupPageController &controller, Se
     connect(m_time, &TimeZoneTab::zoneUploadRequested, this, &SetupPage::upload);
     connect(m_time, &TimeZoneTab::zoneDownloadRequested, this, &SetupPage::zoneDownload);
     connect(m_tabs, &QTabWidget::currentChanged, this, [this](int index) {
-        if (index == TimeTabIndex && m_inSetupMode && connectedUnit())
+        if (index != TimeTabIndex || !connectedUnit())
+            return;
+        m_time->refreshZoneDisplay();
+        if (m_inSetupMode)
             m_time->readClock();
     });
     connect(&controller.reply(), &SetupReply::received, this, &SetupPage::showRecord);
@@ -249,11 +252,21 @@ void SetupPage::modeChanged(bool on)
 
 void SetupPage::showRecord(const QByteArray &record, int length)
 {
+    const udppack *unit = m_services.units().current();
+    m_unitRecord = setuppack(record);
+    m_unitRecordMac = unit ? unit->mac : QString();
     m_openedFile.clear();
     m_form.show(setuppack(record), length, context());
     m_parameters->mirror();
     m_time->mirror();
     refreshButtons();
+}
+
+bool SetupPage::unitEditAllowed()
+{
+    const udppack *unit = connectedUnit();
+    const bool known = unit && m_unitRecord && unit->mac == m_unitRecordMac;
+    return m_parameters->editAllowed(known ? *m_unitRecord : m_form.received());
 }
 
 void SetupPage::upload()
@@ -303,7 +316,7 @@ void SetupPage::download()
     if (!connectedUnit() || !blankAndTextChecks())
         return;
     // A protected unit's setup changes only with its password.
-    if (!m_parameters->editAllowed())
+    if (!unitEditAllowed())
         return;
     m_download->setEnabled(false);
     if (!m_form.build()) {
@@ -314,8 +327,10 @@ void SetupPage::download()
     op.tone(Tone::Button);
     m_downloader->setReceived(m_form.received());
     const SetupDownload::Result result = m_downloader->download(m_form.outgoing());
-    if (result == SetupDownload::Result::Saved)
+    if (result == SetupDownload::Result::Saved) {
         m_form.confirmed(m_downloader->received());
+        m_unitRecord = m_downloader->received();
+    }
     m_parameters->mirror();
     m_time->mirror();
     refreshButtons();
@@ -404,7 +419,7 @@ void SetupPage::eraseSetup()
 
 void SetupPage::erase(UnitCommands::Erase what)
 {
-    if (!connectedUnit() || !m_parameters->editAllowed())
+    if (!connectedUnit() || !unitEditAllowed())
         return;
     m_services.commands().erase(what);
 }

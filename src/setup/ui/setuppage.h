@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QDialog;
 class QPushButton;
@@ -90,6 +91,8 @@ private:
     SetupForm::Context context() const;
     udppack *connectedUnit() const;
     bool blankAndTextChecks();
+    // The password prompt against what the unit itself holds, whatever file is on show.
+    bool unitEditAllowed();
 
     UnitServices &m_services;
     SetupForm m_form;
@@ -107,6 +110,9 @@ private:
     QString m_saveFolder;
     QString m_openFolder;
     bool m_inSetupMode = false;
+    // The record the unit itself last sent or confirmed, and whose it is.
+    std::optional<setuppack> m_unitRecord;
+    QString m_unitRecordMac;
 };
 
 } // namespace vork

@@ -5,6 +5,7 @@
 #include "services/unitservices.h"
 #include "setup/setupclock.h"
 #include "setup/setupform.h"
+#include "setup/timezones.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -237,6 +238,17 @@ void TimeZoneTab::setUnitActions(bool on)
 {
     for (QPushButton *b : {m_clockUp, m_clockDown, m_now, m_zoneUp, m_zoneDown})
         b->setEnabled(on);
+}
+
+void TimeZoneTab::refreshZoneDisplay()
+{
+    const int zone = m_form.index(n("CBtimezone"));
+    if (zone < 0 || zone >= timezones::zoneCount || m_form.checked(n("CButzo")))
+        return;
+    const QString code = timezones::codeText(timezones::zoneRule(zone));
+    m_form.setValue(n("Etzcode"), code);
+    m_form.decodeZone(code);
+    mirror();
 }
 
 void TimeZoneTab::readClock()

@@ -47,6 +47,8 @@ public:
     // The unit's mode: the clock and zone transfer buttons work in setup mode only.
     void setUnitActions(bool on);
     void readClock();
+    // The rule controls and code show the listed zone's standard rule (a custom zone in use stays).
+    void refreshZoneDisplay();
     void setClock();
 
 Q_SIGNALS:

@@ -3,7 +3,6 @@
 #include "core/operator.h"
 #include "flash/heximage.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 namespace vork {
@@ -15,24 +14,12 @@ QString FlashImage::fileName() const
 
 ImageOpenResult openImage(const QString &path, Operator &op)
 {
+    // Only a regular file of a sane size: a pipe or a device would be read for ever.
+    const HexFileRead read = readHexFile(path);
+    if (read.ok)
+        return openImageBytes(path, read.bytes, op);
     ImageOpenResult r;
-    QFile file(path);
-    const QFileInfo info(path);
-    if (info.exists() && info.size() > maxHexFileBytes) {
-        r.message = QStringLiteral("Cannot load ") + path + QStringLiteral(": larger than ")
-                    + QString::number(maxHexFileBytes / (1024 * 1024)) + QStringLiteral(" MB, not a Vork image");
-    } else if (!file.open(QIODevice::ReadOnly)) {
-        r.message = QStringLiteral("Cannot open ") + path + QStringLiteral(": ") + file.errorString();
-    } else {
-        const QByteArray bytes = file.read(maxHexFileBytes + 1);
-        if (file.error() != QFileDevice::NoError)
-            r.message = QStringLiteral("Cannot read ") + path + QStringLiteral(": ") + file.errorString();
-        else if (bytes.size() > maxHexFileBytes)
-            r.message = QStringLiteral("Cannot load ") + path + QStringLiteral(": larger than ")
-                        + QString::number(maxHexFileBytes / (1024 * 1024)) + QStringLiteral(" MB, not a Vork image");
-        else
-            return openImageBytes(path, bytes, op);
-    }
+    r.message = read.error;
     op.error(r.message);
     op.log(r.message);
     return r;

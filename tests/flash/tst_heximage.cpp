@@ -198,6 +198,11 @@ void TestHexImage::readerTakesOnlyRegularFiles()
     QCOMPARE(r.error, QStringLiteral("Cannot load ") + pipe + QStringLiteral(": not a regular file"));
     r = readHexFile(dir.path());
     QVERIFY(!r.ok && r.error.contains(QStringLiteral("not a regular file")));
+    // Opening an image for a flash goes through the same reader: refused at once, and said.
+    RecordingOperator op;
+    const ImageOpenResult opened = openImage(pipe, op);
+    QCOMPARE(opened.status, ImageOpen::Unreadable);
+    QCOMPARE(op.messageTexts(MessageKind::Error), QStringList{QStringLiteral("Cannot load ") + pipe + QStringLiteral(": not a regular file")});
 
     // Beyond the format's size: refused by name, without reading it.
     const QString big = dir.filePath(QStringLiteral("big.hex"));

@@ -3,6 +3,7 @@
 #include "cli/consoleoperator.h"
 #include "cli/exitcodes.h"
 #include "cli/safetext.h"
+#include "cli/secretinput.h"
 
 #include "core/address.h"
 #include "core/boundedwait.h"
@@ -13,12 +14,9 @@
 #include <QAbstractSocket>
 #include <QCommandLineParser>
 #include <QEventLoop>
-#include <QFile>
 #include <QSocketNotifier>
 #include <QTextStream>
 
-#include <cstdio>
-#include <termios.h>
 #include <unistd.h>
 
 namespace vork::cli {
@@ -31,7 +29,6 @@ constexpr int maxTimeoutMs = 600000;
 constexpr qsizetype loginLimit = 64 * 1024;
 constexpr qsizetype answerLimit = 4 * 1024 * 1024;
 // A password file's first line; anything longer is no password.
-constexpr qint64 passwordFileLimit = 4096;
 
 // Everything the unit said since the last clear (up to limit), and whether it hung up.
 struct Transcript
@@ -73,49 +70,6 @@ bool oneLine(const QString &text)
         if (u < 0x20 || u == 0x7F || (u >= 0x80 && u < 0xA0) || u > 0xFF)
             return false;
     }
-    return true;
-}
-
-// The first line of a file, without its line end.
-bool readPasswordFile(const QString &path, QString &password, QString &problem)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        problem = QStringLiteral("cannot read the password file ") + escaped(path) + QStringLiteral(": ")
-                  + f.errorString();
-        return false;
-    }
-    QByteArray line = f.readLine(passwordFileLimit);
-    while (line.endsWith('\n') || line.endsWith('\r'))
-        line.chop(1);
-    password = QString::fromLatin1(line);
-    return true;
-}
-
-// Asks on the terminal with the echo off.
-bool promptPassword(QString &password)
-{
-    if (::isatty(STDIN_FILENO) != 1)
-        return false;
-    QTextStream(stderr) << "Password: " << Qt::flush;
-    termios saved{};
-    const bool quiet = ::tcgetattr(STDIN_FILENO, &saved) == 0;
-    if (quiet) {
-        termios silent = saved;
-        silent.c_lflag &= ~tcflag_t(ECHO);
-        ::tcsetattr(STDIN_FILENO, TCSANOW, &silent);
-    }
-    char buf[256] = {};
-    const bool got = std::fgets(buf, sizeof buf, stdin) != nullptr;
-    if (quiet)
-        ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
-    QTextStream(stderr) << '\n' << Qt::flush;
-    if (!got)
-        return false;
-    QByteArray line(buf);
-    while (line.endsWith('\n') || line.endsWith('\r'))
-        line.chop(1);
-    password = QString::fromLocal8Bit(line);
     return true;
 }
 
@@ -225,11 +179,12 @@ int telnet(const QStringList &args)
     QString pass = TelnetLogin::builtInPassword();
     if (p.isSet(passwordFile)) {
         QString problem;
-        if (!readPasswordFile(p.value(passwordFile), pass, problem)) {
-            err << "vork telnet: " << problem << '\n';
+        if (!secretFromFile(p.value(passwordFile), pass, problem)) {
+            err << "vork telnet: cannot read the password file " << escaped(p.value(passwordFile)) << ": " << problem
+                << '\n';
             return exitLocal;
         }
-    } else if ((p.isSet(askPassword) || p.isSet(user)) && !promptPassword(pass)) {
+    } else if ((p.isSet(askPassword) || p.isSet(user)) && !secretFromTerminal(QStringLiteral("Password: "), pass)) {
         err << "vork telnet: no password: give --password-file FILE, or --ask-password at a terminal\n";
         return exitUsage;
     }

@@ -1,18 +1,12 @@
 #include "cli/unitpassword.h"
 
 #include "cli/exitcodes.h"
+#include "cli/secretinput.h"
 #include "cli/unitsession.h"
 
 #include "setup/setuprecord.h"
 
 #include <QCommandLineParser>
-#include <QFile>
-#include <QFileInfo>
-#include <QTextStream>
-
-#include <cstdio>
-#include <termios.h>
-#include <unistd.h>
 
 namespace vork::cli {
 
@@ -20,55 +14,6 @@ namespace {
 
 const QString fileOption = QStringLiteral("password-file");
 const QString showOption = QStringLiteral("show-password");
-constexpr qint64 longestLine = 1024;
-
-// The first line of the file, without its line end; nothing when it cannot be had.
-bool passwordFromFile(const QString &path, QString &out, QString &why)
-{
-    const QFileInfo info(path);
-    if (!info.isFile()) {
-        why = path + (info.exists() ? QStringLiteral(" is not a regular file") : QStringLiteral(" not found"));
-        return false;
-    }
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        why = path + QStringLiteral(": ") + f.errorString();
-        return false;
-    }
-    QByteArray line = f.readLine(longestLine);
-    while (line.endsWith('\n') || line.endsWith('\r'))
-        line.chop(1);
-    out = QString::fromLatin1(line);
-    return true;
-}
-
-// Asks on the terminal with echo off.
-bool passwordFromTerminal(QString &out)
-{
-    if (!isatty(STDIN_FILENO))
-        return false;
-    termios old{};
-    const bool haveTerm = tcgetattr(STDIN_FILENO, &old) == 0;
-    if (haveTerm) {
-        termios quiet = old;
-        quiet.c_lflag &= ~tcflag_t(ECHO);
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
-    }
-    std::fputs("Enter original password to make changes: ", stderr);
-    std::fflush(stderr);
-    char buffer[longestLine] = {};
-    const bool got = std::fgets(buffer, sizeof buffer, stdin) != nullptr;
-    if (haveTerm)
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
-    std::fputs("\n", stderr);
-    if (!got)
-        return false;
-    QByteArray line(buffer);
-    while (line.endsWith('\n') || line.endsWith('\r'))
-        line.chop(1);
-    out = QString::fromLatin1(line);
-    return true;
-}
 
 } // namespace
 
@@ -102,11 +47,11 @@ int unitPasswordAllowed(UnitSession &s, const QCommandLineParser &p, const setup
     QString entered;
     if (p.isSet(fileOption)) {
         QString why;
-        if (!passwordFromFile(p.value(fileOption), entered, why)) {
-            s.op.error(QStringLiteral("Cannot read the password: ") + why);
+        if (!secretFromFile(p.value(fileOption), entered, why)) {
+            s.op.error(QStringLiteral("Cannot read the password: ") + p.value(fileOption) + QStringLiteral(": ") + why);
             return exitUsage;
         }
-    } else if (!passwordFromTerminal(entered)) {
+    } else if (!secretFromTerminal(QStringLiteral("Enter original password to make changes: "), entered)) {
         s.op.error(QStringLiteral("The setup of Vork Unit ") + s.address
                    + QStringLiteral(" is password protected: give --password-file FILE; nothing sent"));
         return exitDeclined;

@@ -1,8 +1,10 @@
 #pragma once
 // Runs the command-line tool beside simulated units that live in the test's own process.
 
+#include "connection/commands.h"
 #include "core/boundedwait.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -16,14 +18,18 @@ struct Run
     int status = -1; // -1: did not start, crashed or was killed at its bound
     QString out;
     QString err;
+    qint64 ms = 0; // how long it ran
 };
 
 // Its stdin is a closed pipe: no terminal, nothing to read. whileRunning is called as the
-// tool runs, with the process (a test may signal it).
-inline Run runVork(const QStringList &args, int ms = 30000, const std::function<void(QProcess &)> &whileRunning = {})
+// program runs, with the process (a test may signal it).
+inline Run runProgram(const QString &program, const QStringList &args, int ms,
+                      const std::function<void(QProcess &)> &whileRunning = {})
 {
     QProcess p;
-    p.start(QStringLiteral(VORK_EXE), args);
+    QElapsedTimer clock;
+    clock.start();
+    p.start(program, args);
     Run r;
     if (!p.waitForStarted(5000))
         return r;
@@ -33,6 +39,7 @@ inline Run runVork(const QStringList &args, int ms = 30000, const std::function<
             whileRunning(p);
         return p.state() == QProcess::NotRunning;
     }, ms);
+    r.ms = clock.elapsed();
     if (p.state() != QProcess::NotRunning) {
         p.kill();
         p.waitForFinished(2000);
@@ -44,9 +51,24 @@ inline Run runVork(const QStringList &args, int ms = 30000, const std::function<
     return r;
 }
 
+#ifdef VORK_EXE
+inline Run runVork(const QStringList &args, int ms = 30000, const std::function<void(QProcess &)> &whileRunning = {})
+{
+    return runProgram(QStringLiteral(VORK_EXE), args, ms, whileRunning);
+}
+#endif
+
+// What a unit received on its command port, without the login text units from 5.0 on get first.
+inline QByteArray withoutLogin(QByteArray received)
+{
+    if (received.startsWith(authenticationText()))
+        received.remove(0, authenticationText().size());
+    return received;
+}
+
 inline QString printable(const Run &r)
 {
-    return QStringLiteral("status %1\nstdout: %2\nstderr: %3").arg(r.status).arg(r.out, r.err);
+    return QStringLiteral("status %1 after %2 ms\nstdout: %3\nstderr: %4").arg(r.status).arg(r.ms).arg(r.out, r.err);
 }
 
 } // namespace vork::clitest

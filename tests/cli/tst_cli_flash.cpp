@@ -1,7 +1,6 @@
 // vork hex info and vork flash against simulated units on loopback: what each unit
 // received, what the tool says on stdout and stderr, and its exit status.
 #include "clirun.h"
-#include "connection/commands.h"
 #include "flash/flashfitness.h"
 #include "flash/heximage.h"
 #include "simfleet.h"
@@ -64,14 +63,6 @@ QByteArray wire(const QStringList &lines)
     return out;
 }
 
-// What a unit received after its log-in text, if it needed one.
-QByteArray receivedAfterLogin(sim::SimFleet &fleet, int i)
-{
-    QByteArray got = fleet.server(i).tcp().received();
-    if (got.startsWith(authenticationText()))
-        got.remove(0, authenticationText().size());
-    return got;
-}
 
 } // namespace
 
@@ -234,7 +225,7 @@ void TestCliFlash::offsetRecordGoesOnlyToTheUnitThatNeedsIt()
     withOffset.insert(1, offsetRecord);
     for (int i = 0; i < 3; ++i) {
         const QByteArray expected = QByteArray("L") + wire(i == 1 ? withOffset : lines) + QByteArray("C");
-        QVERIFY2(receivedAfterLogin(f.fleet, i) == expected, qPrintable(QStringLiteral("unit %1").arg(i)));
+        QVERIFY2(withoutLogin(f.fleet.server(i).tcp().received()) == expected, qPrintable(QStringLiteral("unit %1").arg(i)));
     }
 }
 

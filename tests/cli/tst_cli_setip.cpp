@@ -1,4 +1,5 @@
 // vork set-ip and vork factory-reset against simulated units on loopback.
+#include "clirun.h"
 #include "core/boundedwait.h"
 #include "simfleet.h"
 #include "simunitserver.h"
@@ -7,41 +8,9 @@
 #include <QTest>
 
 using namespace vork;
+using namespace vork::clitest;
 
 namespace {
-
-struct Run
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-// The simulator lives in this process: the tool runs beside it, its stdin closed.
-Run runVork(const QStringList &args, int ms = 30000)
-{
-    QProcess p;
-    p.start(QStringLiteral(VORK_EXE), args);
-    Run r;
-    if (!p.waitForStarted(5000))
-        return r;
-    p.closeWriteChannel();
-    wait::until([&] { return p.state() == QProcess::NotRunning; }, ms);
-    if (p.state() != QProcess::NotRunning) {
-        p.kill();
-        p.waitForFinished(2000);
-        return r;
-    }
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
-    r.err = QString::fromLocal8Bit(p.readAllStandardError());
-    return r;
-}
-
-QString printable(const Run &r)
-{
-    return QStringLiteral("status %1\nstdout: %2\nstderr: %3").arg(r.status).arg(r.out, r.err);
-}
 
 sim::SimUnit unitAt(const char *address, const char *mac)
 {

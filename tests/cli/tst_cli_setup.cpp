@@ -1,6 +1,7 @@
 // vork setup put / set / get / diff and clock zone changes against simulated
 // units: what is refused before anything is sent, the unit password, masked
 // secrets and the comparison's answer.
+#include "clirun.h"
 #include "core/boundedwait.h"
 #include "setup/setuprecord.h"
 #include "simfleet.h"
@@ -13,41 +14,17 @@
 #include <QTest>
 
 using namespace vork;
+using clitest::printable;
+using clitest::Run;
+using clitest::runProgram;
 
 namespace {
 
-struct Run
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-// The simulator lives in this process: the tool runs beside it, its stdin closed (no terminal).
+// Every setup command here runs without the ping first.
 Run runVork(QStringList args, int ms = 30000)
 {
     args.insert(args.first() == QLatin1String("setup") ? 2 : 1, QStringLiteral("--no-ping"));
-    QProcess p;
-    p.start(QStringLiteral(VORK_EXE), args);
-    Run r;
-    if (!p.waitForStarted(5000))
-        return r;
-    p.closeWriteChannel();
-    wait::until([&] { return p.state() == QProcess::NotRunning; }, ms);
-    if (p.state() != QProcess::NotRunning) {
-        p.kill();
-        p.waitForFinished(2000);
-        return r;
-    }
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
-    r.err = QString::fromLocal8Bit(p.readAllStandardError());
-    return r;
-}
-
-QString printable(const Run &r)
-{
-    return QStringLiteral("status %1\nstdout: %2\nstderr: %3").arg(r.status).arg(r.out, r.err);
+    return runProgram(QStringLiteral(VORK_EXE), args, ms);
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)

@@ -1,6 +1,7 @@
 // vork monitor over several units whose links drop or whose start outlasts --seconds,
 // vork archive against old firmware, and unit text in JSON output; simulated units on
 // 127.0.81.x to 127.0.83.x.
+#include "clirun.h"
 #include "core/boundedwait.h"
 #include "simfleet.h"
 #include "simunitserver.h"
@@ -13,45 +14,9 @@
 #include <QTest>
 
 using namespace vork;
+using namespace vork::clitest;
 
 namespace {
-
-struct Run
-{
-    int status = -1;
-    QString out;
-    QString err;
-    qint64 ms = 0;
-};
-
-// The simulator lives in this process: the tool runs beside it, its stdin closed.
-Run runVork(const QStringList &args, int limitMs = 40000)
-{
-    QProcess p;
-    QElapsedTimer clock;
-    clock.start();
-    p.start(QStringLiteral(VORK_EXE), args);
-    Run r;
-    if (!p.waitForStarted(5000))
-        return r;
-    p.closeWriteChannel();
-    wait::until([&] { return p.state() == QProcess::NotRunning; }, limitMs);
-    r.ms = clock.elapsed();
-    if (p.state() != QProcess::NotRunning) {
-        p.kill();
-        p.waitForFinished(2000);
-        return r;
-    }
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
-    r.err = QString::fromLocal8Bit(p.readAllStandardError());
-    return r;
-}
-
-QString printable(const Run &r)
-{
-    return QStringLiteral("status %1 after %2 ms\nstdout: %3\nstderr: %4").arg(r.status).arg(r.ms).arg(r.out, r.err);
-}
 
 sim::SimUnit unitAt(const QString &address)
 {
@@ -61,13 +26,9 @@ sim::SimUnit unitAt(const QString &address)
     return u;
 }
 
-// What a unit received on its command port, without the login text.
 QByteArray commandsOf(const sim::SimCommandServer &tcp)
 {
-    QByteArray got = tcp.received();
-    if (got.startsWith("KBmPQD"))
-        got.remove(0, 6);
-    return got;
+    return withoutLogin(tcp.received());
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // The command-line tool against simulated units on loopback.
 #include "cli/cliargs.h"
+#include "clirun.h"
 #include "cli/safetext.h"
 #include "core/address.h"
 #include "core/boundedwait.h"
@@ -20,47 +21,9 @@
 #include <unistd.h>
 
 using namespace vork;
+using namespace vork::clitest;
 
 namespace {
-
-struct Run
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-// Runs a program without blocking the simulator, which lives in this process.
-// Its stdin is a closed pipe: no terminal, nothing to read.
-Run runProgram(const QString &program, const QStringList &args, int ms)
-{
-    QProcess p;
-    p.start(program, args);
-    Run r;
-    if (!p.waitForStarted(5000))
-        return r;
-    p.closeWriteChannel();
-    wait::until([&] { return p.state() == QProcess::NotRunning; }, ms);
-    if (p.state() != QProcess::NotRunning) {
-        p.kill();
-        p.waitForFinished(2000);
-        return r;
-    }
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
-    r.err = QString::fromLocal8Bit(p.readAllStandardError());
-    return r;
-}
-
-Run runVork(const QStringList &args, int ms = 20000)
-{
-    return runProgram(QStringLiteral(VORK_EXE), args, ms);
-}
-
-QString printable(const Run &r)
-{
-    return QStringLiteral("status %1\nstdout: %2\nstderr: %3").arg(r.status).arg(r.out, r.err);
-}
 
 // Two units on 127.0.11.2 and .3 (UDP and TCP), or the units given.
 class Fleet
@@ -1114,13 +1077,9 @@ sim::SimUnit eyesUnit(int readers, const QByteArray &eyes)
     return u;
 }
 
-// What the unit received, without the login text.
 QByteArray commandsOf(const sim::SimCommandServer &tcp)
 {
-    QByteArray got = tcp.received();
-    if (got.startsWith("KBmPQD"))
-        got.remove(0, 6);
-    return got;
+    return withoutLogin(tcp.received());
 }
 
 } // namespace

@@ -11,7 +11,8 @@ int ReplyAssembler::remainingMs() const
 {
     if (!inBlock())
         return 0;
-    return static_cast<int>(qMax<qint64>(0, m_deadline.remainingTime()));
+    const qint64 cap = capMs(m_sizeKnown ? m_need : static_cast<int>(m_bytes.size()) + 1) - m_started.elapsed();
+    return static_cast<int>(qMax<qint64>(0, qMin(cap, m_idle.remainingTime())));
 }
 
 void ReplyAssembler::reset()
@@ -20,6 +21,7 @@ void ReplyAssembler::reset()
     m_need = 0;
     m_sizeKnown = false;
     m_bytes.clear();
+    m_graced = false;
 }
 
 ReplyAssembler::Step ReplyAssembler::step(QIODevice &in, const udppack &unit)
@@ -44,8 +46,9 @@ ReplyAssembler::Step ReplyAssembler::step(QIODevice &in, const udppack &unit)
         m_bytes.clear();
         m_need = sink->blockSize(unit, m_bytes);
         m_sizeKnown = m_need > 0;
-        // The limit runs from the type byte; nothing that arrives later restarts it.
-        m_deadline = QDeadlineTimer(blockLimitMs, Qt::PreciseTimer);
+        m_graced = false;
+        m_started.start();
+        m_idle = QDeadlineTimer(blockLimitMs, Qt::PreciseTimer);
     }
 
     const ReplySink *sink = m_router.sink(m_type);
@@ -71,6 +74,8 @@ ReplyAssembler::Step ReplyAssembler::step(QIODevice &in, const udppack &unit)
         if (got.isEmpty())
             return s;
         m_bytes += got;
+        m_idle = QDeadlineTimer(blockLimitMs, Qt::PreciseTimer);
+        m_graced = false;
         if (!m_sizeKnown) {
             m_need = sink->blockSize(unit, m_bytes);
             m_sizeKnown = m_need > 0;

@@ -26,6 +26,22 @@ MonitorSession::MonitorSession(UnitServices &services, QObject *parent)
     : QObject(parent), m_services(services),
       m_registration(services.connections().replies().add(ReplyType::LiveRecord, *this))
 {
+    connect(&services.connections(), &ConnectionManager::blockDropped, this,
+            [this](int index, std::uint8_t type, const QByteArray &, int) {
+                UnitTable &units = m_services.units();
+                if (type != static_cast<std::uint8_t>(ReplyType::LiveRecord) || index < 0 || index >= units.count()
+                    || !units.unit(index).Monitor)
+                    return;
+                ++m_lost;
+                m_services.op().log(lostText(units.unit(index).ip, m_lost));
+                Q_EMIT recordsLost(index, m_lost);
+            });
+}
+
+QString MonitorSession::lostText(const QString &address, int lost)
+{
+    return QStringLiteral("Live record from Vork Unit ") + address + QStringLiteral(" lost (arrived incomplete); ")
+           + QString::number(lost) + QStringLiteral(" lost in this session");
 }
 
 QString MonitorSession::titlePrefix(int readers)
@@ -55,6 +71,7 @@ int MonitorSession::monitorOn()
     Q_EMIT rowsCleared();
     m_unitChoice.clear();
     m_monitored = 0;
+    m_lost = 0;
     m_capLogged = false;
 
     // Units are found again by address after every wait: the list may change under a wait.

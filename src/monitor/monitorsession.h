@@ -64,6 +64,10 @@ public:
     void monitorOff(Page to);
 
     int monitoredCount() const { return m_monitored; }
+    // Live records lost since monitor on (replies that arrived incomplete): any makes the
+    // session's outcome a failure.
+    int lostRecords() const { return m_lost; }
+    static QString lostText(const QString &address, int lost);
     quint32 rowCounter() const { return m_counter; }
     const std::deque<MonitorRow> &rows() const { return m_rows; }
     // The IP addresses of the units monitor mode was tried on, in list order.
@@ -100,6 +104,8 @@ Q_SIGNALS:
     // Monitor on went through the active list: the views are built anew.
     void monitorStarted();
     void monitoringChanged();
+    // A live record of a monitored unit arrived incomplete; lost is the session's total.
+    void recordsLost(int unitIndex, int lost);
 
 private:
     bool switchOn(udppack &unit, bool first);
@@ -110,6 +116,7 @@ private:
     QStringList m_unitChoice;
     quint32 m_counter = 0;
     int m_monitored = 0;
+    int m_lost = 0;
     bool m_capLogged = false;
     bool m_readerAddress = true;
     bool m_unitDescription = false;

@@ -89,7 +89,8 @@ private:
             // Every chunk waits for the next and goes out with it as one write.
             m_chunks.append(chunk);
             if (m_chunks.size() >= 2) {
-                write(m_chunks.takeFirst() + m_chunks.takeFirst());
+                const QByteArray first = m_chunks.takeFirst();
+                write(first + m_chunks.takeFirst());
                 m_pace.start(pairWaitMs);
             }
             return;
@@ -163,7 +164,7 @@ sim::SimUnit relayedUnit(int n, int readers)
 // One utility (its own services) with one unit reached through its relay.
 struct HistoryRig
 {
-    explicit HistoryRig(int n) : services(op), page(services), rules(services), n(n)
+    explicit HistoryRig(int which) : services(op), page(services), rules(services), n(which)
     {
         services.setPinger(std::make_unique<Reachable>());
         rules.add(page);

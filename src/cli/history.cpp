@@ -252,7 +252,7 @@ int historyGet(const QStringList &args)
             status = body(s, r, p.isSet(json));
         }
         // Out of history mode again; its failure counts only when nothing failed before.
-        if (s.unit().connected) {
+        if (s.unit().connected && !r.historyModeLeft()) {
             const AckResult quit = s.send(Command::HistoryQuit, 3);
             if (quit != AckResult::Ack && status == exitOk)
                 status = s.ackFailed(quit, QStringLiteral("the history quit"));

@@ -187,6 +187,12 @@ void ConnectionManager::awaitResync(UnitClient *client)
         m_resync.remove(c->link());
 }
 
+void ConnectionManager::settle(const udppack &unit)
+{
+    if (UnitClient *c = existingClient(unit); c && !m_waitingForAck)
+        awaitResync(c);
+}
+
 void ConnectionManager::flushbuffer(QTcpSocket *socket)
 {
     if (!socket)

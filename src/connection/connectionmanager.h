@@ -63,6 +63,9 @@ public:
     // Waits until done() holds, the time is up, or the unit's connection closes.
     ReplyWait waitForReply(const udppack &unit, const std::function<bool()> &done, int timeoutMs);
     void flushbuffer(QTcpSocket *socket);
+    // Before a command sent without WaitForAck: waits (bounded) until a link that missed an
+    // answer is back in step, so a late answer is not taken for this command's.
+    void settle(const udppack &unit);
     // Sends 'C' and waits 1 s; without ACK closes the unit's socket.
     bool Exit_socket(udppack *unit);
     // Leaves the page's mode (closingCurrent), sends 'C' and closes the current unit's socket.

@@ -50,7 +50,18 @@ HistoryRetrieval::HistoryRetrieval(UnitServices &services, QObject *parent)
     m_packetRegistration = router.add(ReplyType::HistoryBlock, *m_packetSink);
 
     m_silence.setSingleShot(true);
-    connect(&m_silence, &QTimer::timeout, this, [this] { finish(m_aborting ? End::AbortUnanswered : End::Silent); });
+    connect(&m_silence, &QTimer::timeout, this, [this] {
+        // A packet still coming in on a slow link is a sign of life; one that stops is
+        // given up by the link itself soon after.
+        if (udppack *unit = target(); unit && !m_aborting) {
+            UnitClient *c = m_services.connections().existingClient(*unit);
+            if (c && c->assembler().inBlock()) {
+                m_silence.start(m_silenceMs);
+                return;
+            }
+        }
+        finish(m_aborting ? End::AbortUnanswered : End::Silent);
+    });
     m_autoTimer.setSingleShot(true);
     connect(&m_autoTimer, &QTimer::timeout, this, [this] {
         if (connectedCurrent() && !m_running)
@@ -267,7 +278,9 @@ HistoryRetrieval::Start HistoryRetrieval::start(bool next)
            + QString::number(historyFlags(request)) + QStringLiteral(" Records ") + QString::number(m_wanted));
     m_requested = request.wanted;
 
-    QTcpSocket *socket = m_services.connections().socket(*unit);
+    m_services.connections().settle(*unit);
+    unit = connectedCurrent();
+    QTcpSocket *socket = unit ? m_services.connections().socket(*unit) : nullptr;
     if (!socket || socket->write(bytes) != bytes.size()) {
         op.log(QStringLiteral("History request to Vork Unit ") + m_address + QStringLiteral(" not sent"));
         setFilterEnabled(true);

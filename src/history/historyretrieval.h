@@ -125,6 +125,8 @@ public:
     bool filterEnabled() const { return m_filterEnabled; }
     End lastEnd() const { return m_lastEnd; }
     bool bufferFull() const { return m_fullLogged; }
+    // A silent unit was stopped with the quit: it is out of history mode.
+    bool historyModeLeft() const { return m_modeLeft; }
 
     int masterCount() const { return int(m_master.size()); }
     int viewCount() const { return int(m_view.size()); }

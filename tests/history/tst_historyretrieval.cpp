@@ -409,7 +409,7 @@ void TestHistoryRetrieval::stalledUnitIsStoppedAndReported()
     clock.start();
     QCOMPARE(rig.r().retrieve(), HistoryRetrieval::Start::Sent);
     QVERIFY(rig.waitEnd(8000));
-    QVERIFY(clock.elapsed() >= 400);
+    QVERIFY(clock.elapsed() >= 380); // a coarse timer may fire 5 % early
     QCOMPARE(rig.r().lastEnd(), HistoryRetrieval::End::Silent);
     QCOMPARE(finished.size(), 1);
     QCOMPARE(rig.r().viewCount(), 25);

@@ -396,6 +396,10 @@ QList<SimCommandServer::Chunk> SimCommandServer::blockChunks(const QByteArray &b
     if (f.trickleMs > 0) {
         for (qsizetype i = 0; i < block.size(); ++i)
             chunks.append({block.mid(i, 1), i == 0 ? delayMs : f.trickleMs, After::Nothing, {}});
+    } else if (f.trickleRate > 0) {
+        const qsizetype piece = qMax<qsizetype>(1, f.trickleRate / (1000 / trickleRatePieceMs));
+        for (qsizetype i = 0; i < block.size(); i += piece)
+            chunks.append({block.mid(i, piece), i == 0 ? delayMs : trickleRatePieceMs, After::Nothing, {}});
     } else if (f.splitReplies && block.size() >= 2) {
         const qsizetype half = block.size() / 2;
         chunks.append({block.left(half), delayMs, After::Nothing, {}});

@@ -56,6 +56,7 @@ public:
     static constexpr int dataTimeoutMs = 5000;
     // Gap between the two halves of a split reply block.
     static constexpr int splitGapMs = 30;
+    static constexpr int trickleRatePieceMs = 10;
 
     // Comes with the handlers of every subsystem simulated so far.
     explicit SimCommandServer(SimUnitServer &unit);

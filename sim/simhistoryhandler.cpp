@@ -59,6 +59,12 @@ DataPack simHistoryRecord(const SimUnit &unit, int index)
 SimHistoryHandler::SimHistoryHandler(SimCommandServer &server) : QObject(&server), m_server(server)
 {
     m_timer.setInterval(0);
+    m_resume.setSingleShot(true);
+    connect(&m_resume, &QTimer::timeout, this, [this] {
+        // Back from the stall: the rest of the request follows as if nothing happened.
+        m_active = true;
+        m_timer.start();
+    });
     connect(&m_timer, &QTimer::timeout, this, &SimHistoryHandler::turn);
     connect(&server, &SimCommandServer::clientDisconnected, this, [this] {
         stop();
@@ -90,6 +96,7 @@ void SimHistoryHandler::stop()
 {
     m_active = false;
     m_timer.stop();
+    m_resume.stop();
 }
 
 void SimHistoryHandler::request(const QByteArray &bytes)
@@ -143,7 +150,7 @@ void SimHistoryHandler::turn()
     int limit = qMin(perPacket, m_remaining);
     if (h.dropAfterRecords > 0)
         limit = qMin(limit, h.dropAfterRecords - m_sent);
-    if (h.stallAfterRecords > 0)
+    if (h.stallAfterRecords > 0 && !m_stalled)
         limit = qMin(limit, h.stallAfterRecords - m_sent);
 
     QByteArray records;
@@ -174,10 +181,12 @@ void SimHistoryHandler::turn()
         }
         m_server.pushBlock(out);
     }
-    if (h.stallAfterRecords > 0 && m_sent >= h.stallAfterRecords) {
+    if (h.stallAfterRecords > 0 && m_sent >= h.stallAfterRecords && !m_stalled) {
         // Gone quiet: neither records nor the ACK; a Q or the quit is still answered.
         m_stalled = true;
         stop();
+        if (h.stallMs > 0 && m_remaining > 0 && m_cursor >= 0)
+            m_resume.start(h.stallMs);
         return;
     }
     if (m_remaining <= 0 || m_cursor < 0) {

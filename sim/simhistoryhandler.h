@@ -50,6 +50,7 @@ private:
 
     SimCommandServer &m_server;
     QTimer m_timer;
+    QTimer m_resume; // ends a stall of a given length
     bool m_active = false;
     bool m_stalled = false;
     int m_cursor = -1;   // next store index to look at, going down

@@ -46,13 +46,14 @@ struct SimCommandFaults
     bool splitReplies = false; // every reply block in two writes, a short gap apart
     int lateBlockMs = 0;       // above 0: a block after an ACK goes this long after it, not holding later answers
     int trickleMs = 0;         // above 0: every reply block one byte at a time, this far apart
+    int trickleRate = 0;       // above 0: every reply block at this many bytes a second (10 ms pieces)
     int closeLingerMs = 0;     // after the close command's ACK the connection stays open this long
 
     bool any() const
     {
         return !nakCommands.isEmpty() || !silentCommands.isEmpty() || !unconfirmedData.isEmpty() || delayMs > 0 || !strayBytes.isEmpty()
                || dropAfterBytes > 0 || failErase || splitReplies || lateBlockMs > 0 || trickleMs > 0
-               || closeLingerMs > 0;
+               || trickleRate > 0 || closeLingerMs > 0;
     }
 };
 
@@ -74,6 +75,7 @@ struct SimHistory
     int records = 300;         // generated records, every kind in turn
     int dropAfterRecords = 0;  // above 0: the connection closes once a retrieval sent this many
     int stallAfterRecords = 0; // above 0: silence (no records, no ACK) once a retrieval sent this many
+    int stallMs = 0;           // above 0: the silence ends after this long and the records go on
     int oversizePacket = 0;    // 26-255: every multi-record packet announces and carries this many
 };
 

@@ -17,6 +17,8 @@
 #include <QTcpSocket>
 #include <QTextStream>
 
+#include <optional>
+
 #include <unistd.h>
 
 namespace vork::cli {
@@ -115,23 +117,46 @@ int body(UnitSession &s, HistoryRetrieval &r, bool json)
     const int got = r.viewCount();
     const int missing = qMax(0, r.wanted() - got);
     const QString unitName = QStringLiteral("Vork Unit ") + s.address;
+    int status = exitFailed;
     switch (r.lastEnd()) {
     case HistoryRetrieval::End::Acknowledged:
-        return exitOk;
+        status = exitOk; // the unit had no more
+        break;
+    case HistoryRetrieval::End::RecordsMissing:
+        err << "vork " << name << ": " << r.missingText() << '\n';
+        break;
     case HistoryRetrieval::End::ConnectionLost:
         err << "vork " << name << ": " << unitName << ": " << ConnectionManager::lostText() << " after " << got
             << " of " << r.wanted() << " records; " << missing << " missing\n";
-        return exitFailed;
+        break;
     case HistoryRetrieval::End::Silent:
-        err << "vork " << name << ": " << unitName << " went silent (no record and no acknowledgement within "
-            << HistoryRetrieval::defaultSilenceBoundMs / 1000 << " s) after " << got << " of " << r.wanted()
-            << " records; " << missing << " missing\n";
-        return exitFailed;
+        err << "vork " << name << ": " << HistoryRetrieval::stoppedText(s.address, got) << " (nothing within "
+            << HistoryRetrieval::defaultSilenceBoundMs / 1000 << " s)\n";
+        break;
     default:
         err << "vork " << name << ": " << (interrupted ? "interrupted" : "aborted") << " after " << got << " of "
             << r.wanted() << " records; " << missing << " missing\n";
-        return exitFailed;
+        break;
     }
+    // Whenever fewer came than asked for, the last line says how many.
+    if (got < r.wanted())
+        err << got << " of " << r.wanted() << " records\n";
+    return status;
+}
+
+// "2021-03-05 08:30", "2021-03-05T08:30" or a date alone (its midnight).
+std::optional<QDateTime> parseSince(const QString &text)
+{
+    const QString t = text.trimmed();
+    for (const char *f : {"yyyy-MM-dd HH:mm", "yyyy-MM-ddTHH:mm"}) {
+        const QDateTime d = QDateTime::fromString(t, QString::fromLatin1(f));
+        if (d.isValid())
+            return d;
+    }
+    const QDate day = QDate::fromString(t, QStringLiteral("yyyy-MM-dd"));
+    if (day.isValid())
+        return QDateTime(day, QTime(0, 0));
+    return std::nullopt;
 }
 
 } // namespace
@@ -153,7 +178,17 @@ int historyGet(const QStringList &args)
         QStringLiteral("kinds"),
         QStringLiteral("Record kinds, comma-separated: errors,labels,diagnostics,alarms (default all)."),
         QStringLiteral("LIST"));
-    p.addOptions({json, count, kinds});
+    const QCommandLineOption reader(QStringLiteral("reader"),
+                                    QStringLiteral("One reader's records, 0-7 (default all readers)."),
+                                    QStringLiteral("R"));
+    const QCommandLineOption since(
+        QStringLiteral("since"),
+        QStringLiteral("Records from this moment and older: \"YYYY-MM-DD HH:MM\" or YYYY-MM-DD."),
+        QStringLiteral("TIME"));
+    const QCommandLineOption boot(QStringLiteral("boot"),
+                                  QStringLiteral("Boot records too (with --kinds; a first request carries no bit "
+                                                 "for them, so units send them with a Next request only)."));
+    p.addOptions({json, count, kinds, reader, since, boot});
     UnitSession::addOptions(p, false);
     p.addPositionalArgument(QStringLiteral("ADDRESS"), QStringLiteral("The unit's IPv4 address."));
     if (const int status = parseCommand(p, name, args); status >= 0)
@@ -176,7 +211,23 @@ int historyGet(const QStringList &args)
         return exitUsage;
     }
     if (p.isSet(kinds))
-        chosen.boot = false; // a first request has no boot bit; nothing to tick
+        chosen.boot = p.isSet(boot); // a first request has no boot bit; only the tick
+    int readerNumber = -1;
+    if (p.isSet(reader)) {
+        readerNumber = p.value(reader).toInt(&ok);
+        if (!ok || readerNumber < 0 || readerNumber >= DataPack::readerSlots) {
+            err << "vork history get: --reader must be 0.." << DataPack::readerSlots - 1 << '\n';
+            return exitUsage;
+        }
+    }
+    std::optional<QDateTime> start;
+    if (p.isSet(since)) {
+        start = parseSince(p.value(since));
+        if (!start || start->date().year() < 100 || start->date().year() > 9899) {
+            err << "vork history get: --since takes \"YYYY-MM-DD HH:MM\" or YYYY-MM-DD\n";
+            return exitUsage;
+        }
+    }
 
     UnitSession s(name);
     if (const int status = s.configure(p, pos.first(), false); status != exitOk)
@@ -193,9 +244,15 @@ int historyGet(const QStringList &args)
         HistoryRetrieval r(s.services);
         r.setWanted(wanted);
         r.setKinds(chosen);
-        status = body(s, r, p.isSet(json));
+        r.setStartDate(start);
+        if (readerNumber >= 0 && !r.chooseReader(s.unit(), readerNumber)) {
+            err << "vork " << name << ": Vork Unit " << s.address << " has no reader " << readerNumber << '\n';
+            status = exitFailed;
+        } else {
+            status = body(s, r, p.isSet(json));
+        }
         // Out of history mode again; its failure counts only when nothing failed before.
-        if (s.unit().connected) {
+        if (s.unit().connected && !r.historyModeLeft()) {
             const AckResult quit = s.send(Command::HistoryQuit, 3);
             if (quit != AckResult::Ack && status == exitOk)
                 status = s.ackFailed(quit, QStringLiteral("the history quit"));

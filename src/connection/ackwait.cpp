@@ -23,6 +23,11 @@ AckResult ConnectionManager::WaitForAck(QTcpSocket *socket, int timeoutSeconds, 
     const int index = client ? m_units.findByLink(client->link()) : -1;
     const QString address = index >= 0 ? m_units.unit(index).ip
                                         : QHostAddress(socket->peerAddress().toIPv4Address()).toString();
+    // A late answer to an earlier command must not answer this one.
+    if (client && !m_waitingForAck)
+        awaitResync(client);
+    if (!guard)
+        return AckResult::Closed;
     const bool outerWaiting = m_waitingForAck;
     m_waitingForAck = true;
 
@@ -52,30 +57,49 @@ AckResult ConnectionManager::WaitForAck(QTcpSocket *socket, int timeoutSeconds, 
             answer = AckResult::Closed;
             return true;
         }
-        while (guard->bytesAvailable() > 0) {
-            // A block that began before the wait is read whole first: its bytes are never
-            // taken for an answer. It reaches its sink once the wait is over.
-            if (client && client->assembler().inBlock()) {
-                const int i = m_units.findByLink(client->link());
-                if (i < 0 || client->assembler().expired()) {
-                    blockTimedOut(client);
-                    continue;
+        // Every byte goes through the unit's assembler: blocks (live records among them) are
+        // framed and handed to their sinks, and only an ACK or NAK between blocks answers.
+        while (guard && guard->bytesAvailable() > 0) {
+            const int i = client ? m_units.findByLink(client->link()) : -1;
+            if (i < 0) {
+                char b = 0;
+                if (guard->read(&b, 1) != 1)
+                    break;
+                const auto byte = static_cast<std::uint8_t>(b);
+                if (byte == ACK || byte == NAK) {
+                    answer = byte == ACK ? AckResult::Ack : AckResult::Nak;
+                    return true;
                 }
-                const ReplyAssembler::Step s = client->assembler().step(*guard, m_units.unit(i));
-                if (s.kind == ReplyAssembler::Step::Block)
-                    m_deferred.append({client->link(), s.type, s.bytes});
                 continue;
             }
-            char b = 0;
-            if (guard->read(&b, 1) != 1)
+            udppack &unit = m_units.unit(i);
+            ReplyAssembler &assembler = client->assembler();
+            const ReplyAssembler::Step s = assembler.step(*guard, unit);
+            if (s.kind == ReplyAssembler::Step::Nothing) {
+                if (assembler.inBlock())
+                    armBlockTimer(client);
                 break;
-            const auto byte = static_cast<std::uint8_t>(b);
-            if (byte == ACK || byte == NAK) {
-                answer = byte == ACK ? AckResult::Ack : AckResult::Nak;
+            }
+            switch (s.kind) {
+            case ReplyAssembler::Step::Ack:
+            case ReplyAssembler::Step::Nak:
+                answer = s.kind == ReplyAssembler::Step::Ack ? AckResult::Ack : AckResult::Nak;
                 return true; // bytes after the answer stay for the dispatcher
+            case ReplyAssembler::Step::Undefined:
+                ++m_undefined;
+                break;
+            case ReplyAssembler::Step::Oversized:
+                logOversized(unit, s.type, s.announced);
+                flushbuffer(guard);
+                break;
+            case ReplyAssembler::Step::Block:
+                deliver(client, unit, s.type, s.bytes);
+                break;
+            case ReplyAssembler::Step::Nothing:
+                break;
             }
         }
-        if (guard->state() != QAbstractSocket::ConnectedState) {
+        if (!guard || guard->state() != QAbstractSocket::ConnectedState) {
             answer = AckResult::Closed;
             return true;
         }
@@ -94,7 +118,10 @@ AckResult ConnectionManager::WaitForAck(QTcpSocket *socket, int timeoutSeconds, 
         break;
     case AckResult::TimedOut:
         m_op.log(QStringLiteral("Did not receive an Ack from Vork Unit ") + address);
-        if (guard)
+        // Blocks in flight go on being framed; the answer may still come and must answer nothing.
+        if (client)
+            beginResync(client);
+        else if (guard)
             flushbuffer(guard);
         break;
     case AckResult::Closed:
@@ -117,6 +144,53 @@ ReplyWait ConnectionManager::waitForReply(const udppack &unit, const std::functi
     if (done())
         return ReplyWait::Done;
     return closed() ? ReplyWait::Closed : ReplyWait::TimedOut;
+}
+
+void ConnectionManager::beginResync(UnitClient *client)
+{
+    Resync &r = m_resync[client->link()];
+    r.quiet = QDeadlineTimer(resyncQuietMs, Qt::PreciseTimer);
+    r.cap = QDeadlineTimer(resyncCapMs, Qt::PreciseTimer);
+}
+
+bool ConnectionManager::resyncing(UnitClient *client)
+{
+    const auto it = m_resync.find(client->link());
+    if (it == m_resync.end())
+        return false;
+    if (it->quiet.hasExpired() || it->cap.hasExpired()) {
+        m_resync.erase(it);
+        return false;
+    }
+    return true;
+}
+
+void ConnectionManager::discardStray(UnitClient *client, const QString &address, std::uint8_t byte)
+{
+    // Unclaimed bytes are counted and reported as ever; a late answer gets its own line.
+    if (byte == ACK || byte == NAK)
+        m_op.log(QStringLiteral("Discarded late ") + (byte == ACK ? QStringLiteral("ACK") : QStringLiteral("NAK"))
+                 + QStringLiteral(" from Vork Unit ") + address);
+    const auto it = m_resync.find(client->link());
+    if (it != m_resync.end())
+        it->quiet = QDeadlineTimer(resyncQuietMs, Qt::PreciseTimer);
+}
+
+void ConnectionManager::awaitResync(UnitClient *client)
+{
+    const QPointer<UnitClient> c(client);
+    if (!resyncing(client))
+        return;
+    // The dispatcher reads meanwhile: records still reach their sinks, late answers are dropped.
+    wait::until([&] { return !c || !c->isOpen() || !resyncing(c); }, resyncCapMs);
+    if (c)
+        m_resync.remove(c->link());
+}
+
+void ConnectionManager::settle(const udppack &unit)
+{
+    if (UnitClient *c = existingClient(unit); c && !m_waitingForAck)
+        awaitResync(c);
 }
 
 void ConnectionManager::flushbuffer(QTcpSocket *socket)

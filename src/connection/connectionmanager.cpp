@@ -280,7 +280,9 @@ void ConnectionManager::onDisconnected(UnitClient *c)
         m_units.releaseSelectAll();
         Q_EMIT unitChanged(index);
     }
+    dropBlock(c); // what arrived of a block cut by the close is handed on, not lost in silence
     c->assembler().reset();
+    m_resync.remove(c->link());
     const bool any = anyConnected();
     for (Panel panel : {Panel::Connection, Panel::Version, Panel::Description, Panel::Idle})
         m_op.setPanel(panel, QString());

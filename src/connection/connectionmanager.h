@@ -3,6 +3,7 @@
 #include "connection/commands.h"
 #include "connection/replyrouter.h"
 
+#include <QDeadlineTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -62,6 +63,9 @@ public:
     // Waits until done() holds, the time is up, or the unit's connection closes.
     ReplyWait waitForReply(const udppack &unit, const std::function<bool()> &done, int timeoutMs);
     void flushbuffer(QTcpSocket *socket);
+    // Before a command sent without WaitForAck: waits (bounded) until a link that missed an
+    // answer is back in step, so a late answer is not taken for this command's.
+    void settle(const udppack &unit);
     // Sends 'C' and waits 1 s; without ACK closes the unit's socket.
     bool Exit_socket(udppack *unit);
     // Leaves the page's mode (closingCurrent), sends 'C' and closes the current unit's socket.
@@ -76,6 +80,9 @@ public:
     std::uint32_t undefinedBytes() const { return m_undefined; }
     QString lastConnectedIP() const { return m_lastConnectedIP; }
     bool waitingForAck() const { return m_waitingForAck; }
+    // How long a link must stay quiet after a wait gave up before the next command goes out.
+    static constexpr int resyncQuietMs = 1000;
+    static constexpr int resyncCapMs = 5000;
 
     static QString versionPanelText(const udppack &unit);
     // "connection lost" where a wait ended because the unit's connection closed.
@@ -94,6 +101,9 @@ Q_SIGNALS:
     void refused(int index);
     // A socket error other than the unit closing its end.
     void socketFailed(int index, int code);
+    // A reply block given up incomplete (silence, its cap, or the link closing under it):
+    // its type, the bytes that did arrive after the type byte, and its size when known (0 if not).
+    void blockDropped(int index, std::uint8_t type, const QByteArray &partial, int needed);
 
 private:
     UnitClient *clientOf(QTcpSocket *socket) const;
@@ -105,6 +115,13 @@ private:
     void dispatch(UnitClient *client);
     void redispatchPending();
     void blockTimedOut(UnitClient *client);
+    void dropBlock(UnitClient *client);
+    // After a wait gave up, the link is out of step until it has been quiet for a while:
+    // late acknowledgements and stray bytes then are discarded and logged, blocks still framed.
+    void beginResync(UnitClient *client);
+    bool resyncing(UnitClient *client);
+    void discardStray(UnitClient *client, const QString &address, std::uint8_t byte);
+    void awaitResync(UnitClient *client);
     void armBlockTimer(UnitClient *client);
     void deliver(UnitClient *client, udppack &unit, std::uint8_t type, const QByteArray &block);
     void logOversized(const udppack &unit, std::uint8_t type, int announced);
@@ -118,14 +135,12 @@ private:
 
     QHash<quint64, QPointer<UnitClient>> m_clients;
     QHash<quint64, QTimer *> m_blockTimers;
-    // Blocks completed inside an acknowledgement wait, handed over once it ends.
-    struct Deferred
+    struct Resync
     {
-        quint64 link;
-        std::uint8_t type;
-        QByteArray bytes;
+        QDeadlineTimer quiet; // restarted by every stray byte
+        QDeadlineTimer cap;   // however noisy the link, it ends by then
     };
-    QList<Deferred> m_deferred;
+    QHash<quint64, Resync> m_resync;
     bool m_waitingForAck = false;
     int m_readsHeld = 0;
     bool m_connectFailed = false; // a socket error ends a running connect at its next check

@@ -11,7 +11,9 @@ int ReplyAssembler::remainingMs() const
 {
     if (!inBlock())
         return 0;
-    qint64 left = m_deadline.remainingTime();
+    const qint64 cap = capMs(m_sizeKnown ? qMax(m_need, m_extended) : static_cast<int>(m_bytes.size()) + 1)
+                       - m_started.elapsed();
+    qint64 left = qMin(cap, m_idle.remainingTime());
     if (complete() && !m_quiet.isForever())
         left = qMin(left, m_quiet.remainingTime());
     return static_cast<int>(qMax<qint64>(0, left));
@@ -83,6 +85,7 @@ void ReplyAssembler::reset()
     m_runningOn = false;
     m_quiet = QDeadlineTimer(QDeadlineTimer::Forever);
     m_bytes.clear();
+    m_graced = false;
 }
 
 ReplyAssembler::Step ReplyAssembler::step(QIODevice &in, const udppack &unit)
@@ -108,8 +111,9 @@ ReplyAssembler::Step ReplyAssembler::step(QIODevice &in, const udppack &unit)
         m_need = sink->blockSize(unit, m_bytes);
         m_sizeKnown = m_need > 0;
         m_extended = qMin(sink->extendedBlockSize(unit), sink->maxBlockSize());
-        // The limit runs from the type byte; nothing that arrives later restarts it.
-        m_deadline = QDeadlineTimer(blockLimitMs, Qt::PreciseTimer);
+        m_graced = false;
+        m_started.start();
+        m_idle = QDeadlineTimer(blockLimitMs, Qt::PreciseTimer);
     }
 
     const ReplySink *sink = m_router.sink(m_type);
@@ -153,6 +157,8 @@ ReplyAssembler::Step ReplyAssembler::step(QIODevice &in, const udppack &unit)
             }
             m_bytes += got;
             m_quiet = QDeadlineTimer(quietMs, Qt::PreciseTimer);
+            m_idle = QDeadlineTimer(blockLimitMs, Qt::PreciseTimer);
+            m_graced = false;
             continue;
         }
         // Without a size yet, one byte at a time until the sink can tell.
@@ -161,6 +167,8 @@ ReplyAssembler::Step ReplyAssembler::step(QIODevice &in, const udppack &unit)
         if (got.isEmpty())
             return s;
         m_bytes += got;
+        m_idle = QDeadlineTimer(blockLimitMs, Qt::PreciseTimer);
+        m_graced = false;
         if (!m_sizeKnown) {
             m_need = sink->blockSize(unit, m_bytes);
             m_sizeKnown = m_need > 0;

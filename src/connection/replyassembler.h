@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QtGlobal>
 
 #include <cstdint>
 
@@ -14,12 +16,18 @@ class ReplySink;
 struct udppack;
 
 // One unit's byte stream cut into acknowledgements and complete reply blocks.
-// A block must arrive whole within one limit counted from its type byte, however
-// the bytes trickle in; sizes that come from the stream are capped by their sink.
+// A block in progress is given up only when its unit stays silent for the idle limit,
+// or when it takes longer than a cap that grows with its size: a slow link is not a
+// dead one. Sizes that come from the stream are capped by their sink.
 class ReplyAssembler
 {
 public:
+    // Silence inside a block, counted from its last byte.
     static constexpr int blockLimitMs = 1000;
+    // The whole block: a base plus a floor rate of 50 bytes/s.
+    static constexpr int blockCapBaseMs = 2000;
+    static constexpr int blockCapPerByteMs = 20;
+    static int capMs(int blockBytes) { return blockCapBaseMs + blockCapPerByteMs * qMax(1, blockBytes); }
     // How long a block that may run on waits for the rest once its shorter size is in.
     static constexpr int quietMs = 150;
 
@@ -48,9 +56,15 @@ public:
     std::uint8_t blockType() const { return m_type; }
     int received() const { return static_cast<int>(m_bytes.size()); }
     int needed() const { return m_need; }
+    // The bytes of the block in progress (its type byte not included).
+    const QByteArray &partial() const { return m_bytes; }
     // Milliseconds left for the block in progress (0 when none or expired).
     int remainingMs() const;
-    bool expired() const { return inBlock() && m_deadline.hasExpired(); }
+    bool expired() const { return inBlock() && remainingMs() == 0; }
+    // One more look before an expired block is given up: the program may have been busy
+    // while its bytes arrived. Any byte read takes the grace back.
+    bool graced() const { return m_graced; }
+    void grace() { m_graced = true; }
     // The block holds its shorter size and waits only for what may run on.
     bool complete() const { return inBlock() && m_sizeKnown && m_bytes.size() >= m_need; }
     // Ends a complete block with what came so far.
@@ -70,7 +84,9 @@ private:
     QByteArray m_bytes;
     int m_extended = 0;       // the size a block may run on to; 0 none
     bool m_runningOn = false; // bytes past the shorter size are being read
-    QDeadlineTimer m_deadline;
+    QDeadlineTimer m_idle;    // restarted by every byte
+    QElapsedTimer m_started;
+    bool m_graced = false;
     QDeadlineTimer m_quiet;   // running once the shorter size is in
 };
 

@@ -11,6 +11,10 @@
 
 namespace vork {
 
+namespace {
+constexpr int graceMs = 50;
+} // namespace
+
 void ConnectionManager::dispatch(UnitClient *client)
 {
     if (m_waitingForAck || m_readsHeld > 0)
@@ -32,8 +36,6 @@ void ConnectionManager::dispatch(UnitClient *client)
             return;
         udppack &unit = m_units.unit(i);
         ReplyAssembler &assembler = guard->assembler();
-        if (assembler.expired())
-            blockTimedOut(guard);
         const bool starting = !assembler.inBlock();
         const ReplyAssembler::Step s = assembler.step(*socket, unit);
         if (starting && (s.kind != ReplyAssembler::Step::Nothing || assembler.inBlock()))
@@ -44,14 +46,24 @@ void ConnectionManager::dispatch(UnitClient *client)
                 armBlockTimer(guard);
             break;
         case ReplyAssembler::Step::Ack:
+            if (resyncing(guard)) {
+                discardStray(guard, unit.ip, ACK);
+                break;
+            }
             m_op.log(QStringLiteral("Received ack from Vork Unit ") + unit.ip);
             Q_EMIT acknowledged(i);
             break;
         case ReplyAssembler::Step::Nak:
+            if (resyncing(guard)) {
+                discardStray(guard, unit.ip, NAK);
+                break;
+            }
             m_op.log(QStringLiteral("Received nak from Vork Unit ") + unit.ip);
             Q_EMIT refused(i);
             break;
         case ReplyAssembler::Step::Undefined:
+            if (resyncing(guard))
+                discardStray(guard, unit.ip, s.type);
             ++m_undefined;
             break;
         case ReplyAssembler::Step::Oversized:
@@ -105,16 +117,28 @@ void ConnectionManager::armBlockTimer(UnitClient *client)
 
 void ConnectionManager::blockTimedOut(UnitClient *client)
 {
+    const QPointer<UnitClient> guard(client);
     ReplyAssembler &a = client->assembler();
     if (!a.inBlock())
         return;
-    if (a.complete() && (a.expired() || a.remainingMs() == 0)) {
+    // Bytes already here are read first: a block whose bytes have all arrived is never dropped.
+    if (client->socket()->bytesAvailable() > 0) {
+        if (m_waitingForAck || m_readsHeld > 0) {
+            if (QTimer *t = m_blockTimers.value(client->link()))
+                t->start(graceMs);
+            return;
+        }
+        dispatch(client);
+        if (!guard || !a.inBlock())
+            return;
+    }
+    if (a.complete() && a.expired()) {
         // Nothing ran on within the quiet time: the shorter block is the whole block.
         const ReplyAssembler::Step s = a.finish();
+        if (QTimer *t = m_blockTimers.value(client->link()))
+            t->stop();
         const int i = m_units.findByLink(client->link());
-        if (m_waitingForAck || m_readsHeld > 0)
-            m_deferred.append({client->link(), s.type, s.bytes});
-        else if (i >= 0)
+        if (i >= 0)
             deliver(client, m_units.unit(i), s.type, s.bytes);
         return;
     }
@@ -122,12 +146,39 @@ void ConnectionManager::blockTimedOut(UnitClient *client)
         armBlockTimer(client);
         return;
     }
+    // A busy program may see the timer before the socket: one short look more.
+    if (!a.graced()) {
+        a.grace();
+        if (QTimer *t = m_blockTimers.value(client->link()))
+            t->start(graceMs);
+        return;
+    }
+    dropBlock(client);
+}
+
+void ConnectionManager::dropBlock(UnitClient *client)
+{
+    ReplyAssembler &a = client->assembler();
+    if (!a.inBlock())
+        return;
+    if (QTimer *t = m_blockTimers.value(client->link()))
+        t->stop();
     const int i = m_units.findByLink(client->link());
+    if (a.complete() && i >= 0) {
+        // It holds its shorter size: what was cut off is only what might have run on.
+        const ReplyAssembler::Step s = a.finish();
+        deliver(client, m_units.unit(i), s.type, s.bytes);
+        return;
+    }
     const QString address = i >= 0 ? m_units.unit(i).ip : client->address();
     m_op.log(QStringLiteral("Incomplete '") + QChar(char16_t(a.blockType())) + QStringLiteral("' reply from Vork Unit ")
              + address + QStringLiteral(" dropped: ") + QString::number(a.received()) + QStringLiteral(" of ")
              + (a.needed() > 0 ? QString::number(a.needed()) : QStringLiteral("?")) + QStringLiteral(" bytes"));
+    const std::uint8_t type = a.blockType();
+    const QByteArray partial = a.partial();
+    const int needed = a.needed();
     a.reset();
+    Q_EMIT blockDropped(i, type, partial, needed);
 }
 
 void ConnectionManager::holdReads(bool hold)
@@ -141,13 +192,6 @@ void ConnectionManager::redispatchPending()
 {
     if (m_waitingForAck || m_readsHeld > 0)
         return;
-    while (!m_deferred.isEmpty() && !m_waitingForAck && m_readsHeld == 0) {
-        const Deferred d = m_deferred.takeFirst();
-        const int i = m_units.findByLink(d.link);
-        UnitClient *c = m_clients.value(d.link);
-        if (i >= 0 && c)
-            deliver(c, m_units.unit(i), d.type, d.bytes);
-    }
     const auto clients = m_clients;
     for (const QPointer<UnitClient> &c : clients)
         if (c && c->socket()->bytesAvailable() > 0)

@@ -9,6 +9,7 @@
 #include "unit/unitrules.h"
 #include "unit/unittable.h"
 
+#include <QPointer>
 #include <QTcpSocket>
 
 #include <utility>
@@ -49,7 +50,18 @@ HistoryRetrieval::HistoryRetrieval(UnitServices &services, QObject *parent)
     m_packetRegistration = router.add(ReplyType::HistoryBlock, *m_packetSink);
 
     m_silence.setSingleShot(true);
-    connect(&m_silence, &QTimer::timeout, this, [this] { finish(m_aborting ? End::AbortUnanswered : End::Silent); });
+    connect(&m_silence, &QTimer::timeout, this, [this] {
+        // A packet still coming in on a slow link is a sign of life; one that stops is
+        // given up by the link itself soon after.
+        if (udppack *unit = target(); unit && !m_aborting) {
+            UnitClient *c = m_services.connections().existingClient(*unit);
+            if (c && c->assembler().inBlock()) {
+                m_silence.start(m_silenceMs);
+                return;
+            }
+        }
+        finish(m_aborting ? End::AbortUnanswered : End::Silent);
+    });
     m_autoTimer.setSingleShot(true);
     connect(&m_autoTimer, &QTimer::timeout, this, [this] {
         if (connectedCurrent() && !m_running)
@@ -59,6 +71,8 @@ HistoryRetrieval::HistoryRetrieval(UnitServices &services, QObject *parent)
     connect(&c, &ConnectionManager::acknowledged, this, &HistoryRetrieval::acknowledged);
     connect(&c, &ConnectionManager::disconnected, this, &HistoryRetrieval::unitGone);
     connect(&c, &ConnectionManager::socketFailed, this, [this](int index, int) { unitGone(index); });
+    connect(&c, &ConnectionManager::blockDropped, this,
+            [this](int index, std::uint8_t type, const QByteArray &partial, int) { dropped(index, type, partial); });
     m_master.reserve(bufferSize);
     m_view.reserve(bufferSize);
 }
@@ -80,6 +94,19 @@ QString HistoryRetrieval::bufferFullText()
     return QStringLiteral("history buffer full");
 }
 
+QString HistoryRetrieval::stoppedText(const QString &address, int records)
+{
+    return QStringLiteral("Vork Unit ") + address + QStringLiteral(" stopped answering after ") + QString::number(records)
+           + QStringLiteral(" records");
+}
+
+QString HistoryRetrieval::missingText() const
+{
+    return QStringLiteral("History from Vork Unit ") + m_address + QStringLiteral(": ")
+           + (m_missingExact ? QString() : QStringLiteral("at least ")) + QString::number(m_missing)
+           + QStringLiteral(" records missing (replies arrived incomplete)");
+}
+
 bool HistoryRetrieval::setWanted(int records)
 {
     // Beyond the buffer the request and the progress bar would disagree.
@@ -95,6 +122,13 @@ bool HistoryRetrieval::setReaderIndex(int index)
         return false;
     m_readerIndex = index;
     return true;
+}
+
+bool HistoryRetrieval::chooseReader(const udppack &unit, int reader)
+{
+    rebuildReaderChoice(&unit);
+    const qsizetype i = m_readerChoice.indexOf(QString::number(reader));
+    return i >= 0 && setReaderIndex(int(i));
 }
 
 std::uint8_t HistoryRetrieval::readerByte() const
@@ -206,6 +240,12 @@ HistoryRetrieval::Start HistoryRetrieval::start(bool next)
     if (!operation->admitted())
         return Start::Busy;
     operation->hold(*unit, m_services.connections());
+    // After a silent unit was stopped, its history mode was quit: ask for it again first.
+    if (m_modeLeft && !reenterMode(*unit))
+        return Start::SendFailed;
+    unit = connectedCurrent();
+    if (!unit)
+        return Start::NoUnit;
 
     setFilterEnabled(false);
     if (!next)
@@ -213,6 +253,8 @@ HistoryRetrieval::Start HistoryRetrieval::start(bool next)
     m_complete = false;
     m_aborting = false;
     m_fullLogged = false;
+    m_missing = 0;
+    m_missingExact = true;
     m_next = next;
     m_address = unit->ip;
     m_mac = unit->mac;
@@ -236,7 +278,9 @@ HistoryRetrieval::Start HistoryRetrieval::start(bool next)
            + QString::number(historyFlags(request)) + QStringLiteral(" Records ") + QString::number(m_wanted));
     m_requested = request.wanted;
 
-    QTcpSocket *socket = m_services.connections().socket(*unit);
+    m_services.connections().settle(*unit);
+    unit = connectedCurrent();
+    QTcpSocket *socket = unit ? m_services.connections().socket(*unit) : nullptr;
     if (!socket || socket->write(bytes) != bytes.size()) {
         op.log(QStringLiteral("History request to Vork Unit ") + m_address + QStringLiteral(" not sent"));
         setFilterEnabled(true);
@@ -249,6 +293,18 @@ HistoryRetrieval::Start HistoryRetrieval::start(bool next)
     m_silence.start(m_silenceMs);
     Q_EMIT runningChanged(true);
     return Start::Sent;
+}
+
+bool HistoryRetrieval::reenterMode(udppack &unit)
+{
+    Operator &op = m_services.op();
+    op.log(QStringLiteral("Sent H Command to Vork Unit ") + unit.ip);
+    const AckResult a = m_services.connections().WaitForAck(m_services.connections().socket(unit), 3, Command::History);
+    if (a != AckResult::Ack)
+        return false;
+    op.log(QStringLiteral("History on"));
+    m_modeLeft = false;
+    return true;
 }
 
 void HistoryRetrieval::abort()
@@ -423,6 +479,61 @@ void HistoryRetrieval::unitGone(int index)
     finish(End::ConnectionLost);
 }
 
+void HistoryRetrieval::dropped(int index, std::uint8_t type, const QByteArray &partial)
+{
+    if (!m_running || index < 0 || index >= m_services.units().count()
+        || m_services.units().unit(index).link != m_link)
+        return;
+    if (type == static_cast<std::uint8_t>(ReplyType::HistoryRecord)) {
+        ++m_missing;
+    } else if (type == static_cast<std::uint8_t>(ReplyType::HistoryBlock)) {
+        // The whole records of a cut packet are kept; the rest are counted missing.
+        const HistoryPacket p = parseHistoryPacket(partial);
+        const int first = viewCount();
+        int kept = 0;
+        for (const DataPack &pack : p.kept) {
+            if (pack.typ < 1 || pack.typ > 5) {
+                ++kept; // skipped as any packet's would be, not missing
+                continue;
+            }
+            if (!store(pack))
+                break;
+            ++kept;
+        }
+        afterRecords(first);
+        if (partial.isEmpty()) {
+            ++m_missing;
+            m_missingExact = false;
+        } else {
+            m_missing += qMax(0, qMin(p.announced, historyPacketKept) - kept);
+        }
+    } else {
+        return;
+    }
+    m_services.op().log(missingText());
+}
+
+void HistoryRetrieval::stopSilentUnit()
+{
+    // The unit may only be slow: the abort and the quit stop it, and the next request asks
+    // for the mode again, so nothing it still sends is taken for that request's answer.
+    udppack *unit = target();
+    if (!unit)
+        return;
+    ConnectionManager &c = m_services.connections();
+    const QPointer<QTcpSocket> socket = c.socket(*unit);
+    if (!socket)
+        return;
+    m_modeLeft = true;
+    m_services.op().log(QStringLiteral("Sent Q Command to Vork Unit ") + m_address);
+    c.WaitForAck(socket, 3, Command::Quit);
+    if (!socket)
+        return;
+    m_services.op().log(QStringLiteral("Sent History Quit Command to Vork Unit ") + m_address);
+    if (c.WaitForAck(socket, 3, Command::HistoryQuit) == AckResult::Ack)
+        m_services.op().log(QStringLiteral("History off"));
+}
+
 void HistoryRetrieval::finish(End end)
 {
     if (!m_running)
@@ -434,6 +545,14 @@ void HistoryRetrieval::finish(End end)
     }
     Operator &op = m_services.op();
     m_silence.stop();
+    if (end == End::Silent) {
+        // Nothing more is taken from this request, whatever the unit still sends.
+        m_running = false;
+        stopSilentUnit();
+        m_running = true;
+    }
+    if (end == End::Acknowledged && m_missing > 0)
+        end = End::RecordsMissing;
     const int n = viewCount();
     if (end == End::AbortUnanswered)
         op.log(QStringLiteral("Did not receive an Ack from Vork Unit ") + m_address);
@@ -441,15 +560,23 @@ void HistoryRetrieval::finish(End end)
         op.log(QStringLiteral("History from Vork Unit ") + m_address + QStringLiteral(": ")
                + ConnectionManager::lostText() + QStringLiteral(" after ") + QString::number(n)
                + QStringLiteral(" Records"));
-    } else {
+    } else if (end != End::Silent) {
         if (m_next)
             setTopRow(n > m_visibleRows ? n - m_visibleRows + 1 : 1);
         else
             setTopRow(1);
         op.log(QStringLiteral("History Command Complete. ") + QString::number(n) + QStringLiteral(" Records Received"));
         m_complete = true;
-        if (end == End::Silent || (n < m_requested && !m_aborting))
+        if (n < m_requested && !m_aborting)
             op.log(QStringLiteral("History No More Records - received ") + QString::number(n));
+    }
+    // Whatever ended it, the status panel no longer counts.
+    op.setPanel(Panel::Status, unitsFoundText());
+    if (end == End::Silent) {
+        op.log(stoppedText(m_address, n));
+        op.error(stoppedText(m_address, n));
+    } else if (end == End::RecordsMissing) {
+        op.error(missingText());
     }
     m_running = false;
     m_aborting = false;

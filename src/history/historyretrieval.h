@@ -51,7 +51,8 @@ public:
     enum class End {
         None,           // none ended yet
         Acknowledged,   // the unit's ACK
-        Silent,         // no record and no ACK within the silence bound
+        Silent,         // no record and no ACK within the silence bound: stopped, reported
+        RecordsMissing, // the unit's ACK, but replies were lost on the way
         Aborted,        // ABORT, then the unit's ACK
         AbortUnanswered,// ABORT, and no ACK within its bound
         ConnectionLost, // the unit's connection closed under it
@@ -65,6 +66,10 @@ public:
     static QString killReadersQuestion();
     static QString noKindWarning();
     static QString bufferFullText();
+    // "Vork Unit a stopped answering after n records"
+    static QString stoppedText(const QString &address, int records);
+    // "History from Vork Unit a: n records missing (replies arrived incomplete)"
+    QString missingText() const;
 
     // The filter panel's settings.
     HistoryKinds kinds() const { return m_kinds; }
@@ -75,6 +80,8 @@ public:
     const QStringList &readerChoice() const { return m_readerChoice; }
     int readerIndex() const { return m_readerIndex; }
     bool setReaderIndex(int index);
+    // The choice for unit, with one reader of it chosen; false when the unit offers no such reader.
+    bool chooseReader(const udppack &unit, int reader);
     // The request's reader byte: 8 for "ALL" (or no choice), else the chosen index.
     std::uint8_t readerByte() const;
     bool killReaders() const { return m_killReaders; }
@@ -118,6 +125,8 @@ public:
     bool filterEnabled() const { return m_filterEnabled; }
     End lastEnd() const { return m_lastEnd; }
     bool bufferFull() const { return m_fullLogged; }
+    // A silent unit was stopped with the quit: it is out of history mode.
+    bool historyModeLeft() const { return m_modeLeft; }
 
     int masterCount() const { return int(m_master.size()); }
     int viewCount() const { return int(m_view.size()); }
@@ -128,6 +137,9 @@ public:
     int progressMaximum() const { return m_progressMax; }
     // Records that came while no retrieval of their unit ran, and were not kept.
     int ignoredRecords() const { return m_ignored; }
+    // Records of the last retrieval lost in replies that arrived incomplete; a lower bound
+    // when a lost reply did not say how many it held.
+    int missingRecords() const { return m_missing; }
     // The unit the buffers came from.
     QString unitAddress() const { return m_address; }
     QString unitMac() const { return m_mac; }
@@ -175,6 +187,9 @@ private:
     void reachedWanted();
     void acknowledged(int index);
     void unitGone(int index);
+    void dropped(int index, std::uint8_t type, const QByteArray &partial);
+    void stopSilentUnit();
+    bool reenterMode(udppack &unit);
     void finish(End end);
     void clearBuffers();
     void setProgress(int value);
@@ -212,6 +227,9 @@ private:
     bool m_fullLogged = false;
     bool m_ignoredLogged = false;
     int m_ignored = 0;
+    int m_missing = 0;
+    bool m_missingExact = true;
+    bool m_modeLeft = false; // a silent unit was sent the quit: the next request enters the mode again
     int m_progress = 0;
     int m_progressMax = 0;
     End m_lastEnd = End::None;

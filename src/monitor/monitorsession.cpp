@@ -27,6 +27,16 @@ MonitorSession::MonitorSession(UnitServices &services, QObject *parent)
       m_registration(services.connections().replies().add(ReplyType::LiveRecord, *this))
 {
     connect(&services.connections(), &ConnectionManager::disconnected, this, &MonitorSession::unitDisconnected);
+    connect(&services.connections(), &ConnectionManager::blockDropped, this,
+            [this](int index, std::uint8_t type, const QByteArray &, int) {
+                UnitTable &units = m_services.units();
+                if (type != static_cast<std::uint8_t>(ReplyType::LiveRecord) || index < 0 || index >= units.count()
+                    || !units.unit(index).Monitor)
+                    return;
+                ++m_lost;
+                m_services.op().log(lostText(units.unit(index).ip, m_lost));
+                Q_EMIT recordsLost(index, m_lost);
+            });
 }
 
 QString MonitorSession::droppedText(const QString &ip)
@@ -59,6 +69,12 @@ void MonitorSession::unitDisconnected(int index)
     m_services.op().warning(text);
 }
 
+QString MonitorSession::lostText(const QString &address, int lost)
+{
+    return QStringLiteral("Live record from Vork Unit ") + address + QStringLiteral(" lost (arrived incomplete); ")
+           + QString::number(lost) + QStringLiteral(" lost in this session");
+}
+
 QString MonitorSession::titlePrefix(int readers)
 {
     switch (readers) {
@@ -88,6 +104,7 @@ int MonitorSession::monitorOn()
     m_monitored = 0;
     m_notTried = 0;
     m_dropped = 0;
+    m_lost = 0;
     m_capLogged = false;
     m_on = true;
 

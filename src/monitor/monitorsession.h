@@ -71,6 +71,10 @@ public:
     // Units whose connection went while they were monitored, since monitor on.
     int linksDropped() const { return m_dropped; }
     static QString droppedText(const QString &ip);
+    // Live records lost since monitor on (replies that arrived incomplete): any makes the
+    // session's outcome a failure.
+    int lostRecords() const { return m_lost; }
+    static QString lostText(const QString &address, int lost);
     quint32 rowCounter() const { return m_counter; }
     const std::deque<MonitorRow> &rows() const { return m_rows; }
     // The IP addresses of the units monitor mode was tried on, in list order.
@@ -109,6 +113,8 @@ Q_SIGNALS:
     void monitoringChanged();
     // A monitored unit's connection went: it is monitored no more, its last values are gone.
     void linkDropped(quint64 link);
+    // A live record of a monitored unit arrived incomplete; lost is the session's total.
+    void recordsLost(int unitIndex, int lost);
 
 private:
     bool switchOn(udppack &unit, bool first);
@@ -123,6 +129,7 @@ private:
     int m_notTried = 0;
     int m_dropped = 0;
     bool m_on = false; // between monitor on and monitor off: a closing link is a drop
+    int m_lost = 0;
     bool m_capLogged = false;
     bool m_readerAddress = true;
     bool m_unitDescription = false;

@@ -102,6 +102,8 @@ private Q_SLOTS:
     void historyGet();
     void historyGetLinkDrops_data();
     void historyGetLinkDrops();
+    void historyGetShortOrSlow_data();
+    void historyGetShortOrSlow();
     void failuresSayWhy_data();
     void failuresSayWhy();
     void declinedQuestion_data();
@@ -250,6 +252,14 @@ void TestVorkCli::badArguments_data()
         << QStringList{QStringLiteral("history"), QStringLiteral("get"), QStringLiteral("--count"),
                        QStringLiteral("32769"), QStringLiteral("127.0.31.2")}
         << "--count must be 1..32768";
+    QTest::newRow("history reader past 7")
+        << QStringList{QStringLiteral("history"), QStringLiteral("get"), QStringLiteral("--reader"), QStringLiteral("8"),
+                       QStringLiteral("127.0.31.2")}
+        << "--reader must be 0..7";
+    QTest::newRow("history since not a time")
+        << QStringList{QStringLiteral("history"), QStringLiteral("get"), QStringLiteral("--since"),
+                       QStringLiteral("yesterday"), QStringLiteral("127.0.31.2")}
+        << "--since takes \"YYYY-MM-DD HH:MM\" or YYYY-MM-DD";
     QTest::newRow("history unknown kind")
         << QStringList{QStringLiteral("history"), QStringLiteral("get"), QStringLiteral("--kinds"),
                        QStringLiteral("labels,boots"), QStringLiteral("127.0.31.2")}
@@ -1263,6 +1273,12 @@ void TestVorkCli::historyGet_data()
         << QStringList{QStringLiteral("--count"), QStringLiteral("30"), QStringLiteral("--json"), QStringLiteral("--kinds"),
                        QStringLiteral("errors,alarms")}
         << true << QString() << QByteArray::fromHex("891e0008");
+    // From 04:00 and older: store index 240 is an error, 236 the first label at or before it.
+    QTest::newRow("labels since a moment")
+        << QStringList{QStringLiteral("--count"), QStringLiteral("30"), QStringLiteral("--kinds"), QStringLiteral("labels"),
+                       QStringLiteral("--since"), QStringLiteral("2021-03-01 04:00")}
+        << false << QStringLiteral("1\t0\tLabel\t03/01/2021  03:56:56\tlabel=236\t236")
+        << QByteArray::fromHex("821e0008141503010400");
 }
 
 void TestVorkCli::historyGet()
@@ -1332,6 +1348,39 @@ void TestVorkCli::historyGetLinkDrops()
     QVERIFY2(r.err.contains(QStringLiteral("vork history get: Vork Unit 127.0.21.2: connection lost after 40 of 100 "
                                            "records; 60 missing")),
              qPrintable(r.err));
+    QVERIFY2(r.err.endsWith(QStringLiteral("\n40 of 100 records\n")), qPrintable(r.err));
+}
+
+void TestVorkCli::historyGetShortOrSlow_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("trickleRate");
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<QString>("err");
+    // The store of 300 holds 60 labels: the unit says so with its ACK, and stderr with a count.
+    QTest::newRow("fewer than asked")
+        << QStringList{QStringLiteral("--count"), QStringLiteral("100"), QStringLiteral("--kinds"), QStringLiteral("labels")}
+        << 0 << 60 << QStringLiteral("60 of 100 records\n");
+    // A packet takes 1.2 s at 400 bytes/s: slow, and whole.
+    QTest::newRow("a slow link") << QStringList{QStringLiteral("--count"), QStringLiteral("60")} << 400 << 60
+                                 << QString();
+}
+
+void TestVorkCli::historyGetShortOrSlow()
+{
+    QFETCH(QStringList, options);
+    QFETCH(int, trickleRate);
+    QFETCH(int, lines);
+    QFETCH(QString, err);
+    sim::SimUnit u = failUnit();
+    u.commandFaults.trickleRate = trickleRate;
+    Fleet f({u});
+    QVERIFY(f.started);
+    const Run r = runVork(QStringList{QStringLiteral("history"), QStringLiteral("get"), QStringLiteral("--no-ping")}
+                          + options + QStringList{failAddress});
+    QVERIFY2(r.status == 0, qPrintable(printable(r)));
+    QCOMPARE(r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).size(), lines);
+    QCOMPARE(r.err, err);
 }
 
 void TestVorkCli::setupDiffNamesTheFieldsThatDiffer()

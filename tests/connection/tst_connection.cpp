@@ -3,6 +3,7 @@
 #include "connection/commandreplies.h"
 #include "connection/connectionmanager.h"
 #include "connection/replyassembler.h"
+#include "connection/replyrouter.h"
 #include "connection/unitselection.h"
 #include "core/pinger.h"
 #include "services/unitservices.h"
@@ -13,13 +14,17 @@
 #include "unitfixture.h"
 #include "setup/setuprecord.h"
 #include "unit/announcement.h"
+#include "unit/eventrecord.h"
 #include "recordingoperator.h"
 #include "unit/unitrules.h"
 #include "unit/unittable.h"
 
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 
 #include <memory>
 
@@ -40,7 +45,7 @@ private Q_SLOTS:
     void authenticationOnlyWhereRequired();
     void waitForAckForms_data();
     void waitForAckForms();
-    void bytesBeforeTheAckAreConsumed();
+    void bytesBeforeTheAckAreFramed();
     void silentUnitEndsTheWaitAndFlushes();
     void windowStaysAliveDuringAWait();
     void undefinedBytesReportedWithTheNextReply();
@@ -66,6 +71,13 @@ private Q_SLOTS:
     void checksumWithoutResultRestoresTheCursor();
     void garbageFromTheUnitIsSurvived_data();
     void garbageFromTheUnitIsSurvived();
+    void onlyAnAnswerBetweenRecordsEndsAWait_data();
+    void onlyAnAnswerBetweenRecordsEndsAWait();
+    void slowBlockIsKept_data();
+    void slowBlockIsKept();
+    void completeBlockSurvivesABusyProgram();
+    void lateAnswerAnswersNothingLater_data();
+    void lateAnswerAnswersNothingLater();
 };
 
 void TestConnection::clientsFollowTheTable()
@@ -211,18 +223,19 @@ void TestConnection::waitForAckForms()
     QCOMPARE(f.op.logs.last(), QStringLiteral("Wait for Ack Exit"));
 }
 
-void TestConnection::bytesBeforeTheAckAreConsumed()
+void TestConnection::bytesBeforeTheAckAreFramed()
 {
     FakeUnit fake(QStringLiteral("127.0.8.7"));
     Fixture f(QStringLiteral("127.0.8.7"), 300);
     QVERIFY(f.connectNow());
     QVERIFY(wait::until([&] { return fake.peer; }, 1000));
+    // A block ahead of the ACK, with an ACK value inside it: framed and handed on, not an answer.
     fake.onBytes = [&](const QByteArray &) {
-        fake.send(block('V', QByteArray("\x05\x00\x03\x07\x03\x14\x13\x01", 8)) + QByteArray(1, char(ACK)));
+        fake.send(block('V', QByteArray("\x05\x00\x06\x07\x03\x14\x13\x01", 8)));
+        fake.sendLater(100, QByteArray(1, char(NAK)));
     };
-    QCOMPARE(f.manager->WaitForAck(f.socket(), 3, 'S'), AckResult::Ack);
-    wait::delay(100);
-    QVERIFY(f.op.logs.filter(QStringLiteral("Version Data Received")).isEmpty());
+    QCOMPARE(f.manager->WaitForAck(f.socket(), 3, 'S'), AckResult::Nak);
+    QVERIFY(f.waitLogged(QStringLiteral("Version Data Received for 127.0.8.7 Version 5.0.6 Build Date MAR-07-2019")));
 }
 
 void TestConnection::silentUnitEndsTheWaitAndFlushes()
@@ -652,6 +665,161 @@ void TestConnection::garbageFromTheUnitIsSurvived()
         fake.onBytes = [&](const QByteArray &) { fake.send(QByteArray(1, char(ACK))); };
         QCOMPARE(f.manager->WaitForAck(f.socket(), 3, 'S'), AckResult::Ack);
     }
+}
+
+namespace {
+
+// Live records whose bytes hold ACK and NAK values in every field a record has.
+QByteArray liveRecord(int i)
+{
+    QByteArray r(DataPack::size, '\0');
+    r[0] = 1; // a label
+    r[1] = char(i % 2 ? ACK : NAK);
+    for (int k = 2; k < r.size(); ++k)
+        r[k] = char((k + i) % 3 == 0 ? ACK : (k + i) % 3 == 1 ? NAK : char(k));
+    return QByteArray(1, 'M') + r;
+}
+
+struct LiveSink
+{
+    explicit LiveSink(ReplyRouter &router)
+        : sink(DataPack::size, [this](udppack &, const ReplySource &, const QByteArray &b) { blocks << b; }),
+          registration(router.add(ReplyType::LiveRecord, sink))
+    {
+    }
+    FixedSizeSink sink;
+    ReplyRegistration registration;
+    QList<QByteArray> blocks;
+};
+
+} // namespace
+
+void TestConnection::onlyAnAnswerBetweenRecordsEndsAWait_data()
+{
+    QTest::addColumn<QByteArray>("answer"); // what follows the records, in the same writes
+    QTest::addColumn<int>("result");
+    QTest::newRow("never answered") << QByteArray() << int(AckResult::TimedOut);
+    QTest::newRow("ack after the records") << QByteArray(1, char(ACK)) << int(AckResult::Ack);
+    QTest::newRow("nak after the records") << QByteArray(1, char(NAK)) << int(AckResult::Nak);
+}
+
+void TestConnection::onlyAnAnswerBetweenRecordsEndsAWait()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(int, result);
+    FakeUnit fake(QStringLiteral("127.0.8.30"));
+    Fixture f(QStringLiteral("127.0.8.30"), 300);
+    LiveSink live(f.services.connections().replies());
+    QVERIFY(f.connectNow());
+    QVERIFY(wait::until([&] { return fake.peer; }, 1000));
+    // Records stream while the command waits; each begins inside the wait and comes in pieces.
+    constexpr int records = 8;
+    fake.onBytes = [&](const QByteArray &) {
+        for (int i = 0; i < records; ++i) {
+            const QByteArray r = liveRecord(i);
+            fake.sendLater(20 + i * 60, r.left(3));
+            fake.sendLater(40 + i * 60, r.mid(3) + (i + 1 == records ? answer : QByteArray()));
+        }
+    };
+    QCOMPARE(int(f.manager->WaitForAck(f.socket(), 1, 'f')), result);
+    QVERIFY(wait::until([&] { return live.blocks.size() == records; }, 1000));
+    for (int i = 0; i < records; ++i)
+        QCOMPARE(live.blocks.at(i), liveRecord(i).mid(1));
+    QCOMPARE(f.logged(QStringLiteral("Ack Received from Vork Unit 127.0.8.30")), result == int(AckResult::Ack));
+    QCOMPARE(f.manager->undefinedBytes(), 0u);
+}
+
+void TestConnection::slowBlockIsKept_data()
+{
+    QTest::addColumn<int>("pieceBytes");
+    QTest::addColumn<int>("gapMs");
+    // 400 bytes/s in 64-byte pieces, and one byte at a time with gaps short of the idle limit.
+    QTest::newRow("64 bytes every 160 ms") << 64 << 160;
+    QTest::newRow("a byte every 8 ms") << 1 << 8;
+}
+
+void TestConnection::slowBlockIsKept()
+{
+    QFETCH(int, pieceBytes);
+    QFETCH(int, gapMs);
+    FakeUnit fake(QStringLiteral("127.0.8.31"));
+    Fixture f(QStringLiteral("127.0.8.31"), 502);
+    QVERIFY(f.connectNow());
+    QVERIFY(wait::until([&] { return fake.peer; }, 1000));
+    QSignalSpy dropped(f.manager, &ConnectionManager::blockDropped);
+    // A setup record of 243 bytes takes 0.6 s to 2 s: longer than the idle limit as a whole.
+    QByteArray record(243, '\x11');
+    record[5] = char(ACK);
+    const QByteArray bytes = QByteArray(1, 'S') + record;
+    for (int i = 0, n = 0; i < bytes.size(); i += pieceBytes, ++n)
+        fake.sendLater(n * gapMs, bytes.mid(i, pieceBytes));
+    QVERIFY(f.waitLogged(QStringLiteral("Config File Received ( 243 Bytes ) for 127.0.8.31"), 5000));
+    QCOMPARE(f.setupRecord.left(243), record);
+    QCOMPARE(dropped.size(), 0);
+    QVERIFY(f.op.logs.filter(QStringLiteral("Incomplete")).isEmpty());
+}
+
+void TestConnection::completeBlockSurvivesABusyProgram()
+{
+    FakeUnit fake(QStringLiteral("127.0.8.32"));
+    Fixture f(QStringLiteral("127.0.8.32"), 300);
+    QVERIFY(f.connectNow());
+    QVERIFY(wait::until([&] { return fake.peer; }, 1000));
+    QSignalSpy dropped(f.manager, &ConnectionManager::blockDropped);
+    const QByteArray clock = clockBytes(1, 2, 3, 4, 5, 6, 26, 20);
+    fake.send(QByteArray(1, 'T') + clock.left(2));
+    QVERIFY(wait::until([&] { return f.manager->existingClient(f.unit())->assembler().inBlock(); }, 1000));
+    wait::delay(50);
+    fake.send(clock.mid(2));
+    fake.peer->flush();
+    // The rest is in by now, but the program is busy past the idle limit before it looks.
+    QThread::msleep(ReplyAssembler::blockLimitMs + 300);
+    QVERIFY(f.waitLogged(QStringLiteral("Time Data Received for 127.0.8.32")));
+    QCOMPARE(dropped.size(), 0);
+
+    // A block that really stops is given up after the idle limit, and says what arrived.
+    fake.send(QByteArray(1, 'T') + clock.left(3));
+    QVERIFY(wait::until([&] { return dropped.size() == 1; }, 3000));
+    QCOMPARE(dropped.first().at(1).value<std::uint8_t>(), std::uint8_t('T'));
+    QCOMPARE(dropped.first().at(2).toByteArray(), clock.left(3));
+    QCOMPARE(dropped.first().at(3).toInt(), 8);
+}
+
+void TestConnection::lateAnswerAnswersNothingLater_data()
+{
+    QTest::addColumn<QByteArray>("second"); // the unit's own answer to the next command
+    QTest::addColumn<int>("result");
+    QTest::newRow("next refused") << QByteArray(1, char(NAK)) << int(AckResult::Nak);
+    QTest::newRow("next unanswered") << QByteArray() << int(AckResult::TimedOut);
+    QTest::newRow("next acknowledged") << QByteArray(1, char(ACK)) << int(AckResult::Ack);
+}
+
+void TestConnection::lateAnswerAnswersNothingLater()
+{
+    QFETCH(QByteArray, second);
+    QFETCH(int, result);
+    FakeUnit fake(QStringLiteral("127.0.8.33"));
+    Fixture f(QStringLiteral("127.0.8.33"), 300);
+    QVERIFY(f.connectNow());
+    QVERIFY(wait::until([&] { return fake.peer; }, 1000));
+    int commands = 0;
+    QElapsedTimer since;
+    since.start();
+    constexpr int lateMs = 1300;
+    fake.onBytes = [&](const QByteArray &) {
+        // The first answer comes after its wait gave up; the unit answers the next command
+        // only after that, as a unit working through its input in order does.
+        if (++commands == 1)
+            fake.sendLater(lateMs, QByteArray(1, char(ACK)));
+        else if (!second.isEmpty())
+            fake.sendLater(int(qMax<qint64>(0, lateMs + 50 - since.elapsed())), second);
+    };
+    QCOMPARE(f.manager->WaitForAck(f.socket(), 1, 'S'), AckResult::TimedOut);
+    QSignalSpy acknowledged(f.manager, &ConnectionManager::acknowledged);
+    QCOMPARE(int(f.manager->WaitForAck(f.socket(), 1, 'T')), result);
+    QCOMPARE(commands, 2);
+    QVERIFY(f.logged(QStringLiteral("Discarded late ACK from Vork Unit 127.0.8.33")));
+    QCOMPARE(acknowledged.size(), 0);
 }
 
 QTEST_MAIN(TestConnection)

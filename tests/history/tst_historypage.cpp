@@ -312,12 +312,15 @@ void TestHistoryPage::countFieldRefusesPastTheBuffer_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<int>("wanted");
-    QTest::newRow("the buffer's size") << QStringLiteral("32768") << QStringLiteral("32768") << 32768;
-    QTest::newRow("one more") << QStringLiteral("32769") << QStringLiteral("3276") << 3276;
-    QTest::newRow("five nines") << QStringLiteral("99999") << QStringLiteral("9999") << 9999;
-    QTest::newRow("six digits") << QStringLiteral("123456") << QStringLiteral("12345") << 12345;
-    QTest::newRow("letters") << QStringLiteral("1a2b") << QStringLiteral("12") << 12;
-    QTest::newRow("zero") << QStringLiteral("0") << QStringLiteral("0") << 17;
+    QTest::addColumn<bool>("refused"); // marked, and a Retrieve warns and sends nothing
+    QTest::newRow("the buffer's size") << QStringLiteral("32768") << QStringLiteral("32768") << 32768 << false;
+    // Too many stays in the field as typed, marked, and is refused: no digit goes unseen.
+    QTest::newRow("one more") << QStringLiteral("32769") << QStringLiteral("32769") << 3276 << true;
+    QTest::newRow("forty thousand") << QStringLiteral("40000") << QStringLiteral("40000") << 4000 << true;
+    QTest::newRow("five nines") << QStringLiteral("99999") << QStringLiteral("99999") << 9999 << true;
+    QTest::newRow("six digits") << QStringLiteral("123456") << QStringLiteral("12345") << 12345 << false;
+    QTest::newRow("letters") << QStringLiteral("1a2b") << QStringLiteral("12") << 12 << false;
+    QTest::newRow("zero") << QStringLiteral("0") << QStringLiteral("0") << 17 << true;
 }
 
 void TestHistoryPage::countFieldRefusesPastTheBuffer()
@@ -325,6 +328,7 @@ void TestHistoryPage::countFieldRefusesPastTheBuffer()
     QFETCH(QString, typed);
     QFETCH(QString, shown);
     QFETCH(int, wanted);
+    QFETCH(bool, refused);
     PageRig rig;
     rig.page.show();
     QVERIFY(QTest::qWaitForWindowExposed(&rig.page));
@@ -332,6 +336,14 @@ void TestHistoryPage::countFieldRefusesPastTheBuffer()
     rig.typeCount(typed);
     QCOMPARE(rig.page.countField()->text(), shown);
     QCOMPARE(rig.r().wanted(), wanted);
+    QCOMPARE(rig.page.countField()->toolTip() == HistoryPage::countRefusedText(), refused);
+    QCOMPARE(rig.page.countField()->styleSheet().isEmpty(), !refused);
+    if (refused) {
+        QTest::mouseClick(rig.page.retrieveButton(), Qt::LeftButton);
+        QCOMPARE(rig.op.messageTexts(MessageKind::Warning), QStringList{HistoryPage::countRefusedText()});
+        QVERIFY(!rig.r().running());
+        QVERIFY(rig.op.logs.filter(QStringLiteral("History Command Reader")).isEmpty());
+    }
 }
 
 void TestHistoryPage::filterOverRetrievedRecords_data()

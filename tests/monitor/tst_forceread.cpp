@@ -216,8 +216,11 @@ void TestForceRead::commandNotAcknowledged_data()
     QTest::addColumn<QByteArray>("nak");
     QTest::addColumn<QByteArray>("mute");
     QTest::addColumn<int>("answer");
-    QTest::newRow("refused") << QByteArray("f") << QByteArray() << int(AckResult::Nak);
-    QTest::newRow("no acknowledgement in 3 s") << QByteArray() << QByteArray("f") << int(AckResult::TimedOut);
+    QTest::addColumn<bool>("streaming"); // eight readers stream records meanwhile: 0x06 in every field
+    QTest::newRow("refused") << QByteArray("f") << QByteArray() << int(AckResult::Nak) << false;
+    QTest::newRow("no acknowledgement in 3 s") << QByteArray() << QByteArray("f") << int(AckResult::TimedOut) << false;
+    QTest::newRow("no acknowledgement while records stream")
+        << QByteArray() << QByteArray("f") << int(AckResult::TimedOut) << true;
 }
 
 void TestForceRead::commandNotAcknowledged()
@@ -225,11 +228,17 @@ void TestForceRead::commandNotAcknowledged()
     QFETCH(QByteArray, nak);
     QFETCH(QByteArray, mute);
     QFETCH(int, answer);
-    sim::SimUnit u = monitorrig::unit(net, 0, 1);
+    QFETCH(bool, streaming);
+    sim::SimUnit u = monitorrig::unit(net, 0, streaming ? 8 : 1);
     u.commandFaults.nakCommands = nak;
     u.commandFaults.silentCommands = mute;
+    if (streaming) {
+        u.monitor.intervalMs = 20;
+        u.monitor.burst = 4;
+    }
     ForceRig rig;
     QVERIFY(rig.begin(u));
+    const std::size_t rowsBefore = rig.session.rows().size();
     rig.force->setLabel(12);
     rig.force->setDelay(0);
     rig.force->setTestMode(true);
@@ -245,6 +254,8 @@ void TestForceRead::commandNotAcknowledged()
     wait::delay(200);
     QCOMPARE(rig.afterMonitor(0), QByteArray("f")); // no block after a failed command
     QVERIFY(rig.op.logs.filter(QStringLiteral("has been forced")).isEmpty());
+    if (streaming) // the records of the wait reached the rows
+        QVERIFY2(rig.session.rows().size() > rowsBefore + 300, qPrintable(QString::number(rig.session.rows().size())));
 }
 
 void TestForceRead::lateAcknowledgementAfterTheWaitGaveUp()
@@ -260,8 +271,9 @@ void TestForceRead::lateAcknowledgementAfterTheWaitGaveUp()
     rig.force->force();
     QVERIFY(rig.op.logged(QStringLiteral("Force of Label 20 failed")));
     QCOMPARE(rig.force->lastAnswer(), AckResult::TimedOut);
-    // The acknowledgement that comes afterwards is only logged: nothing is forced by it.
-    QVERIFY(wait::until([&] { return rig.op.logged(QStringLiteral("Received ack from Vork Unit ") + unitIp); }, 3000));
+    // The acknowledgement that comes afterwards is discarded and logged: nothing is forced by it.
+    QVERIFY(wait::until([&] { return rig.op.logged(QStringLiteral("Discarded late ACK from Vork Unit ") + unitIp); }, 3000));
+    QVERIFY(!rig.op.logged(QStringLiteral("Received ack from Vork Unit ") + unitIp));
     QVERIFY(rig.op.logs.filter(QStringLiteral("has been forced")).isEmpty());
     QCOMPARE(rig.afterMonitor(0), QByteArray("f"));
 }

@@ -24,6 +24,8 @@ private Q_SLOTS:
     void rowsAreCapped();
     void droppedLinkEndsThatUnitsMonitoring();
     void startStopsWhenAsked();
+    void unansweredQuitWhileRecordsStream();
+    void incompleteRecordFailsTheSession();
 };
 
 void TestMonitorSession::recordsFromEveryMonitoredUnit()
@@ -219,6 +221,53 @@ void TestMonitorSession::rowsAreCapped()
     QCOMPARE(rig.session.rows().size(), MonitorSession::rowCap);
     QCOMPARE(rig.session.rows().front().counter, quint32(51)); // the oldest went
     QCOMPARE(rig.op.logs.filter(QStringLiteral("older ones are dropped")).size(), 1);
+}
+
+void TestMonitorSession::unansweredQuitWhileRecordsStream()
+{
+    Rig rig;
+    // Eight readers: every record of reader 6 carries 0x06, and labels pass 6 and 21 (0x15).
+    sim::SimUnit u = monitorUnit(0, 8);
+    u.commandFaults.silentCommands = "Q";
+    u.monitor.splitRecords = true;
+    QVERIFY(rig.start({u}));
+    QCOMPARE(rig.session.monitorOn(), 1);
+    QVERIFY(wait::until([&] { return rig.session.rows().size() >= 50; }, 5000));
+    const int rowsBefore = int(rig.session.rows().size());
+    const int sentBefore = rig.monitorOf(0)->recordsSent();
+    rig.session.monitorOff(Page::Setup);
+    const int sentDuring = rig.monitorOf(0)->recordsSent() - sentBefore;
+    const int rowsDuring = int(rig.session.rows().size()) - rowsBefore;
+    QVERIFY2(sentDuring > 100, qPrintable(QString::number(sentDuring)));
+    // The unit never answered: no byte of a record was taken for its ACK, and the records
+    // that streamed meanwhile reached the rows while the wait ran.
+    QVERIFY(!rig.op.logged(QStringLiteral("Monitor off")));
+    QVERIFY(rig.op.logged(QStringLiteral("Did not receive an Ack from Vork Unit 127.0.17.2")));
+    QVERIFY2(rowsDuring >= sentDuring - 10, qPrintable(QStringLiteral("%1 of %2").arg(rowsDuring).arg(sentDuring)));
+    QVERIFY(rig.op.logs.filter(QStringLiteral("Incomplete")).isEmpty());
+    QCOMPARE(rig.session.lostRecords(), 0);
+}
+
+void TestMonitorSession::incompleteRecordFailsTheSession()
+{
+    Rig rig;
+    sim::SimUnit u = monitorUnit(0, 1);
+    u.monitor.intervalMs = 100000;
+    QVERIFY(rig.start({u}));
+    QCOMPARE(rig.session.monitorOn(), 1);
+    QSignalSpy lost(&rig.session, &MonitorSession::recordsLost);
+    DataPack p;
+    p.typ = std::uint8_t(DataPackKind::Label);
+    p.month = 5, p.day = 4, p.cent = 20, p.year = 26;
+    const QByteArray one = QByteArray("M") + encodeDataPack(p);
+    rig.fleet.server(0).tcp().pushBytes(one + one.left(9));
+    QVERIFY(wait::until([&] { return lost.size() == 1; }, 3000));
+    QCOMPARE(rig.session.lostRecords(), 1);
+    QCOMPARE(int(rig.session.rows().size()), 1);
+    QVERIFY(rig.op.logged(MonitorSession::lostText(QStringLiteral("127.0.17.2"), 1)));
+    // The stream goes on in step.
+    rig.fleet.server(0).tcp().pushBytes(one);
+    QVERIFY(wait::until([&] { return rig.session.rows().size() == 2; }, 2000));
 }
 
 QTEST_GUILESS_MAIN(TestMonitorSession)

@@ -25,9 +25,8 @@ QValidator::State HistoryCountValidator::validate(QString &input, int &) const
             return Invalid;
     bool ok = false;
     const int n = input.toInt(&ok);
-    if (!ok || n > HistoryRetrieval::bufferSize)
-        return Invalid;
-    return n >= 1 ? Acceptable : Intermediate;
+    // Too many stays in the field, marked and refused, rather than losing a digit unseen.
+    return ok && n >= 1 && n <= HistoryRetrieval::bufferSize ? Acceptable : Intermediate;
 }
 
 namespace {

@@ -250,8 +250,17 @@ HistoryFilter HistoryPage::currentFilter() const
     return f;
 }
 
+QString HistoryPage::countRefusedText()
+{
+    return QStringLiteral("Number of Records to Retrieve must be 1 to ") + QString::number(HistoryRetrieval::bufferSize);
+}
+
 void HistoryPage::retrieveClicked()
 {
+    if (!m_retrieval.running() && !m_count->hasAcceptableInput()) {
+        m_services.op().warning(countRefusedText());
+        return;
+    }
     m_model->leaveResults();
     if (m_retrieval.retrieve() == HistoryRetrieval::Start::Sent)
         updateHeader();
@@ -311,8 +320,9 @@ void HistoryPage::countEdited(const QString &text)
 {
     bool ok = false;
     const int n = text.toInt(&ok);
-    if (ok)
-        m_retrieval.setWanted(n);
+    const bool taken = ok && m_retrieval.setWanted(n);
+    m_count->setStyleSheet(taken || text.isEmpty() ? QString() : QStringLiteral("QLineEdit { background: #f4c0c0; }"));
+    m_count->setToolTip(taken || text.isEmpty() ? QStringLiteral("Number of Records to Retrieve") : countRefusedText());
 }
 
 void HistoryPage::followRunning(bool running)

@@ -56,6 +56,8 @@ public:
     QCheckBox *kindBox(int bit) const;
     QComboBox *readerChoice() const { return m_reader; }
     QLineEdit *countField() const { return m_count; }
+    // The warning a Retrieve gets while the count field holds no number the buffer can take.
+    static QString countRefusedText();
     QLineEdit *startField() const { return m_startField; }
     QLineEdit *fetchedField() const { return m_fetched; }
     QProgressBar *progressBar() const { return m_progress; }

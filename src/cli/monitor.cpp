@@ -201,7 +201,10 @@ int monitor(const QStringList &args)
     // The current unit stays open after a single unit's quit: it is closed with 'C'.
     if (udppack *current = units.current(); current && current->connected)
         services.connections().Exit_socket(current);
-    const bool allKept = monitored == addresses.size() && !dropped && session.linksDropped() == 0;
+    if (session.lostRecords() > 0)
+        err << "vork monitor: " << session.lostRecords() << " live record(s) lost (arrived incomplete)\n";
+    const bool allKept =
+        monitored == addresses.size() && !dropped && session.linksDropped() == 0 && session.lostRecords() == 0;
     return allKept ? exitOk : exitFailed;
 }
 

@@ -34,7 +34,14 @@ MonitorSession::MonitorSession(UnitServices &services, QObject *parent)
                     || !units.unit(index).Monitor)
                     return;
                 ++m_lost;
-                m_services.op().log(lostText(units.unit(index).ip, m_lost));
+                const QString text = lostText(units.unit(index).ip, m_lost);
+                m_services.op().log(text);
+                // Said once a session where the operator looks; the log counts every one. A record
+                // cut by the link closing is told by the drop of the link itself.
+                if (!m_lostSaid && units.unit(index).connected) {
+                    m_lostSaid = true;
+                    m_services.op().warning(text);
+                }
                 Q_EMIT recordsLost(index, m_lost);
             });
 }
@@ -105,6 +112,7 @@ int MonitorSession::monitorOn()
     m_notTried = 0;
     m_dropped = 0;
     m_lost = 0;
+    m_lostSaid = false;
     m_capLogged = false;
     m_on = true;
 

@@ -130,6 +130,7 @@ private:
     int m_dropped = 0;
     bool m_on = false; // between monitor on and monitor off: a closing link is a drop
     int m_lost = 0;
+    bool m_lostSaid = false;
     bool m_capLogged = false;
     bool m_readerAddress = true;
     bool m_unitDescription = false;

@@ -268,6 +268,11 @@ void TestMonitorSession::incompleteRecordFailsTheSession()
     // The stream goes on in step.
     rig.fleet.server(0).tcp().pushBytes(one);
     QVERIFY(wait::until([&] { return rig.session.rows().size() == 2; }, 2000));
+    // A second loss is counted and logged; the operator was told once.
+    rig.fleet.server(0).tcp().pushBytes(one.left(5));
+    QVERIFY(wait::until([&] { return lost.size() == 2; }, 3000));
+    QCOMPARE(rig.op.messageTexts(MessageKind::Warning),
+             QStringList{MonitorSession::lostText(QStringLiteral("127.0.17.2"), 1)});
 }
 
 QTEST_GUILESS_MAIN(TestMonitorSession)

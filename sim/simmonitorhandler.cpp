@@ -175,10 +175,10 @@ QByteArray SimMonitorHandler::nextRecord(int reader)
 
 void SimMonitorHandler::sendBurst()
 {
-    if (!m_streaming || !m_server.hasClient())
+    if (!m_streaming || !m_server.hasClient() || !m_pause.hasExpired())
         return;
     const SimMonitor &m = m_server.unit().unit().monitor;
-    for (int i = 0; i < m.burst; ++i) {
+    for (int i = 0; i < m.burst && m_pause.hasExpired(); ++i) {
         sendRecord(nextRecord(m_nextReader));
         m_nextReader = (m_nextReader + 1) % readers();
     }
@@ -190,7 +190,10 @@ void SimMonitorHandler::sendRecord(const QByteArray &record)
     const QByteArray bytes = QByteArray(1, static_cast<char>(ReplyType::LiveRecord)) + record;
     if (m.garbageBytes > 0)
         m_server.pushBytes(QByteArray(m.garbageBytes, garbageByte));
-    if (m.splitRecords) {
+    if (m.cutRecord == m_recordsSent + 1) {
+        m_server.pushBytes(bytes.left(10));
+        m_pause = QDeadlineTimer(1500);
+    } else if (m.splitRecords) {
         m_server.pushBytes(bytes.left(7));
         m_server.pushBytes(bytes.mid(7));
     } else {

@@ -2,6 +2,7 @@
 
 #include "simhandler.h"
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -46,6 +47,7 @@ private:
     int m_nextKind = 0;
     int m_label = 1;
     int m_recordsSent = 0;
+    QDeadlineTimer m_pause; // after a record cut short
     int m_photoEyeReplies = 0;
     int m_eyeTick = 0;
 };

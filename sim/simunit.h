@@ -65,6 +65,7 @@ struct SimMonitor
     int burst = 1;              // records per burst
     bool splitRecords = false;  // every record in two writes
     int garbageBytes = 0;       // bytes no reply starts with, between records
+    int cutRecord = 0;          // above 0: that live record goes out cut short, then 1.5 s of silence
     bool sticky = false;        // acknowledges Q but goes on sending records
     QByteArray photoEyes;       // eyes of readers 0, 1, ... (A 4, B 2, C 1); empty: they take turns
 };

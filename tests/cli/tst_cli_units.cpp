@@ -39,6 +39,7 @@ class TestCliUnits : public QObject
 private Q_SLOTS:
     void monitorSaysAtOnceWhichLinkDropped();
     void monitorSecondsBoundTheStart();
+    void monitorRecordLostFailsTheRun();
     void archiveRefusedBelow502_data();
     void archiveRefusedBelow502();
     void jsonEscapesWhatTextEscapes();
@@ -82,6 +83,27 @@ void TestCliUnits::monitorSaysAtOnceWhichLinkDropped()
     QVERIFY(out.count(QStringLiteral("127.0.81.3\t")) >= 40);
     QVERIFY(commandsOf(fleet.server(1).tcp()).startsWith("MQ"));
     QVERIFY(wait::until([&] { return !fleet.server(1).tcp().hasClient(); }, 2000));
+}
+
+void TestCliUnits::monitorRecordLostFailsTheRun()
+{
+    sim::SimFleet fleet;
+    sim::SimUnit u = unitAt(QStringLiteral("127.0.81.9"));
+    u.monitor.cutRecord = 5; // the fifth record stops halfway, then the stream goes on
+    fleet.add(u);
+    QString error;
+    QVERIFY2(fleet.start({}, &error), qPrintable(error));
+    const Run r = runVork({QStringLiteral("monitor"), QStringLiteral("--no-ping"), QStringLiteral("--seconds"),
+                           QStringLiteral("4"), QStringLiteral("127.0.81.9")});
+    QVERIFY2(r.status == 1, qPrintable(printable(r)));
+    QVERIFY2(r.err.contains(QStringLiteral("Live record from Vork Unit 127.0.81.9 lost (arrived incomplete); 1 lost in "
+                                           "this session\n")),
+             qPrintable(printable(r)));
+    QVERIFY2(r.err.contains(QStringLiteral("vork monitor: 1 live record(s) lost (arrived incomplete)\n")), qPrintable(printable(r)));
+    // The records before and after the cut were all printed: the stream stayed in step.
+    const int lines = int(r.out.count(QLatin1Char('\n')));
+    QVERIFY2(lines >= 10, qPrintable(printable(r)));
+    QCOMPARE(int(r.out.count(QStringLiteral("127.0.81.9\t"))), lines);
 }
 
 void TestCliUnits::monitorSecondsBoundTheStart()

@@ -53,6 +53,15 @@ public:
         m_pace.setTimerType(Qt::PreciseTimer);
         connect(&m_pace, &QTimer::timeout, this, &Relay::release);
     }
+    ~Relay() override
+    {
+        // The sockets go first, told nothing: their last signals must not reach a relay
+        // that is half gone.
+        for (QTcpSocket *s : {m_unit.data(), m_utility.data()})
+            if (s)
+                s->disconnect();
+        delete m_utility.data();
+    }
     bool listening() const { return m_server.isListening(); }
     qint64 relayed() const { return m_relayed; }
 
